@@ -1,0 +1,252 @@
+#include "common/input.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/stop.hpp"
+
+namespace tp {
+
+void open_stdin_source(LineSource& s) {
+  s.f = stdin;
+  s.name = "standard input";
+  s.line_no = 0;
+}
+
+void open_file_source(LineSource& s, const char* name) {
+  s.name = name;
+  s.line_no = 0;
+  s.f = std::fopen(name, "r");
+  if (s.f == nullptr) {
+    char what[160];
+    std::snprintf(what, sizeof what, "cannot open the file for reading (%s)",
+                  std::strerror(errno));
+    input_error(name, what);
+  }
+}
+
+bool next_line(LineSource& s) {
+  if (s.f == nullptr || std::fgets(s.line, sizeof s.line, s.f) == nullptr) return false;
+  ++s.line_no;
+  std::size_t n = std::strlen(s.line);
+  if (n > 0 && s.line[n - 1] != '\n' && !std::feof(s.f)) {
+    // Longer than the buffer: only the leading columns matter; drop the rest.
+    int c;
+    while ((c = std::fgetc(s.f)) != EOF && c != '\n') {
+    }
+  }
+  while (n > 0 && (s.line[n - 1] == '\n' || s.line[n - 1] == '\r')) s.line[--n] = '\0';
+  return true;
+}
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool equals_nocase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    char x = *a;
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (x != *b) return false;
+  }
+  return *a == '\0' && *b == '\0';
+}
+
+// A real number written without blanks: sign, digits with at most one
+// decimal point, then an optional exponent (E, D or Q with a signed integer,
+// or a bare signed integer as in "1.5+3"). Without a decimal point the
+// digits carry `implied` decimals. IEEE infinities and NaN are accepted as
+// Fortran input accepts them.
+bool parse_real_text(const char* s, int implied, double& v) {
+  const char* p = s;
+  bool neg = false;
+  if (*p == '+' || *p == '-') neg = (*p++ == '-');
+  if (equals_nocase(p, "inf") || equals_nocase(p, "infinity")) {
+    v = neg ? -HUGE_VAL : HUGE_VAL;
+    return true;
+  }
+  if (equals_nocase(p, "nan")) {
+    v = std::nan("");
+    return true;
+  }
+  char mant[160];
+  int nm = 0, ndig = 0;
+  bool point = false;
+  for (; is_digit(*p) || *p == '.'; ++p) {
+    if (*p == '.') {
+      if (point) return false;
+      point = true;
+    } else {
+      ++ndig;
+    }
+    if (nm < static_cast<int>(sizeof mant) - 1) mant[nm++] = *p;
+  }
+  mant[nm] = '\0';
+  if (ndig == 0) return false;
+  long exp = 0;
+  if (*p != '\0') {
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D' || *p == 'q' || *p == 'Q') ++p;
+    else if (*p != '+' && *p != '-') return false;
+    bool eneg = false;
+    if (*p == '+' || *p == '-') eneg = (*p++ == '-');
+    if (!is_digit(*p)) return false;
+    for (; is_digit(*p); ++p) {
+      if (exp < 100000) exp = exp * 10 + (*p - '0');
+    }
+    if (*p != '\0') return false;
+    if (eneg) exp = -exp;
+  }
+  if (!point) exp -= implied;
+  char text[200];
+  std::snprintf(text, sizeof text, "%s%se%ld", neg ? "-" : "", mant, exp);
+  errno = 0;
+  const double x = std::strtod(text, nullptr);
+  if (errno == ERANGE && std::isinf(x)) return false;  // beyond the doubles
+  v = x;
+  return true;
+}
+
+bool parse_int_text(const char* s, int& v) {
+  const char* p = s;
+  bool neg = false;
+  if (*p == '+' || *p == '-') neg = (*p++ == '-');
+  if (!is_digit(*p)) return false;
+  long long x = 0;
+  for (; is_digit(*p); ++p) {
+    x = x * 10 + (*p - '0');
+    if (x > 2147483648LL) return false;
+  }
+  if (*p != '\0') return false;
+  if (neg) x = -x;
+  if (x > 2147483647LL || x < -2147483648LL) return false;
+  v = static_cast<int>(x);
+  return true;
+}
+
+// First item of a list-directed line: up to a blank, comma or slash.
+// Returns false on a line holding no item.
+bool first_item(const char* text, char* item, int cap) {
+  const char* p = text;
+  while (is_blank(*p)) ++p;
+  if (*p == '\0') return false;
+  int n = 0;
+  while (*p && !is_blank(*p) && *p != ',' && *p != '/') {
+    if (n < cap - 1) item[n++] = *p;
+    ++p;
+  }
+  item[n] = '\0';
+  return true;
+}
+
+// The first w columns with every blank removed.
+void fixed_field(const char* line, int w, char* out, int cap) {
+  int n = 0;
+  for (int i = 0; i < w && line[i] != '\0'; ++i) {
+    if (!is_blank(line[i]) && n < cap - 1) out[n++] = line[i];
+  }
+  out[n] = '\0';
+}
+
+}  // namespace
+
+bool parse_free_real(const char* text, double& v) {
+  char item[160];
+  return first_item(text, item, sizeof item) && parse_real_text(item, 0, v);
+}
+
+bool parse_free_int(const char* text, int& v) {
+  char item[160];
+  return first_item(text, item, sizeof item) && parse_int_text(item, v);
+}
+
+bool parse_fixed_int(const char* line, int w, int& v) {
+  char field[160];
+  fixed_field(line, w, field, sizeof field);
+  if (field[0] == '\0') {
+    v = 0;
+    return true;
+  }
+  return parse_int_text(field, v);
+}
+
+bool parse_fixed_real(const char* line, int w, int d, double& v) {
+  char field[160];
+  fixed_field(line, w, field, sizeof field);
+  if (field[0] == '\0') {
+    v = 0.0;
+    return true;
+  }
+  return parse_real_text(field, d, v);
+}
+
+[[noreturn]] void source_error(const LineSource& s, const char* what) {
+  char where[200];
+  std::snprintf(where, sizeof where, "%s, line %d", s.name, s.line_no);
+  input_error(where, what);
+}
+
+namespace {
+
+[[noreturn]] void ended_early(const LineSource& s, const char* what) {
+  char msg[240];
+  std::snprintf(msg, sizeof msg, "the input ends after line %d, before the value of %s",
+                s.line_no, what);
+  input_error(s.name, msg);
+}
+
+[[noreturn]] void not_a_number(const LineSource& s, const char* kind, const char* what) {
+  char msg[400];
+  char shown[64];
+  std::snprintf(shown, sizeof shown, "%.60s", s.line);
+  std::snprintf(msg, sizeof msg, "%s expected for %s, found \"%s\"", kind, what, shown);
+  source_error(s, msg);
+}
+
+bool line_is_empty(const char* line) {
+  for (const char* p = line; *p; ++p) {
+    if (!is_blank(*p)) return false;
+  }
+  return true;
+}
+
+void next_value_line(LineSource& s, const char* what) {
+  do {
+    if (!next_line(s)) ended_early(s, what);
+  } while (line_is_empty(s.line));
+}
+
+}  // namespace
+
+double read_free_real(LineSource& s, const char* what) {
+  next_value_line(s, what);
+  double v = 0.0;
+  if (!parse_free_real(s.line, v)) not_a_number(s, "a real number", what);
+  return v;
+}
+
+int read_free_int(LineSource& s, const char* what) {
+  next_value_line(s, what);
+  int v = 0;
+  if (!parse_free_int(s.line, v)) not_a_number(s, "an integer", what);
+  return v;
+}
+
+int read_fixed_int(LineSource& s, int w, const char* what) {
+  if (!next_line(s)) ended_early(s, what);
+  int v = 0;
+  if (!parse_fixed_int(s.line, w, v)) not_a_number(s, "an integer", what);
+  return v;
+}
+
+double read_fixed_real(LineSource& s, int w, int d, const char* what) {
+  if (!next_line(s)) ended_early(s, what);
+  double v = 0.0;
+  if (!parse_fixed_real(s.line, w, d, v)) not_a_number(s, "a real number", what);
+  return v;
+}
+
+}  // namespace tp

@@ -1,0 +1,49 @@
+#pragma once
+// Reading numbers from text lines: the free (list-directed) form, where the
+// first item of a line is taken and the rest ignored, and the fixed fields
+// Iw and Fw.d / Ew.d / Gw.d, where the first w columns hold the value, blanks
+// are ignored, an empty field reads as zero and digits written without a
+// decimal point carry d implied decimals ("2500" in e12.4 reads 0.25).
+#include <cstdio>
+
+namespace tp {
+
+// A line-by-line text source: standard input or a file of the working
+// directory. `name` and `line_no` place every message.
+struct LineSource {
+  std::FILE* f = nullptr;
+  const char* name = "";
+  int line_no = 0;
+  char line[1024];
+};
+
+// Standard input as a source named "standard input".
+void open_stdin_source(LineSource& s);
+
+// Open an existing file for reading; a missing or unreadable file ends the
+// run with a message naming it.
+void open_file_source(LineSource& s, const char* name);
+
+// Read the next line into s.line (without its end of line). False at the end
+// of the source.
+bool next_line(LineSource& s);
+
+// Pure parsers of one piece of text; false when it is not a number.
+bool parse_free_real(const char* text, double& v);
+bool parse_free_int(const char* text, int& v);
+bool parse_fixed_int(const char* line, int w, int& v);
+bool parse_fixed_real(const char* line, int w, int d, double& v);
+
+// Readers that take the next value from the source and end the run with a
+// message naming the source, the line and `what` (the quantity expected)
+// when the source ends early or the text is not a number. The free forms
+// skip empty lines before the value.
+double read_free_real(LineSource& s, const char* what);
+int read_free_int(LineSource& s, const char* what);
+int read_fixed_int(LineSource& s, int w, const char* what);
+double read_fixed_real(LineSource& s, int w, int d, const char* what);
+
+// End the run with a message about the current line of `s`.
+[[noreturn]] void source_error(const LineSource& s, const char* what);
+
+}  // namespace tp

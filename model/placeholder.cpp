@@ -1,0 +1,1 @@
+// (subsystem routines)
