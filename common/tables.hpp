@@ -71,4 +71,11 @@ struct CellGrid {
   int element(int j, int k) const { return (k - 1) * nx + j; }
 };
 
+// The global system in compressed sparse rows and its vectors.
+using RowStarts = Table1<std::int32_t, kMaxNeq + 1>;       // ia(1..neq+1)
+using ColumnIndices = Table1<std::int32_t, kMaxNonzeros>;  // ja(1..nnz)
+using MatrixValues = Table1<cplx, kMaxNonzeros>;           // avec(1..nnz)
+using UnknownVector = Table1<cplx, kMaxNeq>;               // rhs_m, z (1..neq)
+using Permutation = Table1<std::int32_t, kMaxNeq>;         // c, ic (1..neq)
+
 }  // namespace tp
