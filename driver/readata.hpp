@@ -1,0 +1,22 @@
+#pragma once
+// The input deck: 9 head lines, then 20 lines for each layer, read from
+// standard input, echoed on standard output.
+#include "common/tables.hpp"
+
+namespace tp {
+
+// Reads the deck from standard input into the driver's scalars and per-layer
+// tables, echoes it, and computes the cell side h = domain_size / ny.
+// Stops with code 11 when a layer of the ice model holds no room for ice
+// (phi_layer >= phi_a). Rejects, naming the deck line and value, a grid
+// outside 1..60 cells a side, a layer count outside 1..2, a model key other
+// than 0 or 1, a negative layer thickness or a period of zero cells.
+void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, int& nx,
+             int& ny, int& key_model, int& nmat, RealLayers& akf, RealLayers& ro2,
+             RealLayers& eta, RealLayers& ro1, RealLayers& ro3, RealLayers& phi_a,
+             RealLayers& phi_layer, RealLayers& capa_1_0, RealLayers& capa_3_0, RealLayers& s3,
+             RealLayers& rs1, RealLayers& rs3, RealLayers& coef_b13, RealLayers& ak_s1,
+             RealLayers& xmu_s1, RealLayers& ak_s3, RealLayers& xmu_s3, RealLayers& ak_air,
+             RealLayers& xmu_air, int& model, double& h, IntLayers& nl);
+
+}  // namespace tp
