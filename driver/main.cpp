@@ -9,12 +9,11 @@
 //   threephase < deck        (in a directory holding the side files)
 //
 // A normal run ends with exit status 40.
-#include <cmath>
-
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/tables.hpp"
 #include "driver/readata.hpp"
+#include "driver/sweep.hpp"
 #include "driver/timer.hpp"
 #include "model/makematnum.hpp"
 #include "model/porosity.hpp"
@@ -79,16 +78,6 @@ void material_map_pass(Deck& d, IntField& map) {
   close_unit(plain);
 }
 
-// First point of the deck's logarithmic sweep from freq to freq_max: the
-// program runs that one frequency. A one-point sweep has no step.
-double first_sweep_point(const Deck& d) {
-  if (d.n_freq == 1) return d.freq;
-  const double l1 = std::log10(d.freq);
-  const double l2 = std::log10(d.freq_max);
-  const float steps = static_cast<float>(d.n_freq - 1);
-  return std::pow(10.0, l1 + 0.0 * ((l2 - l1) / steps));
-}
-
 }  // namespace
 
 int main() {
@@ -115,7 +104,7 @@ int main() {
     porosity(deck.nx, deck.ny, deck.phi_layer, deck.model, phi);
 
     const double omega = deck.freq * 6.283185307179586;
-    const double freq_fix = first_sweep_point(deck);
+    const double freq_fix = first_sweep_point(deck.freq, deck.freq_max, deck.n_freq);
     (void)omega;
     (void)freq_fix;
   }
