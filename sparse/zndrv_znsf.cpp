@@ -1,0 +1,91 @@
+// Symbolic LU factorization of the reordered matrix: fills the row patterns
+// il/jl of L and iu/ju of U; flag 0, n+v, 2n+v, 3n+k, 5n+k or 6n+k.
+#include "sparse/zndrv.hpp"
+
+namespace tp {
+
+// Each row's pattern is built in q, a linked list ordered by column whose
+// head and end marker is n+1. The row of A is linked in, then every L column
+// m < k found in the list brings in the pattern of U row m. The merge of row
+// m stops at im(m): once some row k has found column k in U row m, every
+// later row with m in its L pattern receives the columns of row m beyond k
+// through row k itself, so reading them again would only find them present.
+void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std::int32_t> ia,
+          View1<std::int32_t> ja, View1<std::int32_t> il, View1<std::int32_t> jl,
+          const int& jlmax, View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
+          View1<std::int32_t> q, View1<std::int32_t> im, int& flag) {
+  const int np1 = n + 1;
+  int nl = 0;  // L column indices stored so far
+  int nu = 0;  // U column indices stored so far
+  il(1) = 1;
+  iu(1) = 1;
+
+  for (int k = 1; k <= n; ++k) {
+    // 1-3. The reordered row k: row v of A in the new column numbers.
+    q(np1) = np1;
+    const int v = r(k);
+    if (ia(v) >= ia(v + 1)) {
+      flag = n + v;
+      return;
+    }
+    for (int e = ia(v); e < ia(v + 1); ++e) {
+      const int j = ic(ja(e));
+      int m = np1;
+      while (q(m) < j) m = q(m);
+      if (q(m) == j) {
+        flag = 2 * n + v;
+        return;
+      }
+      q(j) = q(m);
+      q(m) = j;
+    }
+
+    // 4. Columns left of the diagonal, in ascending order: each goes to L
+    // and merges its (pruned) U row into the list.
+    int m = q(np1);
+    for (; m < k; m = q(m)) {
+      // Room is checked before the store: the next integer past ju is
+      // beyond the workspace.
+      if (nl + 1 > jlmax) {
+        flag = 3 * n + k;
+        return;
+      }
+      jl(++nl) = m;
+      int from = m;
+      const int last = im(m);
+      for (int t = iu(m); t <= last; ++t) {
+        const int x = ju(t);
+        if (x == k) im(m) = t;
+        while (q(from) < x) from = q(from);
+        if (q(from) != x) {
+          q(x) = q(from);
+          q(from) = x;
+        }
+        from = x;
+      }
+    }
+
+    // 5. The diagonal must be in the pattern.
+    if (m != k) {
+      flag = 5 * n + k;
+      return;
+    }
+
+    // 6. Columns right of the diagonal go to U.
+    for (int x = q(k); x != np1; x = q(x)) {
+      if (nu + 1 > jumax) {
+        flag = 6 * n + k;
+        return;
+      }
+      ju(++nu) = x;
+    }
+
+    // 7. Row pointers; U row k is merged in full until a later row prunes it.
+    im(k) = nu;
+    il(k + 1) = nl + 1;
+    iu(k + 1) = nu + 1;
+  }
+  flag = 0;
+}
+
+}  // namespace tp

@@ -1,0 +1,148 @@
+#pragma once
+// Small complex systems in compressed sparse rows for the factorization
+// tests, a workspace seen as complex words and as integers, and a dense
+// reference solve to check against.
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "common/complex.hpp"
+#include "common/tables.hpp"
+#include "sparse/zndrv.hpp"
+
+namespace tp::testing {
+
+// A(i, j) entries kept row by row in the order they are stored.
+struct Entry {
+  int col;
+  cplx value;
+};
+
+struct Csr {
+  int n = 0;
+  std::vector<std::int32_t> ia, ja;
+  std::vector<cplx> a;
+};
+
+inline Csr make_csr(const std::vector<std::vector<Entry>>& rows) {
+  Csr m;
+  m.n = static_cast<int>(rows.size());
+  m.ia.push_back(1);
+  for (const auto& row : rows) {
+    for (const auto& e : row) {
+      m.ja.push_back(e.col);
+      m.a.push_back(e.value);
+    }
+    m.ia.push_back(static_cast<std::int32_t>(m.ja.size()) + 1);
+  }
+  m.ja.push_back(0);  // keep data() valid for an all-empty matrix
+  m.a.push_back(0.0);
+  return m;
+}
+
+// Dense copy, dense(i)(j) = A(i+1, j+1).
+inline std::vector<std::vector<cplx>> dense(const Csr& m) {
+  std::vector<std::vector<cplx>> full(m.n, std::vector<cplx>(m.n, 0.0));
+  for (int i = 0; i < m.n; ++i)
+    for (int e = m.ia[i]; e < m.ia[i + 1]; ++e) full[i][m.ja[e - 1] - 1] = m.a[e - 1];
+  return full;
+}
+
+// Gaussian elimination with partial pivoting on a dense copy.
+inline std::vector<cplx> dense_solve(std::vector<std::vector<cplx>> m, std::vector<cplx> b) {
+  const int n = static_cast<int>(b.size());
+  for (int k = 0; k < n; ++k) {
+    int p = k;
+    for (int i = k + 1; i < n; ++i)
+      if (std::abs(m[i][k]) > std::abs(m[p][k])) p = i;
+    std::swap(m[k], m[p]);
+    std::swap(b[k], b[p]);
+    for (int i = k + 1; i < n; ++i) {
+      const cplx f = cdiv(m[i][k], m[k][k]);
+      for (int j = k; j < n; ++j) m[i][j] -= f * m[k][j];
+      b[i] -= f * b[k];
+    }
+  }
+  std::vector<cplx> x(n);
+  for (int k = n - 1; k >= 0; --k) {
+    cplx s = b[k];
+    for (int j = k + 1; j < n; ++j) s -= m[k][j] * x[j];
+    x[k] = cdiv(s, m[k][k]);
+  }
+  return x;
+}
+
+inline std::vector<std::vector<cplx>> transpose(const std::vector<std::vector<cplx>>& m) {
+  std::vector<std::vector<cplx>> t(m.size(), std::vector<cplx>(m.size()));
+  for (std::size_t i = 0; i < m.size(); ++i)
+    for (std::size_t j = 0; j < m.size(); ++j) t[j][i] = m[i][j];
+  return t;
+}
+
+// The solver's workspace: nsp complex words, and one guard word behind them
+// that the solver must never touch.
+struct Workspace {
+  explicit Workspace(int words) : nsp(words), store(words + 1, cplx(7.5, -7.5)) {}
+  View1<cplx> rsp() { return View1<cplx>{store.data()}; }
+  View1<std::int32_t> isp() { return View1<std::int32_t>{reinterpret_cast<std::int32_t*>(store.data())}; }
+  bool guard_intact() const { return store[nsp] == cplx(7.5, -7.5); }
+  int nsp;
+  std::vector<cplx> store;
+};
+
+// One call of zndrv on a system with row order r, column order c.
+struct Solve {
+  Csr m;
+  std::vector<std::int32_t> r, c, ic;
+  Workspace& ws;
+  std::vector<cplx> z;
+  int esp = -999;
+  int flag = -999;
+
+  Solve(const Csr& matrix, Workspace& w) : m(matrix), ws(w), z(matrix.n + 1, cplx(-1.0, -1.0)) {
+    for (int k = 1; k <= m.n; ++k) r.push_back(k);
+    c = r;
+    ic = r;
+  }
+  // r = c = p, ic its inverse.
+  void order(const std::vector<std::int32_t>& p) { order(p, p); }
+  void order(const std::vector<std::int32_t>& rows, const std::vector<std::int32_t>& cols) {
+    r = rows;
+    c = cols;
+    ic.assign(m.n, 0);
+    for (int k = 1; k <= m.n; ++k) ic[c[k - 1] - 1] = k;
+  }
+  const std::vector<cplx>& run(int path, std::vector<cplx> b) {
+    b.push_back(0.0);
+    auto iv = [](const std::vector<std::int32_t>& v) {
+      return View1<std::int32_t>{const_cast<std::int32_t*>(v.data())};
+    };
+    auto cv = [](const std::vector<cplx>& v) { return View1<cplx>{const_cast<cplx*>(v.data())}; };
+    zndrv(m.n, iv(r), iv(c), iv(ic), iv(m.ia), iv(m.ja), cv(m.a), cv(b), cv(z), ws.nsp, ws.isp(),
+          ws.rsp(), esp, path, flag);
+    return z;
+  }
+  std::vector<cplx> solution() const { return std::vector<cplx>(z.begin(), z.begin() + m.n); }
+};
+
+inline std::vector<std::int32_t> random_permutation(int n, std::mt19937& gen) {
+  std::vector<std::int32_t> p(n);
+  for (int k = 0; k < n; ++k) p[k] = k + 1;
+  std::shuffle(p.begin(), p.end(), gen);
+  return p;
+}
+
+inline cplx random_value(std::mt19937& gen) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const double re = u(gen);
+  return {re, u(gen)};
+}
+
+inline std::vector<cplx> random_vector(int n, std::mt19937& gen) {
+  std::vector<cplx> v(n);
+  for (auto& x : v) x = random_value(gen);
+  return v;
+}
+
+}  // namespace tp::testing
