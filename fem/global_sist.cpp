@@ -1,0 +1,239 @@
+// Global assembly of the complex system: the one-entry insertion and the
+// pattern-first assembly that reproduces it.
+#include "fem/global_sist.hpp"
+
+#include "fem/global_numbering.hpp"
+#include "fem/local_sys.hpp"
+
+namespace tp {
+namespace {
+
+// Both assemblies clear ja and avec over 50 neq positions, the average room
+// per unknown the fixed capacity allows.
+constexpr int kRoomPerUnknown = kMaxNonzeros / kMaxNeq;
+static_assert(kRoomPerUnknown == 50);
+
+// Pattern work area of the fast assembly (static: nothing is allocated
+// during a run).
+// sorted_global(t, e), t = 1..20: the global unknowns of element e in
+// increasing order; sorted_local(t, e) the local unknown each comes from.
+Table2<std::int32_t, kLocalDofs, kMaxElements> sorted_global;
+Table2<std::int32_t, kLocalDofs, kMaxElements> sorted_local;
+// The elements holding global unknown g are incidence(incidence_start(g) ..
+// incidence_start(g+1) - 1), in increasing order.
+Table1<std::int32_t, kMaxNeq + 1> incidence_start;
+Table1<std::int32_t, kMaxElements * kLocalDofs> incidence;
+// Merge heads, one per element of a row.
+Table1<std::int32_t, kMaxElements> head;
+
+// Adds one element matrix into the global matrix.
+using ElementAdder = void (*)(int ne, const XnodTable& xnod, const ElementMatrix& a,
+                              int neq, RowStarts& ia, ColumnIndices& ja,
+                              MatrixValues& avec);
+
+// Sorts each element's global unknowns and lists the elements of every
+// unknown (a counting sort over the unknowns).
+void index_elements(int nel, int neq, const XnodTable& xnod) {
+  for (int g = 1; g <= neq + 1; ++g) incidence_start(g) = 0;
+  for (int e = 1; e <= nel; ++e) {
+    // Insertion sort of the 20 numbers: short and already nearly ordered.
+    for (int l = 1; l <= kLocalDofs; ++l) {
+      const int g = xnod(e, l);
+      int t = l;
+      while (t > 1 && sorted_global(t - 1, e) > g) {
+        sorted_global(t, e) = sorted_global(t - 1, e);
+        sorted_local(t, e) = sorted_local(t - 1, e);
+        --t;
+      }
+      sorted_global(t, e) = g;
+      sorted_local(t, e) = l;
+      ++incidence_start(g + 1);
+    }
+  }
+  incidence_start(1) = 1;
+  for (int g = 1; g <= neq; ++g) incidence_start(g + 1) += incidence_start(g);
+  // Fill with a moving cursor per unknown, then move the cursors back.
+  for (int e = 1; e <= nel; ++e) {
+    for (int t = 1; t <= kLocalDofs; ++t) {
+      const int g = sorted_global(t, e);
+      incidence(incidence_start(g)) = e;
+      ++incidence_start(g);
+    }
+  }
+  for (int g = neq; g >= 1; --g) incidence_start(g + 1) = incidence_start(g);
+  incidence_start(1) = 1;
+}
+
+// True when unknowns g - 1 and g belong to the same elements (the four
+// values of a node always do), so their rows share one pattern.
+bool same_elements(int g) {
+  const int n = incidence_start(g + 1) - incidence_start(g);
+  if (g == 1 || incidence_start(g) - incidence_start(g - 1) != n) return false;
+  for (int i = 0; i < n; ++i) {
+    if (incidence(incidence_start(g - 1) + i) != incidence(incidence_start(g) + i)) return false;
+  }
+  return true;
+}
+
+// The pattern: row g is the sorted union of the unknowns of the elements
+// that hold g, a merge of their sorted lists. Fills ia(1..neq+1) and
+// ja(1..nnz).
+void build_pattern(int nel, int neq, const XnodTable& xnod, RowStarts& ia,
+                   ColumnIndices& ja) {
+  index_elements(nel, neq, xnod);
+  int pos = 1;
+  ia(1) = 1;
+  for (int g = 1; g <= neq; ++g) {
+    const int first = incidence_start(g);
+    const int n = incidence_start(g + 1) - first;
+    if (same_elements(g)) {
+      for (int p = ia(g - 1); p < ia(g); ++p) ja(pos++) = ja(p);
+    } else {
+      for (int i = 1; i <= n; ++i) head(i) = 1;
+      while (true) {
+        int next = 0;  // smallest unmerged column, 0 when all are merged
+        for (int i = 1; i <= n; ++i) {
+          if (head(i) > kLocalDofs) continue;
+          const int c = sorted_global(head(i), incidence(first + i - 1));
+          if (next == 0 || c < next) next = c;
+        }
+        if (next == 0) break;
+        ja(pos++) = next;
+        for (int i = 1; i <= n; ++i) {
+          if (head(i) <= kLocalDofs && sorted_global(head(i), incidence(first + i - 1)) == next) {
+            ++head(i);
+          }
+        }
+      }
+    }
+    ia(g + 1) = pos;
+  }
+}
+
+// Adds element ne into the finished pattern: its sorted columns are a subset
+// of each of its rows, so one forward walk along the row finds them all.
+void add_into_pattern(int ne, const XnodTable& xnod, const ElementMatrix& a, int,
+                      RowStarts& ia, ColumnIndices& ja, MatrixValues& avec) {
+  for (int il = 1; il <= kLocalDofs; ++il) {
+    int p = ia(xnod(ne, il));
+    for (int t = 1; t <= kLocalDofs; ++t) {
+      const int col = sorted_global(t, ne);
+      while (ja(p) < col) ++p;
+      avec(p) += a(il, sorted_local(t, ne));
+    }
+  }
+}
+
+void add_by_insertion(int ne, const XnodTable& xnod, const ElementMatrix& a, int neq,
+                      RowStarts& ia, ColumnIndices& ja, MatrixValues& avec) {
+  for (int il = 1; il <= kLocalDofs; ++il) {
+    for (int jl = 1; jl <= kLocalDofs; ++jl) {
+      contribucion_yale(xnod(ne, jl), xnod(ne, il), a(il, jl), neq, ia, ja, avec);
+    }
+  }
+}
+
+// The cell loop both assemblies share: j outer, k inner, each element matrix
+// handed to `add`, each element load summed into rhs_m.
+void assemble_cells(ElementAdder add, int neq, const double& omega, const int& nx,
+                    const int& ny, const double& h, const XnodTable& xnod,
+                    const RealField& lambda1, const RealField& lambda3,
+                    const RealField& mu1, const RealField& mu3, const RealField& mu13,
+                    const RealField& b1, const RealField& b2, const RealField& m,
+                    const RealField& d3, RealField& p11, RealField& p12, RealField& p13,
+                    RealField& p22, RealField& p23, RealField& p33, const RealField& f11,
+                    const RealField& f12, const RealField& f22, MatrixValues& avec,
+                    RowStarts& ia, ColumnIndices& ja, UnknownVector& rhs_m) {
+  for (int g = 1; g <= neq; ++g) rhs_m(g) = cplx(0.0, 0.0);
+  ElementMatrix a;
+  ElementVector b;
+  for (int j = 1; j <= nx; ++j) {
+    for (int k = 1; k <= ny; ++k) {
+      local_sys(j, k, nx, ny, omega, h, lambda1(j, k), lambda3(j, k), mu1(j, k),
+                mu3(j, k), mu13(j, k), b1(j, k), b2(j, k), m(j, k), d3(j, k),
+                p11(j, k), p12(j, k), p13(j, k), p22(j, k), p23(j, k), p33(j, k),
+                f11(j, k), f12(j, k), f22(j, k), a, b);
+      const int ne = (k - 1) * nx + j;
+      add(ne, xnod, a, neq, ia, ja, avec);
+      for (int l = 1; l <= kLocalDofs; ++l) rhs_m(xnod(ne, l)) += b(l);
+    }
+  }
+}
+
+}  // namespace
+
+// Fast assembly: pattern first, then the element matrices summed into it.
+void global_sist(const double& omega, const int& nx, const int& ny, const double& h,
+                 const XnodTable& xnod, const RealField& lambda1, const RealField& lambda3,
+                 const RealField& mu1, const RealField& mu3, const RealField& mu13,
+                 const RealField& b1, const RealField& b2, const RealField& m,
+                 const RealField& d3, RealField& p11, RealField& p12, RealField& p13,
+                 RealField& p22, RealField& p23, RealField& p33, const RealField& f11,
+                 const RealField& f12, const RealField& f22, MatrixValues& avec,
+                 RowStarts& ia, ColumnIndices& ja, UnknownVector& rhs_m) {
+  const int neq = unknown_count(nx, ny);
+  build_pattern(nx * ny, neq, xnod, ia, ja);
+  const int nnz = ia(neq + 1) - 1;
+  const int room = kRoomPerUnknown * neq;
+  // Every stored position starts at -0, the exact identity of IEEE addition
+  // (-0 + x is x for every x, signed zeros included), so after its first
+  // contribution it holds that value exactly as the insertion stores it.
+  for (int p = 1; p <= nnz; ++p) avec(p) = cplx(-0.0, -0.0);
+  for (int p = nnz + 1; p <= room; ++p) {
+    avec(p) = cplx(0.0, 0.0);
+    ja(p) = 0;
+  }
+  assemble_cells(add_into_pattern, neq, omega, nx, ny, h, xnod, lambda1, lambda3, mu1,
+                 mu3, mu13, b1, b2, m, d3, p11, p12, p13, p22, p23, p33, f11, f12, f22,
+                 avec, ia, ja, rhs_m);
+}
+
+// Reference assembly: every element entry through the one-entry insertion.
+void global_sist_insertion(const double& omega, const int& nx, const int& ny,
+                           const double& h, const XnodTable& xnod,
+                           const RealField& lambda1, const RealField& lambda3,
+                           const RealField& mu1, const RealField& mu3,
+                           const RealField& mu13, const RealField& b1,
+                           const RealField& b2, const RealField& m, const RealField& d3,
+                           RealField& p11, RealField& p12, RealField& p13,
+                           RealField& p22, RealField& p23, RealField& p33,
+                           const RealField& f11, const RealField& f12,
+                           const RealField& f22, MatrixValues& avec, RowStarts& ia,
+                           ColumnIndices& ja, UnknownVector& rhs_m) {
+  const int neq = unknown_count(nx, ny);
+  for (int p = 1; p <= kRoomPerUnknown * neq; ++p) {
+    avec(p) = cplx(0.0, 0.0);
+    ja(p) = 0;
+  }
+  for (int g = 1; g <= neq + 1; ++g) ia(g) = 1;
+  assemble_cells(add_by_insertion, neq, omega, nx, ny, h, xnod, lambda1, lambda3, mu1,
+                 mu3, mu13, b1, b2, m, d3, p11, p12, p13, p22, p23, p33, f11, f12, f22,
+                 avec, ia, ja, rhs_m);
+}
+
+// Adds value at (row, column), inserting the position in sorted place if new.
+void contribucion_yale(const int& column, const int& row, const cplx& value,
+                       const int& neq, RowStarts& ia, ColumnIndices& ja,
+                       MatrixValues& avec) {
+  const int start = ia(row);
+  const int finish = ia(row + 1) - 1;
+  int count = 0;  // stored columns of the row left of `column`
+  for (int p = start; p <= finish; ++p) {
+    if (ja(p) == column) {
+      avec(p) += value;
+      return;
+    }
+    if (ja(p) < column) ++count;
+  }
+  const int q = start + count;
+  const int last = ia(neq + 1) - 1;
+  for (int p = last; p >= q; --p) {
+    avec(p + 1) = avec(p);
+    ja(p + 1) = ja(p);
+  }
+  avec(q) = value;
+  ja(q) = column;
+  for (int r = row + 1; r <= neq + 1; ++r) ++ia(r);
+}
+
+}  // namespace tp
