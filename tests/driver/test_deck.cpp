@@ -35,8 +35,11 @@ std::string with_line(int n, const std::string& text) {
   return join(lines);
 }
 
+// Runs the deck in a fresh directory holding the reference files.
 tp::testing::RunResult run(const std::string& deck) {
-  return run_program(fresh_dir("deck"), deck);
+  const std::string dir = fresh_dir("deck");
+  tp::testing::copy_example("shaley_sand", dir);
+  return run_program(dir, deck);
 }
 
 const char* kEcho[] = {
