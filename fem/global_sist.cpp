@@ -25,6 +25,9 @@ Table1<std::int32_t, kMaxNeq + 1> incidence_start;
 Table1<std::int32_t, kMaxElements * kLocalDofs> incidence;
 // Merge heads, one per element of a row.
 Table1<std::int32_t, kMaxElements> head;
+// pattern_source(g): the first unknown whose row has the same pattern as row
+// g (the unknowns of one node share it).
+Table1<std::int32_t, kMaxNeq> pattern_source;
 
 // Adds one element matrix into the global matrix.
 using ElementAdder = void (*)(int ne, const XnodTable& xnod, const ElementMatrix& a,
@@ -87,8 +90,10 @@ void build_pattern(int nel, int neq, const XnodTable& xnod, RowStarts& ia,
     const int first = incidence_start(g);
     const int n = incidence_start(g + 1) - first;
     if (same_elements(g)) {
+      pattern_source(g) = pattern_source(g - 1);
       for (int p = ia(g - 1); p < ia(g); ++p) ja(pos++) = ja(p);
     } else {
+      pattern_source(g) = g;
       for (int i = 1; i <= n; ++i) head(i) = 1;
       while (true) {
         int next = 0;  // smallest unmerged column, 0 when all are merged
@@ -110,16 +115,31 @@ void build_pattern(int nel, int neq, const XnodTable& xnod, RowStarts& ia,
   }
 }
 
-// Adds element ne into the finished pattern: its sorted columns are a subset
-// of each of its rows, so one forward walk along the row finds them all.
+// Adds element ne into the finished pattern. Its sorted columns are a subset
+// of each of its rows, so one forward walk along a row finds their offsets
+// from the row start; rows of one pattern (the four values of a corner)
+// share the walk.
 void add_into_pattern(int ne, const XnodTable& xnod, const ElementMatrix& a, int,
                       RowStarts& ia, ColumnIndices& ja, MatrixValues& avec) {
+  int source[kLocalDofs];
+  int offset[kLocalDofs][kLocalDofs];
+  int walked = 0;
   for (int il = 1; il <= kLocalDofs; ++il) {
-    int p = ia(xnod(ne, il));
+    const int row = xnod(ne, il);
+    const int start = ia(row);
+    int w = 0;
+    while (w < walked && source[w] != pattern_source(row)) ++w;
+    if (w == walked) {
+      source[walked++] = pattern_source(row);
+      int p = start;
+      for (int t = 1; t <= kLocalDofs; ++t) {
+        const int col = sorted_global(t, ne);
+        while (ja(p) < col) ++p;
+        offset[w][t - 1] = p - start;
+      }
+    }
     for (int t = 1; t <= kLocalDofs; ++t) {
-      const int col = sorted_global(t, ne);
-      while (ja(p) < col) ++p;
-      avec(p) += a(il, sorted_local(t, ne));
+      avec(start + offset[w][t - 1]) += a(il, sorted_local(t, ne));
     }
   }
 }
