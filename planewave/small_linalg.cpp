@@ -57,10 +57,9 @@ cplx wilkinson_shift(const cplx& a, const cplx& b, const cplx& c, const cplx& d)
 
 // Eigenvalues of s by reduction to Hessenberg form and single-shift QR
 // iteration, each step a unitary similarity, so the eigenvalues are those of
-// a matrix within a few rounding errors of s in norm. The small eigenvalues
-// keep their accuracy however far below the large ones they lie, which the
-// roots of the characteristic polynomial do not. False if the iteration does
-// not settle (non-finite entries).
+// a matrix within a few rounding errors of s in norm: each eigenvalue is off
+// by a few eps |s| at most, which the roots of the characteristic polynomial
+// are not. False if the iteration does not settle (non-finite entries).
 bool qr_eigenvalues(const Cmat3& s, cplx ev[3]) {
   constexpr double eps = std::numeric_limits<double>::epsilon();
   constexpr int kMaxSteps = 30;
@@ -113,6 +112,87 @@ bool qr_eigenvalues(const Cmat3& s, cplx ev[3]) {
   return true;
 }
 
+// Double-double numbers (an unevaluated sum hi + lo) carry about 32 digits,
+// enough to evaluate det(S - lam I) without losing the small eigenvalues.
+struct Dd {
+  double hi, lo;
+};
+
+Dd quick_two_sum(double a, double b) {
+  const double s = a + b;
+  return {s, b - (s - a)};
+}
+
+Dd dd_add(const Dd& a, const Dd& b) {
+  const double s = a.hi + b.hi;
+  const double bb = s - a.hi;
+  const double err = (a.hi - (s - bb)) + (b.hi - bb);
+  return quick_two_sum(s, err + a.lo + b.lo);
+}
+
+Dd dd_neg(const Dd& a) { return {-a.hi, -a.lo}; }
+
+Dd dd_mul(const Dd& a, const Dd& b) {
+  const double p = a.hi * b.hi;
+  const double err = std::fma(a.hi, b.hi, -p) + (a.hi * b.lo + a.lo * b.hi);
+  return quick_two_sum(p, err);
+}
+
+struct Cdd {
+  Dd re, im;
+};
+
+Cdd operator+(const Cdd& a, const Cdd& b) { return {dd_add(a.re, b.re), dd_add(a.im, b.im)}; }
+Cdd operator-(const Cdd& a, const Cdd& b) {
+  return {dd_add(a.re, dd_neg(b.re)), dd_add(a.im, dd_neg(b.im))};
+}
+Cdd operator*(const Cdd& a, const Cdd& b) {
+  return {dd_add(dd_mul(a.re, b.re), dd_neg(dd_mul(a.im, b.im))),
+          dd_add(dd_mul(a.re, b.im), dd_mul(a.im, b.re))};
+}
+
+// det(s - lam I) in double-double, expanded along the first row.
+cplx shifted_det(const Cmat3& s, const cplx& lam) {
+  Cdd d[3][3];
+  for (int c = 1; c <= 3; ++c)
+    for (int r = 1; r <= 3; ++r) {
+      d[r - 1][c - 1] = {{s(r, c).real(), 0.0}, {s(r, c).imag(), 0.0}};
+      if (r == c) d[r - 1][c - 1] = d[r - 1][c - 1] - Cdd{{lam.real(), 0.0}, {lam.imag(), 0.0}};
+    }
+  const Cdd det = d[0][0] * (d[1][1] * d[2][2] - d[1][2] * d[2][1]) -
+                  d[0][1] * (d[1][0] * d[2][2] - d[1][2] * d[2][0]) +
+                  d[0][2] * (d[1][0] * d[2][1] - d[1][1] * d[2][0]);
+  return {det.re.hi, det.im.hi};
+}
+
+// Newton steps on det(s - x I) = -(x - lam1)(x - lam2)(x - lam3) from each
+// estimate, the determinant carried in double-double (about 32 digits). QR
+// leaves an error of a few rounding errors of |s| in every eigenvalue; when
+// the eigenvalues differ by many orders of magnitude, as the squared
+// slownesses do at seismic frequencies, that is the size of the small one's
+// whole imaginary part. These steps give the eigenvalues of s itself. A step
+// that does not reduce the determinant is not taken, so a multiple
+// eigenvalue stays as it came.
+void refine_eigenvalues(const Cmat3& s, Table1<cplx, 3>& lam) {
+  for (int i = 1; i <= 3; ++i) {
+    cplx x = lam(i);
+    cplx f = shifted_det(s, x);
+    for (int step = 0; step < 4; ++step) {
+      cplx slope(-1.0, 0.0);
+      for (int k = 1; k <= 3; ++k)
+        if (k != i) slope *= x - lam(k);
+      if (!(std::abs(slope) > 0.0) || !std::isfinite(std::abs(slope))) break;
+      const cplx next = x - cdiv(f, slope);
+      if (next == x) break;
+      const cplx f_next = shifted_det(s, next);
+      if (!(std::abs(f_next) < std::abs(f))) break;
+      x = next;
+      f = f_next;
+    }
+    lam(i) = x;
+  }
+}
+
 }  // namespace
 
 void cubeq2(const cplx& a, const cplx& b, const cplx& c, const cplx& d, cplx& x1, cplx& x2,
@@ -152,7 +232,8 @@ void cautov(const Cmat3& s, Table1<cplx, 3>& lam) {
   // the eigenvalues are returned (the caller reads the third as the third
   // compressional wave); their values lose the small eigenvalues' imaginary
   // parts to cancellation when the eigenvalues differ by orders of magnitude,
-  // as at seismic frequencies, so the values come from QR iteration instead.
+  // as at seismic frequencies, so the values come from QR iteration, then
+  // Newton steps on the determinant carried in double-double.
   const cplx t = s(1, 1) + s(2, 2) + s(3, 3);
   const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) -
                  s(1, 2) * s(2, 1) - s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
@@ -182,6 +263,7 @@ void cautov(const Cmat3& s, Table1<cplx, 3>& lam) {
     }
   }
   for (int i = 1; i <= 3; ++i) lam(i) = ev[perm[best][i - 1]];
+  refine_eigenvalues(s, lam);
 }
 
 void c_invert(const int& n, Cmat5& a) {

@@ -25,6 +25,14 @@ cplx char_det(const tp::Cmat3& s, const cplx& lam) {
          d(1, 3) * (d(2, 1) * d(3, 2) - d(2, 2) * d(3, 1));
 }
 
+// Cardano's roots of the characteristic polynomial of s, in their order.
+void cardano_roots(const tp::Cmat3& s, cplx x[3]) {
+  const cplx t = s(1, 1) + s(2, 2) + s(3, 3);
+  const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) -
+                 s(1, 2) * s(2, 1) - s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
+  tp::cubeq2(1.0, -t, m, -char_det(s, 0.0), x[0], x[1], x[2]);
+}
+
 TEST(Cubic, CubeRootsOfUnityComeInFixedOrder) {
   cplx x1, x2, x3;
   tp::cubeq2(1.0, 0.0, 0.0, -1.0, x1, x2, x3);
@@ -105,11 +113,8 @@ TEST(Eigenvalues, TriangularMatrixGivesDiagonalInCardanoOrder) {
   const tp::Cmat3 orig = s;
   tp::Table1<cplx, 3> lam;
   tp::cautov(s, lam);
-  const cplx t = s(1, 1) + s(2, 2) + s(3, 3);
-  const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3);
-  const cplx det = s(1, 1) * s(2, 2) * s(3, 3);
   cplx x[3];
-  tp::cubeq2(1.0, -t, m, -det, x[0], x[1], x[2]);
+  cardano_roots(s, x);
   for (int i = 1; i <= 3; ++i) {
     EXPECT_LT(std::abs(lam(i) - x[i - 1]), 1e-12);
     int hits = 0;
@@ -131,12 +136,8 @@ TEST(Eigenvalues, RandomMatricesAgreeWithClosedFormAndAnnulTheDeterminant) {
     tp::Table1<cplx, 3> lam;
     tp::cautov(s, lam);
     EXPECT_EQ(std::memcmp(&s, &orig, sizeof s), 0);
-    const cplx t = s(1, 1) + s(2, 2) + s(3, 3);
-    const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) -
-                   s(1, 2) * s(2, 1) - s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
-    const cplx det = char_det(s, 0.0);
     cplx x[3];
-    tp::cubeq2(1.0, -t, m, -det, x[0], x[1], x[2]);
+    cardano_roots(s, x);
     double gap = 1e300;  // closed form is accurate only for separated roots
     for (int i = 0; i < 3; ++i) gap = std::min(gap, std::abs(x[i] - x[(i + 1) % 3]));
     for (int i = 1; i <= 3; ++i) {
