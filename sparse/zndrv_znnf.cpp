@@ -35,6 +35,10 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
     return;
   }
 
+  double* rw = parts(row(1));              // column j at rw[2j-2], rw[2j-1]
+  const double* uw = parts(u(1));          // u(t) at uw[2t-2], uw[2t-1]
+  const std::int32_t* jup = &ju(1);       // ju(t) at jup[t-1]
+
   for (int k = 1; k <= n; ++k) {
     // Clear the dense row only on the pattern of row k.
     for (int t = il(k); t < il(k + 1); ++t) row(jl(t)) = 0.0;
@@ -48,17 +52,22 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
 
     // Eliminate with the earlier rows of U in ascending order; each
     // multiplier is the entry of L, and it also updates the right-hand side.
+    // The inner loop, where nearly all the time goes, works on the parts of
+    // the complex words directly, with the loop bounds read once.
     for (int t = il(k); t < il(k + 1); ++t) {
       const int j = jl(t);
       const cplx x = row(j);
       l(t) = x;
       const double xr = parts(x)[0];
       const double xi = parts(x)[1];
-      for (int tu = iu(j); tu < iu(j + 1); ++tu) {
-        double* w = parts(row(ju(tu)));
-        const double* f = parts(u(tu));
-        const double pr = xr * f[0] - xi * f[1];
-        const double pi = xr * f[1] + xi * f[0];
+      const int first = iu(j);
+      const int last = iu(j + 1) - 1;
+      for (int tu = first; tu <= last; ++tu) {
+        double* w = rw + 2 * (jup[tu - 1] - 1);
+        const double ur = uw[2 * tu - 2];
+        const double ui = uw[2 * tu - 1];
+        const double pr = xr * ur - xi * ui;
+        const double pi = xr * ui + xi * ur;
         w[0] = w[0] - pr;
         w[1] = w[1] - pi;
       }

@@ -80,19 +80,5 @@ TEST(FactorRandom, SparseSystemsMatchTheDenseSolveInEveryOrder) {
   }
 }
 
-TEST(FactorRandom, IdentityOrderOnAStrictlyDominantMatrix) {
-  std::mt19937 gen(7);
-  const int n = 200;
-  std::vector<std::int32_t> id(n);
-  for (int k = 0; k < n; ++k) id[k] = k + 1;
-  const Csr m = random_system(n, 10, id, id, gen);
-  const auto b = random_vector(n, gen);
-  Workspace ws(400000);
-  Solve s(m, ws);
-  s.run(1, b);
-  ASSERT_EQ(s.flag, 0);
-  EXPECT_LT(max_diff(s.solution(), dense_solve(dense(m), b)), 1e-12);
-}
-
 }  // namespace
 }  // namespace tp::testing
