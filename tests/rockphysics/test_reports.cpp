@@ -1,0 +1,43 @@
+// The first-cell reports of both routines, for one permafrost deck and one
+// shaley-sand deck, against reviewed expected texts.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "rock_deck.hpp"
+#include "support/testing.hpp"
+
+namespace {
+
+using tp::testing::CapturedOutput;
+using tp::testing::InFreshDir;
+
+tp::testing::ElasticFields e;
+tp::testing::MassFields mf;
+
+// Both routines on a 2 by 2 deck; only cell (1, 1) is reported.
+std::string reports_of(const tp::testing::RockDeck& d) {
+  InFreshDir dir("reports");
+  CapturedOutput out;
+  tp::testing::run_e_modulus(d, e);
+  tp::testing::run_mass_visco_coef(d, mf);
+  const std::string text = out.text();
+  // Set THREEPHASE_WRITE_REPORT to a file name to see the text in full.
+  if (const char* keep = std::getenv("THREEPHASE_WRITE_REPORT")) {
+    tp::testing::write_file(keep, text);
+  }
+  return text;
+}
+
+TEST(FirstCellReports, PermafrostCellReportMatchesTheReviewedText) {
+  tp::testing::expect_same_report(reports_of(tp::testing::permafrost_deck(2, 2)),
+                                  "expected_permafrost_report.txt");
+}
+
+TEST(FirstCellReports, ShaleySandCellReportMatchesTheReviewedText) {
+  tp::testing::expect_same_report(reports_of(tp::testing::shaley_sand_deck(2, 2)),
+                                  "expected_shaley_sand_report.txt");
+}
+
+}  // namespace
