@@ -2,6 +2,10 @@
 // pattern-first assembly that reproduces it.
 #include "fem/global_sist.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
 #include "fem/global_numbering.hpp"
 #include "fem/local_sys.hpp"
 
@@ -23,8 +27,10 @@ Table2<std::int32_t, kLocalDofs, kMaxElements> sorted_local;
 // incidence_start(g+1) - 1), in increasing order.
 Table1<std::int32_t, kMaxNeq + 1> incidence_start;
 Table1<std::int32_t, kMaxElements * kLocalDofs> incidence;
-// Merge heads, one per element of a row.
-Table1<std::int32_t, kMaxElements> head;
+// The columns of the row being built, one bit per unknown (bit (c - 1) % 64
+// of word (c - 1) / 64 + 1 for column c); all zero between rows.
+constexpr int kColumnWords = kMaxNeq / 64 + 1;
+Table1<std::uint64_t, kColumnWords> column_bits;
 // pattern_source(g): the first unknown whose row has the same pattern as row
 // g (the unknowns of one node share it).
 Table1<std::int32_t, kMaxNeq> pattern_source;
@@ -78,35 +84,40 @@ bool same_elements(int g) {
   return true;
 }
 
-// The pattern: row g is the sorted union of the unknowns of the elements
-// that hold g, a merge of their sorted lists. Fills ia(1..neq+1) and
-// ja(1..nnz).
+// The pattern: row g is the union of the unknowns of the elements that hold
+// g, sorted. The columns are marked in a bit table and read back in order
+// over the few words between the row's smallest and largest column. Fills
+// ia(1..neq+1) and ja(1..nnz).
 void build_pattern(int nel, int neq, const XnodTable& xnod, RowStarts& ia,
                    ColumnIndices& ja) {
   index_elements(nel, neq, xnod);
+  for (int w = 1; w <= kColumnWords; ++w) column_bits(w) = 0;
   int pos = 1;
   ia(1) = 1;
   for (int g = 1; g <= neq; ++g) {
-    const int first = incidence_start(g);
-    const int n = incidence_start(g + 1) - first;
     if (same_elements(g)) {
       pattern_source(g) = pattern_source(g - 1);
       for (int p = ia(g - 1); p < ia(g); ++p) ja(pos++) = ja(p);
     } else {
       pattern_source(g) = g;
-      for (int i = 1; i <= n; ++i) head(i) = 1;
-      while (true) {
-        int next = 0;  // smallest unmerged column, 0 when all are merged
-        for (int i = 1; i <= n; ++i) {
-          if (head(i) > kLocalDofs) continue;
-          const int c = sorted_global(head(i), incidence(first + i - 1));
-          if (next == 0 || c < next) next = c;
+      int lo = neq + 1;
+      int hi = 0;
+      for (int i = incidence_start(g); i < incidence_start(g + 1); ++i) {
+        const int e = incidence(i);
+        for (int t = 1; t <= kLocalDofs; ++t) {
+          const int c = sorted_global(t, e) - 1;
+          column_bits(c / 64 + 1) |= std::uint64_t{1} << (c % 64);
         }
-        if (next == 0) break;
-        ja(pos++) = next;
-        for (int i = 1; i <= n; ++i) {
-          if (head(i) <= kLocalDofs && sorted_global(head(i), incidence(first + i - 1)) == next) {
-            ++head(i);
+        lo = std::min(lo, sorted_global(1, e));
+        hi = std::max(hi, sorted_global(kLocalDofs, e));
+      }
+      if (hi > 0) {
+        for (int w = (lo - 1) / 64 + 1; w <= (hi - 1) / 64 + 1; ++w) {
+          std::uint64_t bits = column_bits(w);
+          column_bits(w) = 0;
+          while (bits != 0) {
+            ja(pos++) = (w - 1) * 64 + std::countr_zero(bits) + 1;
+            bits &= bits - 1;
           }
         }
       }
