@@ -72,26 +72,6 @@ TEST(MassCoefficients, RigidMotionCarriesTheBulkDensityInBothModels) {
   }
 }
 
-TEST(MassCoefficients, IceBondedToGrainsLeavesNoInertialCouplingBetweenTheSolids) {
-  // Permafrost: a13 = a31 = 1, so the solid densities enter p11 and p33 only
-  // through ro1 phi1 and ro3 phi3 beyond the water terms; p13 is pure water.
-  RockDeck d = tp::testing::permafrost_deck(1, 1);
-  InFreshDir dir("mass_ice");
-  CapturedOutput out;
-  run_mass_visco_coef(d, mf);
-  const std::string text = out.text();
-  const double ro = std::stod(text.substr(text.find(" ro(Kgr/m^3)      =") + 20));
-  const double ro_prim = std::stod(text.substr(text.find(" ro_prim(Kgr/m^3) =") + 20));
-  const double phi = 0.1, phi1 = 0.7, phi3 = 0.3 - 0.1;
-  const double s3 = phi3 / (1.0 - phi), s1 = 1.0 - s3;
-  const double a12 = 1.0 + 0.5 * ro * phi1 / (1000.0 * phi);
-  const double a32 = 1.0 + 0.5 * ro_prim * phi3 / (1000.0 * phi);
-  const double dd = 1.0 + a32 * s1 * s1 + a12 * s3 * s3;
-  EXPECT_NEAR(mf.p11(1, 1), (dd - 2.0 * s3 - s1 * s1) * 1000.0 * phi + 2650.0 * phi1, 1e-9);
-  EXPECT_NEAR(mf.p13(1, 1), (1.0 - a32 * s1 * s1 - a12 * s3 * s3 - s1 * s3) * 1000.0 * phi, 1e-9);
-  EXPECT_NEAR(mf.p33(1, 1), (dd - 2.0 * s1 - s3 * s3) * 1000.0 * phi + 920.0 * phi3, 1e-9);
-}
-
 TEST(FrictionCoefficients, StoredB11CountsTheSolidFrictionTwice) {
   for (RockDeck d : {tp::testing::permafrost_deck(1, 1), tp::testing::shaley_sand_deck(1, 1)}) {
     d.both(&RockDeck::coef_b13, 3.0e7);
