@@ -45,7 +45,7 @@ using ElementAdder = void (*)(int ne, const XnodTable& xnod, const ElementMatrix
 void index_elements(int nel, int neq, const XnodTable& xnod) {
   for (int g = 1; g <= neq + 1; ++g) incidence_start(g) = 0;
   for (int e = 1; e <= nel; ++e) {
-    // Insertion sort of the 20 numbers: short and already nearly ordered.
+    // Insertion sort of the 20 numbers, carrying their local indices along.
     for (int l = 1; l <= kLocalDofs; ++l) {
       const int g = xnod(e, l);
       int t = l;
