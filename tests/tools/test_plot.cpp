@@ -1,0 +1,64 @@
+// tools/plot: PNG pictures of a run's maps and of a sweep's curves.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/testing.hpp"
+#include "tools/tools_testing.hpp"
+
+using namespace tp::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string swept(const std::string& tag, const std::string& extra) {
+  const std::string cs = small_case(tag + "_case");
+  const std::string out = fresh_dir(tag + "_out") + "/out";
+  run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " " + extra);
+  return out;
+}
+
+void expect_png(const std::string& path, int width, int height) {
+  const PngSize s = png_size(path);
+  EXPECT_TRUE(s.valid) << path;
+  EXPECT_EQ(s.width, width) << path;
+  EXPECT_EQ(s.height, height) << path;
+  EXPECT_GT(s.bytes, 2000) << path;  // more than an empty frame
+}
+
+}  // namespace
+
+TEST(Plot, EveryMapOfARunBecomesAPictureOfTheMapSize) {
+  const std::string run = swept("plot_maps", "") + "/run_001";
+  const auto r = run_tool("plot", shell_quote(run));
+  ASSERT_EQ(r.status, 0) << r.err;
+  int maps = 0;
+  for (const auto& e : fs::directory_iterator(run)) {
+    const std::string name = e.path().filename().string();
+    const bool is_map = name.ends_with("_map") || name.ends_with("_gnu") ||
+                        name.ends_with("_p33_ice");
+    if (!is_map) continue;
+    ++maps;
+    expect_png(run + "/plots/" + name + ".png", 640, 560);
+  }
+  EXPECT_EQ(maps, 21);  // strain, stress, pressure, gradient, material, 12 coefficients
+  EXPECT_EQ(split_lines(r.out).size(), 21u);  // the tool lists what it drew
+
+  // Axes in metres give the same pictures, from the cell side of the deck.
+  EXPECT_EQ(run_tool("plot", shell_quote(run) + " --metres").status, 0);
+  expect_png(run + "/plots/real_stress_map.png", 640, 560);
+}
+
+TEST(Plot, SweepCurvesSkipFailedRuns) {
+  const std::string out = swept("plot_curves", "--field 'phi_layer(1)' --values 0.1,0.35,0.2");
+  const auto r = run_tool("plot", shell_quote(out));
+  ASSERT_EQ(r.status, 0) << r.err;
+  expect_png(out + "/plots/dispersion.png", 1000, 420);
+}
+
+TEST(Plot, FolderWithNothingToDrawIsAnError) {
+  const auto r = run_tool("plot", shell_quote(fresh_dir("plot_empty")));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("neither a sweep.csv nor any map"), std::string::npos) << r.err;
+}

@@ -1,0 +1,139 @@
+// tools/sweep: one run per frequency of the deck's sweep (or per value of a
+// field), results collected in sweep.csv, failures reported without losing
+// the other runs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "support/testing.hpp"
+#include "tools/tools_testing.hpp"
+
+using namespace tp::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The table form keeps 5 significant digits.
+void expect_five_digits(const std::string& csv, const std::string& table) {
+  const double a = std::stod(csv), b = std::stod(table);
+  EXPECT_NEAR(a, b, 1e-4 * std::fabs(b)) << csv << " vs " << table;
+}
+
+}  // namespace
+
+TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
+  const std::string cs = small_case("sweep_case");
+  const std::string out = fresh_dir("sweep_out") + "/out";
+  const auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " -j 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  const auto rows = read_csv(out + "/sweep.csv");
+  ASSERT_EQ(rows.size(), 4u);
+  const auto& head = rows[0];
+  EXPECT_EQ(head, (std::vector<std::string>{"run", "freq_hz", "vp_c33", "q1000_c33", "vp_mstar",
+                                            "q1000_mstar", "vp1_anal", "q1000_anal", "status",
+                                            "stop_code", "message"}));
+  // The deck sweeps 100 Hz to 10 kHz in 3 points, evenly in log10.
+  const double expected_freq[] = {100.0, 1000.0, 10000.0};
+  for (int i = 1; i <= 3; ++i) {
+    const auto& row = rows[static_cast<std::size_t>(i)];
+    SCOPED_TRACE("row " + std::to_string(i));
+    EXPECT_EQ(column(head, row, "status"), "ok");
+    EXPECT_EQ(column(head, row, "stop_code"), "40");
+    const std::string freq = column(head, row, "freq_hz");
+    EXPECT_NEAR(std::stod(freq), expected_freq[i - 1], 1e-9 * expected_freq[i - 1]);
+
+    // The same deck at that frequency, run alone.
+    const std::string single = fresh_dir("sweep_single");
+    copy_example("permafrost", single);
+    write_file(single + "/deck", read_file(cs + "/deck"));
+    const auto one = run_program(single, deck_with_line(single, 1, freq));
+    ASSERT_EQ(one.status, 40);
+    EXPECT_EQ(column(head, row, "vp_c33"), report_value(one.out, "using averages  Velocity"));
+    EXPECT_EQ(column(head, row, "q1000_c33"), report_value(one.out, "using averages 1000/Q"));
+    EXPECT_EQ(column(head, row, "vp_mstar"), report_value(one.out, "from deltavol1 Velocity"));
+    EXPECT_EQ(column(head, row, "q1000_mstar"), report_value(one.out, "from deltavol1 1000/Q"));
+    const auto anal = split_lines(read_file(single + "/vp_anal.phiw"));
+    EXPECT_EQ(column(head, row, "vp1_anal"), anal.at(0).substr(anal.at(0).rfind(' ') + 1));
+    const auto q = split_lines(read_file(single + "/1000_over_q_anal.phiw"));
+    expect_five_digits(column(head, row, "q1000_anal"), q.at(0).substr(17));
+
+    // Each run keeps its own directory with the side files and the report.
+    const std::string run_dir = out + "/" + column(head, row, "run");
+    EXPECT_TRUE(fs::exists(run_dir + "/elast_coef_sand"));
+    EXPECT_EQ(read_file(run_dir + "/report.txt"), one.out);
+  }
+}
+
+TEST(Sweep, FailedRunIsReportedWithItsStopCodeAndTheOthersAreKept) {
+  // phi_layer(1) = 0.35 reaches phi_a(1) = 0.3: the ice-model check stops
+  // that run with code 11.
+  const std::string cs = small_case("sweep_fail_case");
+  const std::string out = fresh_dir("sweep_fail_out") + "/out";
+  const auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) +
+                                       " --field 'phi_layer(1)' --values 0.1,0.35,0.2");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("run_002"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("stop code 11"), std::string::npos) << r.err;
+
+  const auto rows = read_csv(out + "/sweep.csv");
+  ASSERT_EQ(rows.size(), 4u);
+  const auto& head = rows[0];
+  EXPECT_EQ(head.at(1), "phi_layer(1)");
+  EXPECT_EQ(column(head, rows[2], "status"), "failed");
+  EXPECT_EQ(column(head, rows[2], "stop_code"), "11");
+  EXPECT_NE(column(head, rows[2], "message").find("Ice model"), std::string::npos);
+  EXPECT_EQ(column(head, rows[2], "vp_c33"), "");
+  for (const std::size_t i : {1u, 3u}) {
+    EXPECT_EQ(column(head, rows[i], "status"), "ok");
+    EXPECT_GT(std::stod(column(head, rows[i], "vp_c33")), 1000.0);
+  }
+  EXPECT_EQ(column(head, rows[1], "phi_layer(1)"), "0.1");
+}
+
+TEST(Sweep, DeckReaderRejectionReachesTheTableWithItsMessage) {
+  const std::string cs = small_case("sweep_nx_case");
+  const std::string out = fresh_dir("sweep_nx_out") + "/out";
+  const auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " --field nx --values 4,61");
+  EXPECT_EQ(r.status, 1);
+  const auto rows = read_csv(out + "/sweep.csv");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(column(rows[0], rows[1], "status"), "ok");
+  EXPECT_EQ(column(rows[0], rows[2], "stop_code"), "2");
+  EXPECT_NE(column(rows[0], rows[2], "message").find("nx = 61"), std::string::npos);
+}
+
+TEST(Sweep, FieldValuesReachTheProgramWithTheirMeaning) {
+  // A fixed-20 field without a decimal point would carry 10 implied
+  // decimals (3e16 would read as 3e6), and key_model is an i5 field.
+  const std::string cs = small_case("sweep_field_case");
+  const std::string out = fresh_dir("sweep_field_out") + "/out";
+  auto r = run_tool("sweep",
+                    shell_quote(cs) + " " + shell_quote(out) + " --field 'AKF(2)' --values 3e16");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string report = read_file(out + "/run_001/report.txt");
+  const auto layer2 = report.substr(report.find("layer i=   2"));
+  EXPECT_EQ(std::stod(report_value(layer2, "akf (GPA)")), 3e16);
+  EXPECT_EQ(std::stod(report_value(report, "akf (GPA)")), 2.25e9);  // layer 1 untouched
+
+  r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " --field key_model --values 1");
+  EXPECT_EQ(split_lines(read_file(out + "/run_001/report.txt")).at(6), " 1");
+  EXPECT_EQ(split_lines(read_file(out + "/run_001/deck")).at(6).substr(0, 5), "    1");
+}
+
+TEST(Sweep, UnknownFieldOrForeignOutputFolderStopsBeforeAnyRun) {
+  const std::string cs = small_case("sweep_bad_case");
+  const std::string out = fresh_dir("sweep_bad_out") + "/out";
+  auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " --field akf --values 1.0");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("akf(1) or akf(2)"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out));
+
+  // A folder that holds other files than an earlier sweep is not cleared.
+  r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(cs));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(fs::exists(cs + "/deck"));
+  EXPECT_FALSE(fs::exists(cs + "/run_001"));
+}
