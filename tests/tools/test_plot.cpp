@@ -15,7 +15,7 @@ namespace {
 std::string swept(const std::string& tag, const std::string& extra) {
   const std::string cs = small_case(tag + "_case");
   const std::string out = fresh_dir(tag + "_out") + "/out";
-  run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " " + extra);
+  run_sweep(cs, out, extra);
   return out;
 }
 

@@ -26,7 +26,7 @@ void expect_five_digits(const std::string& csv, const std::string& table) {
 TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
   const std::string cs = small_case("sweep_case");
   const std::string out = fresh_dir("sweep_out") + "/out";
-  const auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " -j 2");
+  const auto r = run_sweep(cs, out, "-j 2");
   ASSERT_EQ(r.status, 0) << r.err;
 
   const auto rows = read_csv(out + "/sweep.csv");
@@ -72,8 +72,7 @@ TEST(Sweep, FailedRunIsReportedWithItsStopCodeAndTheOthersAreKept) {
   // that run with code 11.
   const std::string cs = small_case("sweep_fail_case");
   const std::string out = fresh_dir("sweep_fail_out") + "/out";
-  const auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) +
-                                       " --field 'phi_layer(1)' --values 0.1,0.35,0.2");
+  const auto r = run_sweep(cs, out, "--field 'phi_layer(1)' --values 0.1,0.35,0.2");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run_002"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("stop code 11"), std::string::npos) << r.err;
@@ -96,7 +95,7 @@ TEST(Sweep, FailedRunIsReportedWithItsStopCodeAndTheOthersAreKept) {
 TEST(Sweep, DeckReaderRejectionReachesTheTableWithItsMessage) {
   const std::string cs = small_case("sweep_nx_case");
   const std::string out = fresh_dir("sweep_nx_out") + "/out";
-  const auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " --field nx --values 4,61");
+  const auto r = run_sweep(cs, out, "--field nx --values 4,61");
   EXPECT_EQ(r.status, 1);
   const auto rows = read_csv(out + "/sweep.csv");
   ASSERT_EQ(rows.size(), 3u);
@@ -110,15 +109,14 @@ TEST(Sweep, FieldValuesReachTheProgramWithTheirMeaning) {
   // decimals (3e16 would read as 3e6), and key_model is an i5 field.
   const std::string cs = small_case("sweep_field_case");
   const std::string out = fresh_dir("sweep_field_out") + "/out";
-  auto r = run_tool("sweep",
-                    shell_quote(cs) + " " + shell_quote(out) + " --field 'AKF(2)' --values 3e16");
+  auto r = run_sweep(cs, out, "--field 'AKF(2)' --values 3e16");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string report = read_file(out + "/run_001/report.txt");
   const auto layer2 = report.substr(report.find("layer i=   2"));
   EXPECT_EQ(std::stod(report_value(layer2, "akf (GPA)")), 3e16);
   EXPECT_EQ(std::stod(report_value(report, "akf (GPA)")), 2.25e9);  // layer 1 untouched
 
-  r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " --field key_model --values 1");
+  r = run_sweep(cs, out, "--field key_model --values 1");
   EXPECT_EQ(split_lines(read_file(out + "/run_001/report.txt")).at(6), " 1");
   EXPECT_EQ(split_lines(read_file(out + "/run_001/deck")).at(6).substr(0, 5), "    1");
 }
@@ -126,13 +124,13 @@ TEST(Sweep, FieldValuesReachTheProgramWithTheirMeaning) {
 TEST(Sweep, UnknownFieldOrForeignOutputFolderStopsBeforeAnyRun) {
   const std::string cs = small_case("sweep_bad_case");
   const std::string out = fresh_dir("sweep_bad_out") + "/out";
-  auto r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(out) + " --field akf --values 1.0");
+  auto r = run_sweep(cs, out, "--field akf --values 1.0");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("akf(1) or akf(2)"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(out));
 
   // A folder that holds other files than an earlier sweep is not cleared.
-  r = run_tool("sweep", shell_quote(cs) + " " + shell_quote(cs));
+  r = run_sweep(cs, cs, "");
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(fs::exists(cs + "/deck"));
   EXPECT_FALSE(fs::exists(cs + "/run_001"));

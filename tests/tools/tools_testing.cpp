@@ -46,6 +46,11 @@ ToolResult run_tool(const std::string& tool, const std::string& args) {
   return r;
 }
 
+ToolResult run_sweep(const std::string& case_dir, const std::string& out_dir,
+                     const std::string& extra) {
+  return run_tool("sweep", shell_quote(case_dir) + " " + shell_quote(out_dir) + " " + extra);
+}
+
 std::vector<std::vector<std::string>> read_csv(const std::string& path) {
   std::vector<std::vector<std::string>> rows;
   for (const auto& line : split_lines(read_file(path))) {

@@ -26,6 +26,10 @@ std::string shell_quote(const std::string& s);
 // program in THREEPHASE.
 ToolResult run_tool(const std::string& tool, const std::string& args);
 
+// tools/sweep CASE_DIR OUT_DIR followed by `extra` arguments.
+ToolResult run_sweep(const std::string& case_dir, const std::string& out_dir,
+                     const std::string& extra);
+
 // Rows of a CSV file, the header first; quoted fields may hold commas.
 std::vector<std::vector<std::string>> read_csv(const std::string& path);
 
