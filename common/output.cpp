@@ -1,5 +1,8 @@
 #include "common/output.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -14,7 +17,57 @@ Unit& std_out() {
   return u;
 }
 
+namespace {
+
+// The file units open for writing, so that a stop can flush each one and
+// name the one that lost lines. Keyed by the Unit's address: reopening a
+// unit replaces its entry. The program opens about thirty.
+struct OpenFile {
+  const Unit* unit;
+  std::FILE* f;
+  char name[64];
+};
+constexpr int kMaxOpenFiles = 64;
+OpenFile open_files[kMaxOpenFiles];
+int n_open_files = 0;
+OutputFault fault;
+char fault_name[64];
+
+void note_fault(const char* name, int err) {
+  if (fault.name != nullptr) return;
+  std::snprintf(fault_name, sizeof fault_name, "%s", name);
+  fault.name = fault_name;
+  fault.err = err;
+}
+
+void forget_file(const Unit& u) {
+  for (int i = 0; i < n_open_files; ++i) {
+    if (open_files[i].unit == &u) {
+      open_files[i] = open_files[--n_open_files];
+      return;
+    }
+  }
+}
+
+void remember_file(const Unit& u) {
+  forget_file(u);
+  if (n_open_files == kMaxOpenFiles) return;  // still written and checked line by line
+  OpenFile& e = open_files[n_open_files++];
+  e.unit = &u;
+  e.f = u.f;
+  std::snprintf(e.name, sizeof e.name, "%s", u.name);
+}
+
+// Flush one stream; false (errno set) when its lines could not be written.
+bool flushed(std::FILE* f) { return std::fflush(f) == 0 && !std::ferror(f); }
+
+}  // namespace
+
 void open_unit(Unit& u, const char* name) {
+  // With standard output closed (">&-"), the first file opened would take
+  // its descriptor and receive the report as well: refuse to run.
+  static const bool stdout_open = ::fcntl(STDOUT_FILENO, F_GETFD) != -1;
+  if (!stdout_open) output_error(std_out().name, EBADF);
   u.name = name;
   u.f = std::fopen(name, "w");
   if (u.f == nullptr) {
@@ -23,19 +76,40 @@ void open_unit(Unit& u, const char* name) {
                   std::strerror(errno));
     input_error(name, what);
   }
+  remember_file(u);
 }
 
 void close_unit(Unit& u) {
-  if (u.f != nullptr && u.f != stdout) std::fclose(u.f);
+  if (u.f != nullptr && u.f != stdout) {
+    forget_file(u);
+    const bool ok = flushed(u.f);
+    const int err = errno;
+    if (std::fclose(u.f) != 0 || !ok) {
+      u.f = nullptr;
+      output_error(u.name, ok ? errno : err);
+    }
+  }
   u.f = nullptr;
 }
 
-void flush_all_units() { std::fflush(nullptr); }
+void flush_all_units() {
+  Unit& out = std_out();
+  if (out.f != nullptr && !flushed(out.f)) note_fault(out.name, errno);
+  for (int i = 0; i < n_open_files; ++i) {
+    if (!flushed(open_files[i].f)) note_fault(open_files[i].name, errno);
+  }
+  std::fflush(nullptr);  // anything else, standard error included
+}
+
+OutputFault first_output_fault() { return fault; }
 
 namespace {
 
+// One line to its unit. A short write means lines are lost: the run ends.
 void emit(Unit& u, const char* s, int n) {
-  std::fwrite(s, 1, static_cast<std::size_t>(n), u.f);
+  if (std::fwrite(s, 1, static_cast<std::size_t>(n), u.f) != static_cast<std::size_t>(n)) {
+    output_error(u.name, errno);
+  }
 }
 
 Field from_text(const char* s) {

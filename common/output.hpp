@@ -25,10 +25,25 @@ Unit& std_out();
 // Create (or truncate) the file `name` in the working directory for writing.
 // A file that cannot be created ends the run with a message naming it.
 void open_unit(Unit& u, const char* name);
+// Flush and close the file of `u`; a failure ends the run (output_error).
 void close_unit(Unit& u);
 
-// Flush every output stream (before a stop, so lines come out in order).
+// Every line is checked as it is written: a unit that refuses a line (a full
+// disk, standard output on /dev/full, a closed descriptor) ends the run at
+// once with a message naming it (output_error in common/stop.hpp).
+
+// Flush standard output and every open file unit (before a stop, so lines
+// come out in order), remembering the first unit whose buffered lines could
+// not be written.
 void flush_all_units();
+
+// The first unit that lost output at a flush: its name (nullptr if none)
+// and the system's error number.
+struct OutputFault {
+  const char* name = nullptr;
+  int err = 0;
+};
+OutputFault first_output_fault();
 
 // One edited field, held inline so no allocation is needed.
 struct Field {

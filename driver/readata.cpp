@@ -1,5 +1,6 @@
 #include "driver/readata.hpp"
 
+#include <cmath>
 #include <cstdio>
 
 #include "common/input.hpp"
@@ -25,9 +26,62 @@ const char* layer_name(char* buf, int size, const char* name, int i) {
   return buf;
 }
 
-double layer_real(LineSource& deck, const char* name, int i) {
+// ---- Values that read as numbers but cannot give a run. ----
+// Each is rejected when the deck is read, before anything is computed, with
+// the deck line that held it. Checks on one value name its own line; a
+// check that needs a later value names the line of the value it rejects.
+
+[[noreturn]] void reject(const LineSource& deck, int line, const char* what) {
+  char where[96];
+  std::snprintf(where, sizeof where, "%s, line %d", deck.name, line);
+  input_error(where, what);
+}
+
+// NaN or an infinity would run through every coefficient and come out as
+// results of NaN with a normal end.
+double finite(const LineSource& deck, const char* name, double v) {
+  if (std::isfinite(v)) return v;
+  char what[160];
+  std::snprintf(what, sizeof what, "%s = %g is not a finite number", name, v);
+  reject(deck, deck.line_no, what);
+}
+
+void require_positive(const LineSource& deck, int line, const char* name, double v,
+                      const char* why) {
+  if (v > 0.0) return;
+  char what[240];
+  std::snprintf(what, sizeof what, "%s = %.10g must be above 0 (%s)", name, v, why);
+  reject(deck, line, what);
+}
+
+void require_fraction(const LineSource& deck, int line, const char* name, double v,
+                      const char* why) {
+  if (v >= 0.0 && v <= 1.0) return;
+  char what[240];
+  std::snprintf(what, sizeof what, "%s = %.10g is outside 0..1 (%s)", name, v, why);
+  reject(deck, line, what);
+}
+
+double head_real(LineSource& deck, const char* name, const char* what) {
+  return finite(deck, name, read_free_real(deck, what));
+}
+
+// What a per-layer value must be, besides finite.
+enum class Need { finite, positive, fraction };
+
+void require(const LineSource& deck, int line, const char* name, double v, Need need,
+             const char* why) {
+  if (need == Need::positive) require_positive(deck, line, name, v, why);
+  if (need == Need::fraction) require_fraction(deck, line, name, v, why);
+}
+
+double layer_real(LineSource& deck, const char* name, int i, Need need = Need::finite,
+                  const char* why = "") {
   char buf[48];
-  return read_fixed_real(deck, 20, 10, layer_name(buf, sizeof buf, name, i));
+  layer_name(buf, sizeof buf, name, i);
+  const double v = finite(deck, buf, read_fixed_real(deck, 20, 10, buf));
+  require(deck, deck.line_no, buf, v, need, why);
+  return v;
 }
 
 void echo_layer(int i, const IntLayers& nl, const RealLayers& akf, const RealLayers& ro2,
@@ -81,10 +135,21 @@ void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, i
 
   // Head lines. Sizes are checked as they are read: the tables hold at most
   // 60 by 60 cells and 2 layers.
-  freq = read_free_real(deck, "freq (line 1)");
-  freq_max = read_free_real(deck, "freq_max (line 2)");
+  freq = head_real(deck, "freq", "freq (line 1)");
+  require_positive(deck, deck.line_no, "freq", freq,
+                   "the plane waves divide by omega = 2 pi freq");
+  freq_max = head_real(deck, "freq_max", "freq_max (line 2)");
+  const int freq_max_line = deck.line_no;
   n_freq = read_free_int(deck, "n_freq (line 3)");
-  domain_size = read_free_real(deck, "domain_size (line 4)");
+  // The sweep is logarithmic: its end enters log10 unless it has one point.
+  // (An end below freq is a sweep downwards.)
+  if (n_freq != 1) {
+    require_positive(deck, freq_max_line, "freq_max", freq_max,
+                     "the end of a logarithmic sweep; only n_freq = 1 leaves it unused");
+  }
+  domain_size = head_real(deck, "domain_size", "domain_size (line 4)");
+  require_positive(deck, deck.line_no, "domain_size", domain_size,
+                   "the extent of the sample along y");
   nx = read_free_int(deck, "nx (line 5)");
   require_range(deck, "nx", nx, 1, kMaxCells);
   ny = read_free_int(deck, "ny (line 6)");
@@ -115,33 +180,55 @@ void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, i
                     nl(i));
       source_error(deck, what);
     }
-    akf(i) = layer_real(deck, "akf", i);
-    ro2(i) = layer_real(deck, "ro2", i);
+    // What each model consults must hold a usable value; what it does not
+    // consult need only be a number.
+    const bool ice = key_model == 0;
+    const Need ice_positive = ice ? Need::positive : Need::finite;
+    // The shaley-sand model takes the grain sizes of layer 1 for every cell;
+    // those of layer 2 are read and echoed only.
+    const Need sand_size = !ice && i == 1 ? Need::positive : Need::finite;
+    akf(i) = layer_real(deck, "akf", i, Need::positive, "the bulk modulus of the pore fluid");
+    ro2(i) = layer_real(deck, "ro2", i, Need::positive, "the density of the pore fluid");
+    // eta <= 0 is meaningful: no viscous coupling of the shear moduli.
     eta(i) = layer_real(deck, "eta", i);
-    ro1(i) = layer_real(deck, "ro1", i);
-    ro3(i) = layer_real(deck, "ro3", i);
+    ro1(i) = layer_real(deck, "ro1", i, Need::positive, "the density of solid 1");
+    ro3(i) = layer_real(deck, "ro3", i, Need::positive, "the density of solid 3");
     phi_a(i) = layer_real(deck, "phi_a", i);
+    const int phi_a_line = deck.line_no;
     phi_layer(i) = layer_real(deck, "phi_layer", i);
     // In the ice model the pores not filled with water hold ice: a water
     // proportion reaching the absolute porosity leaves no room for it.
-    if (key_model == 0 && phi_layer(i) >= phi_a(i)) {
+    if (ice && phi_layer(i) >= phi_a(i)) {
       FreeLine(out) << " Ice model, phi_a_m is smaller than phi_layer_m(i) ";
       FreeLine(out) << " ERROR, the code stops ";
       FreeLine(out) << " phi_a_m(i) = " << phi_a(i) << " phi_layer_m(i) = " << phi_layer(i);
       stop(11);
     }
-    capa_1_0(i) = layer_real(deck, "capa_1_0", i);
-    capa_3_0(i) = layer_real(deck, "capa_3_0", i);
-    s3(i) = layer_real(deck, "s3", i);
-    rs1(i) = layer_real(deck, "rs1", i);
-    rs3(i) = layer_real(deck, "rs3", i);
+    // The porosities are checked after that test, which has its own stop.
+    require(deck, phi_a_line, layer_name(buf, sizeof buf, "phi_a", i), phi_a(i),
+            ice ? Need::fraction : Need::finite, "the absolute porosity of the ice model");
+    require(deck, deck.line_no, layer_name(buf, sizeof buf, "phi_layer", i), phi_layer(i),
+            Need::fraction, "the water proportion of the layer");
+    capa_1_0(i) = layer_real(deck, "capa_1_0", i, ice_positive,
+                             "the reference permeability of solid 1 in the ice model");
+    capa_3_0(i) = layer_real(deck, "capa_3_0", i, ice_positive,
+                             "the reference permeability of solid 3 in the ice model");
+    s3(i) = layer_real(deck, "s3", i, ice ? Need::finite : Need::fraction,
+                       "the shale proportion of the solid");
+    rs1(i) = layer_real(deck, "rs1", i, sand_size,
+                        "the grain size of solid 1 in the shaley-sand model");
+    rs3(i) = layer_real(deck, "rs3", i, sand_size,
+                        "the grain size of solid 3 in the shaley-sand model");
     coef_b13(i) = layer_real(deck, "coef_b13", i);
+    // Zero moduli of the pore inclusions are meaningful: empty pores.
     ak_air(i) = layer_real(deck, "ak_air", i);
     xmu_air(i) = layer_real(deck, "xmu_air", i);
-    ak_s1(i) = layer_real(deck, "ak_s1", i);
-    xmu_s1(i) = layer_real(deck, "xmu_s1", i);
-    ak_s3(i) = layer_real(deck, "ak_s3", i);
-    xmu_s3(i) = layer_real(deck, "xmu_s3", i);
+    ak_s1(i) = layer_real(deck, "ak_s1", i, Need::positive, "the grain bulk modulus of solid 1");
+    xmu_s1(i) =
+        layer_real(deck, "xmu_s1", i, Need::positive, "the grain shear modulus of solid 1");
+    ak_s3(i) = layer_real(deck, "ak_s3", i, Need::positive, "the grain bulk modulus of solid 3");
+    xmu_s3(i) =
+        layer_real(deck, "xmu_s3", i, Need::positive, "the grain shear modulus of solid 3");
   }
   // The layered map repeats a period of nl(1) + nl(2) rows; an empty period
   // would divide by zero. (With one layer, nl(2) is 0.)

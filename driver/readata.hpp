@@ -10,7 +10,12 @@ namespace tp {
 // Stops with code 11 when a layer of the ice model holds no room for ice
 // (phi_layer >= phi_a). Rejects, naming the deck line and value, a grid
 // outside 1..60 cells a side, a layer count outside 1..2, a model key other
-// than 0 or 1, a negative layer thickness or a period of zero cells.
+// than 0 or 1, a negative layer thickness or a period of zero cells, and,
+// before anything is computed, values that cannot give a run: a real that is
+// not finite, freq, domain_size, a fluid or grain modulus or a density not
+// above 0, freq_max not above 0 when the sweep has more than one point, a
+// porosity or shale proportion outside 0..1, and a permeability or grain
+// size not above 0 in the model that uses it.
 void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, int& nx,
              int& ny, int& key_model, int& nmat, RealLayers& akf, RealLayers& ro2,
              RealLayers& eta, RealLayers& ro1, RealLayers& ro3, RealLayers& phi_a,
