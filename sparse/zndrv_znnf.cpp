@@ -1,26 +1,72 @@
 // Numeric LU factorization on the patterns of znsf, row by row, with the
 // forward elimination of b inside it, then back substitution into z.
 // flag 0, 4n+1 (l too short), 7n+1 (u too short) or 8n+k (zero pivot).
+#include <algorithm>
+#include <climits>
+
+#include "sparse/zn_complex.hpp"
 #include "sparse/zndrv.hpp"
 
 namespace tp {
 
 namespace {
 
-// The real and imaginary parts of a complex word, in place.
-inline double* parts(cplx& x) { return reinterpret_cast<double*>(&x); }
-inline const double* parts(const cplx& x) { return reinterpret_cast<const double*>(&x); }
+// Rows eliminated together: each U row read from memory serves every row of
+// the block that needs it while it is still in the cache.
+constexpr int kBlock = 8;
 
-// x*y as (xr yr - xi yi, xr yi + xi yr), the rounding of std::complex
-// multiplication, without its recovery branch for NaN results.
-inline cplx mul(const cplx& x, const cplx& y) {
-  const double* a = parts(x);
-  const double* b = parts(y);
-  return {a[0] * b[0] - a[1] * b[1], a[0] * b[1] + a[1] * b[0]};
+// Two doubles handled together: the real and imaginary parts of one complex
+// word. Each lane is rounded as the scalar operation would be.
+typedef double Pair __attribute__((vector_size(16)));
+
+// A multiplier x as the two pairs (xr, xr) and (-xi, xi): then
+//   (xr, xr) (ur, ui) + (-xi, xi) (ui, ur) = (xr ur - xi ui, xr ui + xi ur),
+// the rounding of the complex product x u, since a + (-b) is a - b exactly.
+struct Multiplier {
+  Pair re, im;
+};
+
+inline Multiplier multiplier(const cplx& x) {
+  return {Pair{x.real(), x.real()}, Pair{-x.imag(), x.imag()}};
+}
+
+inline Pair load(const double* p) {
+  Pair v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void store(double* p, const Pair& v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// w(col) = w(col) - x u(t) for the entries t = first..last of one U row, in
+// each of the m dense rows w[0..m-1] with its own multiplier x[0..m-1]; the
+// U entry is read once for all of them. w holds column col at w[2 col - 2],
+// w[2 col - 1].
+template <int m>
+inline void eliminate(double* const* w, const Multiplier* x, const double* uw,
+                      const std::int32_t* jup, const int first, const int last) {
+  for (int tu = first; tu <= last; ++tu) {
+    const long off = 2L * (jup[tu - 1] - 1);
+    const Pair uv = load(uw + 2 * (tu - 1));
+    const Pair us = __builtin_shuffle(uv, (__attribute__((vector_size(16))) std::int64_t){1, 0});
+    for (int i = 0; i < m; ++i) {
+      double* e = w[i] + off;
+      store(e, load(e) - (x[i].re * uv + x[i].im * us));
+    }
+  }
 }
 
 }  // namespace
 
+// The rows are eliminated in blocks of up to kBlock consecutive rows, each in
+// its own dense row, walking the union of their L patterns in ascending
+// column order. Every row still takes its updates in ascending column order
+// with multipliers read after all earlier updates, exactly as one row at a
+// time would, so the factors and the solution are the same bit for bit; a
+// row of the block is finished (pivot, U row) as soon as its L pattern is
+// exhausted, before any later row of the block can need its U row. The
+// dense rows beyond the first sit in the words to spare after U; with fewer
+// spare words the blocks are shorter, down to one row at a time.
 void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> ic,
           View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a, View1<cplx> z,
           View1<cplx> b, View1<std::int32_t> il, View1<std::int32_t> jl, View1<cplx> l,
@@ -30,60 +76,90 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
     flag = 4 * n + 1;
     return;
   }
-  if (umax < iu(n + 1) - 1) {
+  const int nu = iu(n + 1) - 1;
+  if (umax < nu) {
     flag = 7 * n + 1;
     return;
   }
 
-  double* rw = parts(row(1));              // column j at rw[2j-2], rw[2j-1]
-  const double* uw = parts(u(1));          // u(t) at uw[2t-2], uw[2t-1]
-  const std::int32_t* jup = &ju(1);       // ju(t) at jup[t-1]
+  // Dense rows of a block: row itself, then rows in the spare words.
+  const long long spare = static_cast<long long>(umax) - nu;
+  const int block = static_cast<int>(std::min<long long>(kBlock, 1 + spare / n));
+  cplx* dense[kBlock];
+  dense[0] = &row(1);
+  for (int i = 1; i < block; ++i) dense[i] = &u(nu + 1) + static_cast<long long>(i - 1) * n;
 
-  for (int k = 1; k <= n; ++k) {
-    // Clear the dense row only on the pattern of row k.
-    for (int t = il(k); t < il(k + 1); ++t) row(jl(t)) = 0.0;
-    row(k) = 0.0;
-    for (int t = iu(k); t < iu(k + 1); ++t) row(ju(t)) = 0.0;
+  const double* uw = zn_parts(u(1));     // u(t) at uw[2t-2], uw[2t-1]
+  const std::int32_t* jup = &ju(1);  // ju(t) at jup[t-1]
 
-    // Scatter row r(k) of A in the new column numbers.
-    const int v = r(k);
-    for (int e = ia(v); e < ia(v + 1); ++e) row(ic(ja(e))) = a(e);
-    cplx s = b(v);
+  for (int k0 = 1; k0 <= n; k0 += block) {
+    const int nb = std::min(block, n - k0 + 1);
+    int next[kBlock], end[kBlock];  // L positions of each row still to do
+    cplx s[kBlock];
+    for (int i = 0; i < nb; ++i) {
+      const int k = k0 + i;
+      const View1<cplx> w{dense[i]};
+      // Clear the dense row only on the pattern of row k.
+      for (int t = il(k); t < il(k + 1); ++t) w(jl(t)) = 0.0;
+      w(k) = 0.0;
+      for (int t = iu(k); t < iu(k + 1); ++t) w(ju(t)) = 0.0;
+      // Scatter row r(k) of A in the new column numbers.
+      const int v = r(k);
+      for (int e = ia(v); e < ia(v + 1); ++e) w(ic(ja(e))) = a(e);
+      s[i] = b(v);
+      next[i] = il(k);
+      end[i] = il(k + 1);
+    }
 
-    // Eliminate with the earlier rows of U in ascending order; each
-    // multiplier is the entry of L, and it also updates the right-hand side.
-    // The inner loop, where nearly all the time goes, works on the parts of
-    // the complex words directly, with the loop bounds read once.
-    for (int t = il(k); t < il(k + 1); ++t) {
-      const int j = jl(t);
-      const cplx x = row(j);
-      l(t) = x;
-      const double xr = parts(x)[0];
-      const double xi = parts(x)[1];
+    int done = 0;  // rows of the block already finished
+    for (;;) {
+      // Finish, in order, the rows whose L pattern is exhausted.
+      while (done < nb && next[done] == end[done]) {
+        const int k = k0 + done;
+        const View1<cplx> w{dense[done]};
+        // No pivoting: only an exactly zero pivot stops the factorization.
+        const cplx pivot = w(k);
+        if (pivot.real() == 0.0 && pivot.imag() == 0.0) {
+          flag = 8 * n + k;
+          return;
+        }
+        const cplx dk = cdiv(cplx(1.0, 0.0), pivot);
+        d(k) = dk;
+        tmp(k) = zn_mul(s[done], dk);
+        for (int t = iu(k); t < iu(k + 1); ++t) u(t) = zn_mul(w(ju(t)), dk);
+        ++done;
+      }
+      if (done == nb) break;
+
+      // The next column of the union of the L patterns, and the rows that
+      // hold it. Each multiplier is the entry of L; it also updates the
+      // right-hand side. Rows needing U row j go in pairs through it.
+      int j = INT_MAX;
+      for (int i = done; i < nb; ++i)
+        if (next[i] < end[i]) j = std::min(j, jl(next[i]));
       const int first = iu(j);
       const int last = iu(j + 1) - 1;
-      for (int tu = first; tu <= last; ++tu) {
-        double* w = rw + 2 * (jup[tu - 1] - 1);
-        const double ur = uw[2 * tu - 2];
-        const double ui = uw[2 * tu - 1];
-        const double pr = xr * ur - xi * ui;
-        const double pi = xr * ui + xi * ur;
-        w[0] = w[0] - pr;
-        w[1] = w[1] - pi;
+      double* ws[kBlock];
+      Multiplier xs[kBlock];
+      int m = 0;
+      for (int i = done; i < nb; ++i) {
+        if (next[i] == end[i] || jl(next[i]) != j) continue;
+        const cplx x = dense[i][j - 1];
+        l(next[i]) = x;
+        ++next[i];
+        s[i] = s[i] - zn_mul(x, tmp(j));
+        ws[m] = zn_parts(*dense[i]);
+        xs[m] = multiplier(x);
+        ++m;
       }
-      s = s - mul(x, tmp(j));
+      int g = 0;
+      for (; g + 4 <= m; g += 4) eliminate<4>(ws + g, xs + g, uw, jup, first, last);
+      if (g + 2 <= m) {
+        eliminate<2>(ws + g, xs + g, uw, jup, first, last);
+        g += 2;
+      }
+      if (g < m) eliminate<1>(ws + g, xs + g, uw, jup, first, last);
     }
-
-    // No pivoting: only an exactly zero pivot stops the factorization.
-    const cplx pivot = row(k);
-    if (pivot.real() == 0.0 && pivot.imag() == 0.0) {
-      flag = 8 * n + k;
-      return;
-    }
-    const cplx dk = cdiv(cplx(1.0, 0.0), pivot);
-    d(k) = dk;
-    tmp(k) = mul(s, dk);
-    for (int t = iu(k); t < iu(k + 1); ++t) u(t) = mul(row(ju(t)), dk);
   }
 
   zn_back_substitution(n, c, iu, ju, u, z, tmp);

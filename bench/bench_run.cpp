@@ -1,0 +1,155 @@
+// The whole run on the permafrost example: each stage of a 60 by 60 run
+// timed in this process, the whole program timed as a child process (wall
+// clock and peak resident memory), and the growth of time and fill with the
+// grid from 10 to 60 cells a side, with the exponents fitted on logarithms.
+//
+//   bench_run [repetitions]
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/full_run.hpp"
+
+namespace {
+
+using namespace tpbench;
+
+struct Process {
+  double wall;  // seconds
+  long rss_kb;  // peak resident set size of the child
+  int status;   // exit status (40 for a normal run)
+};
+
+// Runs the program in `dir` with its deck on standard input.
+Process run_program(const std::string& dir) {
+  const double t0 = now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    const int in = open("deck", O_RDONLY);
+    const int out = open("/dev/null", O_WRONLY);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    execl(THREEPHASE_PROGRAM, THREEPHASE_PROGRAM, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage ru{};
+  wait4(pid, &status, 0, &ru);
+  return {now() - t0, ru.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// Median over the repetitions of the stages of an in-process run.
+StageTimes stages(const std::string& dir, int reps) {
+  std::vector<double> v[8];
+  for (int r = 0; r < reps; ++r) {
+    StageTimes t;
+    run_to_assembly(dir, t);
+    run_solver(t);
+    run_post(t);
+    const double all[8] = {t.read, t.rock,   t.planewave, t.assembly,
+                           t.ordering, t.factor, t.post, t.total()};
+    for (int i = 0; i < 8; ++i) v[i].push_back(all[i]);
+  }
+  StageTimes m;
+  double* out[7] = {&m.read, &m.rock, &m.planewave, &m.assembly, &m.ordering, &m.factor, &m.post};
+  for (int i = 0; i < 7; ++i) *out[i] = median(v[i].data(), reps);
+  return m;
+}
+
+// Least-squares slope of log y against log x.
+double exponent(const std::vector<double>& x, const std::vector<double>& y) {
+  const int n = static_cast<int>(x.size());
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (int i = 0; i < n; ++i) {
+    const double lx = std::log(x[i]), ly = std::log(y[i]);
+    sx += lx;
+    sy += ly;
+    sxx += lx * lx;
+    sxy += lx * ly;
+  }
+  return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+}
+
+// Median wall time and largest peak RSS of the program over the repetitions.
+Process program_runs(const std::string& dir, int reps) {
+  std::vector<double> w;
+  long rss = 0;
+  for (int r = 0; r < reps; ++r) {
+    const Process p = run_program(dir);
+    if (p.status != 40) {
+      std::printf("the program ended with status %d in %s\n", p.status, dir.c_str());
+      std::exit(1);
+    }
+    w.push_back(p.wall);
+    rss = std::max(rss, p.rss_kb);
+  }
+  return {median(w.data(), reps), rss, 40};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int reps = argc > 1 ? std::atoi(argv[1]) : 5;
+  const std::string root = "/tmp/threephase-bench-run";
+
+  // 1. The whole program as a child process, on every grid, before this
+  // process touches its own tables: a child's peak RSS also counts what it
+  // inherited before its exec.
+  Process whole[7];
+  for (int n = 10; n <= 60; n += 10) {
+    const std::string dir = root + "/" + std::to_string(n);
+    make_case_dir(dir, n);
+    whole[n / 10] = program_runs(dir, reps);
+  }
+  std::printf("whole process, 60 by 60: wall %.3f s (median of %d; target <= 1.5 s), peak RSS "
+              "%.1f MB (target <= 250 MB)\n\n",
+              whole[6].wall, reps, whole[6].rss_kb / 1024.0);
+
+  // 2. Stages of the 60 by 60 run.
+  const StageTimes s = stages(root + "/60", reps);
+  std::printf("60 by 60 permafrost, %d unknowns, medians of %d runs in this process (s):\n",
+              neq(), reps);
+  std::printf("  deck, material map, porosity  %7.3f\n", s.read);
+  std::printf("  rock physics                  %7.3f\n", s.rock);
+  std::printf("  plane waves                   %7.3f\n", s.planewave);
+  std::printf("  assembly                      %7.3f\n", s.assembly);
+  std::printf("  ordering                      %7.3f\n", s.ordering);
+  std::printf("  factorization with solve      %7.3f\n", s.factor);
+  std::printf("  post-processing and files     %7.3f\n", s.post);
+  std::printf("  all stages                    %7.3f\n", s.total());
+  std::printf("  fill il(n+1)-1 + iu(n+1)-1    %lld\n", fill());
+  std::printf("  complex multiply-adds         %.4g\n",
+              static_cast<double>(factor_multiply_adds()));
+
+  // 3. Growth with the grid.
+  std::printf("\n| cells a side | unknowns | fill | multiply-adds | ordering (s) | "
+              "factorization with solve (s) | whole process (s) | peak RSS (MB) |\n");
+  std::printf("| --- | --- | --- | --- | --- | --- | --- | --- |\n");
+  std::vector<double> ns, fills, opss, tord, tfac, twall;
+  for (int n = 10; n <= 60; n += 10) {
+    const StageTimes t = stages(root + "/" + std::to_string(n), reps);
+    ns.push_back(neq());
+    fills.push_back(static_cast<double>(fill()));
+    opss.push_back(static_cast<double>(factor_multiply_adds()));
+    tord.push_back(t.ordering);
+    tfac.push_back(t.factor);
+    twall.push_back(whole[n / 10].wall);
+    std::printf("| %d | %d | %.0f | %.3g | %.4f | %.4f | %.3f | %.1f |\n", n, neq(),
+                fills.back(), opss.back(), t.ordering, t.factor, twall.back(),
+                whole[n / 10].rss_kb / 1024.0);
+  }
+  std::printf("| growth exponent in the unknowns | | %.2f | %.2f | %.2f | %.2f | %.2f | |\n",
+              exponent(ns, fills), exponent(ns, opss), exponent(ns, tord), exponent(ns, tfac),
+              exponent(ns, twall));
+  return 0;
+}

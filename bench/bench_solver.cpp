@@ -1,0 +1,206 @@
+// The sparse solver on the assembled 60 by 60 permafrost system: time of the
+// ordering and of the factorization with solve (medians), the fill, the
+// multiply-add count, the residual, and this machine's scalar multiply-add
+// rate to judge the factorization against. Built with BENCH_WITH_UMFPACK,
+// BENCH_WITH_KLU or BENCH_WITH_EIGEN it also solves the same matrix with that
+// library in the same run, alternating with the program's solver.
+//
+//   bench_solver [repetitions]
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "bench/full_run.hpp"
+
+#if defined(BENCH_WITH_UMFPACK)
+#include <umfpack.h>
+#elif defined(BENCH_WITH_KLU)
+#include <klu.h>
+#elif defined(BENCH_WITH_EIGEN)
+#include <Eigen/OrderingMethods>
+#include <Eigen/SparseCore>
+#include <Eigen/SparseLU>
+#endif
+
+namespace {
+
+using namespace tpbench;
+using cd = std::complex<double>;
+
+// ||A z - b|| / ||b|| in the 2-norm.
+double relative_residual(const std::vector<cd>& z) {
+  const int n = neq();
+  double rr = 0, bb = 0;
+  for (int i = 1; i <= n; ++i) {
+    cd s = 0;
+    for (int e = ia()(i); e < ia()(i + 1); ++e) s += avec()(e) * z[ja()(e) - 1];
+    rr += std::norm(s - rhs()(i));
+    bb += std::norm(rhs()(i));
+  }
+  return std::sqrt(rr / bb);
+}
+
+// Scalar multiply-adds per second: y = y + a x on arrays held in the first
+// level cache, one double at a time (no vectors, no fused multiply-add).
+__attribute__((optimize("no-tree-vectorize"), noinline)) double scalar_rate() {
+  static double x[1024], y[1024];
+  for (int i = 0; i < 1024; ++i) x[i] = 1e-3 * i, y[i] = 0;
+  const int sweeps = 200000;
+  const double t0 = now();
+  for (int s = 0; s < sweeps; ++s) {
+    const double a = 1e-9 * (s & 7);
+    for (int i = 0; i < 1024; ++i) y[i] = y[i] + a * x[i];
+    asm volatile("" : : "r"(y) : "memory");
+  }
+  const double t = now() - t0;
+  return 1024.0 * sweeps / t;
+}
+
+#if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
+// The matrix by columns, 0-based, complex parts interleaved.
+struct Csc {
+  std::vector<int> p, i;
+  std::vector<double> x;
+};
+
+Csc by_columns() {
+  const int n = neq();
+  const int nnz = ia()(n + 1) - 1;
+  Csc a;
+  a.p.assign(n + 1, 0);
+  a.i.resize(nnz);
+  a.x.resize(2 * nnz);
+  for (int e = 1; e <= nnz; ++e) ++a.p[ja()(e)];
+  for (int j = 0; j < n; ++j) a.p[j + 1] += a.p[j];
+  std::vector<int> next(a.p.begin(), a.p.end() - 1);
+  for (int r = 1; r <= n; ++r) {
+    for (int e = ia()(r); e < ia()(r + 1); ++e) {
+      const int q = next[ja()(e) - 1]++;
+      a.i[q] = r - 1;
+      a.x[2 * q] = avec()(e).real();
+      a.x[2 * q + 1] = avec()(e).imag();
+    }
+  }
+  return a;
+}
+
+// Solves with the library; returns the solution, its fill in `fill`.
+std::vector<cd> other_solve(const Csc& a, double& fill) {
+  const int n = neq();
+  std::vector<cd> z(n);
+  for (int i = 0; i < n; ++i) z[i] = rhs()(i + 1);
+#if defined(BENCH_WITH_UMFPACK)
+  void *symbolic = nullptr, *numeric = nullptr;
+  double info[UMFPACK_INFO];
+  std::vector<cd> b(z);
+  umfpack_zi_symbolic(n, n, a.p.data(), a.i.data(), a.x.data(), nullptr, &symbolic, nullptr,
+                      info);
+  umfpack_zi_numeric(a.p.data(), a.i.data(), a.x.data(), nullptr, symbolic, &numeric, nullptr,
+                     info);
+  umfpack_zi_solve(UMFPACK_A, a.p.data(), a.i.data(), a.x.data(), nullptr,
+                   reinterpret_cast<double*>(z.data()), nullptr,
+                   reinterpret_cast<double*>(b.data()), nullptr, numeric, nullptr, info);
+  fill = info[UMFPACK_LNZ] + info[UMFPACK_UNZ];
+  umfpack_zi_free_symbolic(&symbolic);
+  umfpack_zi_free_numeric(&numeric);
+#elif defined(BENCH_WITH_KLU)
+  klu_common common;
+  klu_defaults(&common);
+  Csc c = a;
+  klu_symbolic* s = klu_analyze(n, c.p.data(), c.i.data(), &common);
+  klu_numeric* f = klu_z_factor(c.p.data(), c.i.data(), c.x.data(), s, &common);
+  klu_z_solve(s, f, n, 1, reinterpret_cast<double*>(z.data()), &common);
+  fill = static_cast<double>(f->lnz) + f->unz;
+  klu_z_free_numeric(&f, &common);
+  klu_free_symbolic(&s, &common);
+#else
+  using Matrix = Eigen::SparseMatrix<cd, Eigen::ColMajor, int>;
+  Eigen::Map<const Matrix> m(n, n, static_cast<int>(a.i.size()), a.p.data(), a.i.data(),
+                             reinterpret_cast<const cd*>(a.x.data()));
+  Eigen::SparseLU<Matrix, Eigen::COLAMDOrdering<int>> lu;
+  Matrix copy = m;
+  lu.analyzePattern(copy);
+  lu.factorize(copy);
+  Eigen::Map<Eigen::VectorXcd> zz(z.data(), n);
+  Eigen::VectorXcd x = lu.solve(zz);
+  for (int i = 0; i < n; ++i) z[i] = x[i];
+  fill = static_cast<double>(lu.nnzL()) + lu.nnzU();
+#endif
+  return z;
+}
+
+#if defined(BENCH_WITH_UMFPACK)
+constexpr const char* kOther = "UMFPACK";
+#elif defined(BENCH_WITH_KLU)
+constexpr const char* kOther = "KLU";
+#else
+constexpr const char* kOther = "Eigen SparseLU";
+#endif
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int reps = argc > 1 ? std::atoi(argv[1]) : 5;
+  const std::string dir = "/tmp/threephase-bench-solver";
+  make_case_dir(dir, 60);
+  StageTimes t;
+  run_to_assembly(dir, t);
+
+  std::vector<double> tord(reps), tfac(reps), tsol(reps), tother(reps);
+  [[maybe_unused]] double other_fill = 0, other_res = 0;
+#if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
+  const Csc a = by_columns();
+#endif
+  for (int r = 0; r < reps; ++r) {
+    run_solver(t);
+    tord[r] = t.ordering;
+    tfac[r] = t.factor;
+    tsol[r] = t.ordering + t.factor;
+#if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
+    const double t0 = now();
+    const std::vector<cd> z = other_solve(a, other_fill);
+    tother[r] = now() - t0;
+    if (r == 0) other_res = relative_residual(z);
+#endif
+  }
+  std::vector<cd> z(neq());
+  for (int i = 0; i < neq(); ++i) z[i] = solution()(i + 1);
+  const double res = relative_residual(z);
+  const long long ops = factor_multiply_adds();
+  const double rate = scalar_rate();
+
+  const double ord = median(tord.data(), reps), fac = median(tfac.data(), reps);
+  const double sol = median(tsol.data(), reps);
+  std::printf("grid 60 x 60, unknowns %d, stored entries %d, repetitions %d (medians)\n", neq(),
+              ia()(neq() + 1) - 1, reps);
+  std::printf("ordering (zodrv)                 %8.3f s\n", ord);
+  std::printf("factorization with solve (zndrv) %8.3f s (fastest %.3f s)\n", fac,
+              *std::min_element(tfac.begin(), tfac.end()));
+  std::printf("solver in all                    %8.3f s\n", sol);
+  std::printf("fill il(n+1)-1 + iu(n+1)-1       %lld\n", fill());
+  std::printf("complex multiply-adds            %.4g (elimination of the rows)\n",
+              static_cast<double>(ops));
+  std::printf("relative residual ||Az-b||/||b|| %.3e %s\n", res, res < 1e-10 ? "ok" : "TOO LARGE");
+  std::printf("solution hash                    %016llx\n",
+              static_cast<unsigned long long>(solution_hash()));
+  std::printf("scalar multiply-add rate         %.3g per s\n", rate);
+  // One complex multiply-add is four real multiplications and four real
+  // additions: four scalar multiply-adds.
+  const double bound = 4.0 * static_cast<double>(ops) / rate;
+  std::printf("time of 4 x multiply-adds at that rate %.3f s; factorization / that = %.2f "
+              "(target <= 2)\n",
+              bound, fac / bound);
+  std::printf("complex multiply-adds per second in the factorization %.3g\n",
+              static_cast<double>(ops) / fac);
+#if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
+  const double oth = median(tother.data(), reps);
+  std::printf("%s: %.3f s (symbolic, numeric, solve), fill %.0f, residual %.3e\n", kOther, oth,
+              other_fill, other_res);
+  std::printf("ratio of the program's solver time to %s: %.2f\n", kOther, sol / oth);
+#endif
+  return res < 1e-10 ? 0 : 1;
+}

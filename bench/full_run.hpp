@@ -1,0 +1,58 @@
+#pragma once
+// The stages of one run of the program, in the order of the driver, callable
+// one by one from a benchmark: the same routines on the same static tables,
+// with standard output sent to /dev/null and the result files written in a
+// scratch directory. Also the matrix and the solver workspace of that run,
+// so that other solvers can be timed on exactly the same system.
+#include <cstdint>
+#include <string>
+
+#include "common/tables.hpp"
+
+namespace tpbench {
+
+// Seconds of each stage of one run (wall clock).
+struct StageTimes {
+  double read = 0;        // deck, material map, porosity
+  double rock = 0;        // elastic, mass and friction coefficients
+  double planewave = 0;   // closed-form plane waves of every cell
+  double assembly = 0;    // unknown numbering and global system
+  double ordering = 0;    // zodrv
+  double factor = 0;      // zndrv: symbolic, numeric factorization and solve
+  double post = 0;        // post-processing and result files
+  double total() const { return read + rock + planewave + assembly + ordering + factor + post; }
+};
+
+// Makes `dir` (removing an older one) and fills it with the permafrost
+// example, its deck set to n by n cells. Returns the path of the deck.
+std::string make_case_dir(const std::string& dir, int n);
+
+// Runs the stages up to the assembly in `dir` (whose deck is read).
+void run_to_assembly(const std::string& dir, StageTimes& t);
+// The ordering and the factorization with solve of the assembled system,
+// as the driver calls them; ends the process on a nonzero flag.
+void run_solver(StageTimes& t);
+// The post-processing with its result files.
+void run_post(StageTimes& t);
+
+// The assembled system of the last run_to_assembly and its solution.
+int neq();
+const tp::RowStarts& ia();
+const tp::ColumnIndices& ja();
+const tp::MatrixValues& avec();
+const tp::UnknownVector& rhs();
+const tp::UnknownVector& solution();
+// Number of stored entries of L and U after run_solver: il(n+1)-1 + iu(n+1)-1.
+long long fill();
+// Complex multiply-adds of the numeric factorization with its forward
+// elimination: for every L entry (k, j), one per entry of U row j, plus one.
+long long factor_multiply_adds();
+
+// Wall-clock seconds.
+double now();
+// Median of n values (sorts them).
+double median(double* v, int n);
+// FNV-1a hash of the bytes of the solution, to see that it does not change.
+std::uint64_t solution_hash();
+
+}  // namespace tpbench
