@@ -3,11 +3,6 @@
 // phases the path asks for. Sets flag (see zndrv.hpp) and esp.
 #include "sparse/zndrv.hpp"
 
-#include <cstdint>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace tp {
 
 static_assert(sizeof(cplx) == 4 * sizeof(std::int32_t),
@@ -19,22 +14,6 @@ namespace {
 template <class T>
 View1<T> at(View1<T> v, int pos) {
   return View1<T>{v.p + (pos - 1)};
-}
-
-// The factors fill tens of megabytes of the workspace in one pass; asking
-// for large pages spares the kernel one fault per 4 KB page. Only advice:
-// nothing changes if the system ignores it.
-void advise_large_pages(View1<cplx> rsp, const int& nsp) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  const std::uintptr_t large = std::uintptr_t{1} << 21;
-  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(rsp.p);
-  const std::uintptr_t lo = (first + large - 1) & ~(large - 1);
-  const std::uintptr_t hi = (first + sizeof(cplx) * static_cast<std::uintptr_t>(nsp)) & ~(large - 1);
-  if (hi > lo) madvise(reinterpret_cast<void*>(lo), hi - lo, MADV_HUGEPAGE);
-#else
-  (void)rsp;
-  (void)nsp;
-#endif
 }
 
 }  // namespace
@@ -54,7 +33,6 @@ void zndrv(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std
   const int jl = iu + np1;
 
   if (path == 1 || path == 5) {
-    advise_large_pages(rsp, nsp);
     // The symbolic step does not know the fill yet: half of what is left
     // after the pointers and the two scratch lists goes to jl, the rest to
     // a temporary ju reaching to the end of the workspace.

@@ -28,9 +28,13 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
       flag = n + v;
       return;
     }
+    // The search for the place of j starts at the column linked in just
+    // before when that one lies left of j: the list is ordered, so the place
+    // found is the same as from the head.
+    int prev = np1;
     for (int e = ia(v); e < ia(v + 1); ++e) {
       const int j = ic(ja(e));
-      int m = np1;
+      int m = prev < j ? prev : np1;
       while (q(m) < j) m = q(m);
       if (q(m) == j) {
         flag = 2 * n + v;
@@ -38,6 +42,7 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
       }
       q(j) = q(m);
       q(m) = j;
+      prev = j;
     }
 
     // 4. Columns left of the diagonal, in ascending order: each goes to L
