@@ -37,7 +37,7 @@ void note_fault(const char* name, int err) {
   if (fault.name != nullptr) return;
   std::snprintf(fault_name, sizeof fault_name, "%s", name);
   fault.name = fault_name;
-  fault.err = err;
+  fault.err = err != 0 ? err : EIO;  // an error flag left without a reason
 }
 
 void forget_file(const Unit& u) {

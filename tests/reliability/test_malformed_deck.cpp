@@ -15,7 +15,7 @@ namespace {
 
 using namespace tp::reliability;
 
-enum class Fault { truncated, text, empty_line, nan, inf, minus_inf, huge, tiny, negative };
+enum class Fault { truncated, text, empty_line, not_finite, tiny, negative };
 
 // What a deck line holds and which values the reader must refuse there.
 enum class Form { free_int, fixed_int, real };
@@ -98,20 +98,24 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
         }
         text = "";
         break;
-      case Fault::nan:
-      case Fault::inf:
-      case Fault::minus_inf:
-        text = fault == Fault::nan ? "NaN" : fault == Fault::inf ? "Inf" : "-Infinity";
-        c.words = is_int ? "an integer expected for " + field
-                         : field + " = " + (fault == Fault::nan ? "nan" : fault == Fault::inf ? "inf" : "-inf") +
-                               " is not a finite number";
+      case Fault::not_finite: {
+        // NaN, the infinities and a value beyond the doubles in turn, line
+        // by line; the second deck starts the turn elsewhere.
+        static const char* const texts[] = {"NaN", "Inf", "-Infinity", "1.0e999"};
+        static const char* const shown[] = {"nan", "inf", "-inf", ""};
+        const int v = (n + (ice ? 0 : 2)) % 4;
+        text = v == 3 && is_int ? "99999999999" : texts[v];
+        if (is_int) {
+          c.words = "an integer expected for " + label;
+          // A fixed 5 field sees only the first five columns.
+          if (r.form == Form::fixed_int && v == 3) c.words = field + " = 99999 is outside the allowed range";
+        } else if (v == 3) {
+          c.words = "a real number expected for " + label;
+        } else {
+          c.words = field + " = " + shown[v] + " is not a finite number";
+        }
         break;
-      case Fault::huge:
-        text = is_int ? "99999999999" : "1.0e999";
-        c.words = (is_int ? "an integer expected for " : "a real number expected for ") + field;
-        // A fixed 5 field sees only "99999".
-        if (r.form == Form::fixed_int) c.words = field + " = 99999 is outside the allowed range";
-        break;
+      }
       case Fault::tiny:
         if (is_int || !r.zero_bad) continue;
         text = "1.0e-999";  // below the smallest double: reads 0
@@ -170,16 +174,12 @@ TEST_P(MalformedDeck, EndsWithStatus2NamingTheLineAndValue) {
 
 constexpr Group kGroups[] = {
     {"permafrost", Fault::truncated, "permafrost_truncated"},
-    {"shaley_sand", Fault::truncated, "shaley_sand_truncated"},
     {"fractal", Fault::truncated, "fractal_truncated"},
     {"permafrost", Fault::text, "permafrost_text"},
     {"permafrost", Fault::empty_line, "permafrost_empty_line"},
     {"shaley_sand", Fault::empty_line, "shaley_sand_empty_line"},
-    {"permafrost", Fault::nan, "permafrost_nan"},
-    {"shaley_sand", Fault::inf, "shaley_sand_inf"},
-    {"permafrost", Fault::minus_inf, "permafrost_minus_inf"},
-    {"shaley_sand", Fault::huge, "shaley_sand_huge"},
-    {"permafrost", Fault::tiny, "permafrost_tiny"},
+    {"permafrost", Fault::not_finite, "permafrost_not_finite"},
+    {"shaley_sand", Fault::not_finite, "shaley_sand_not_finite"},
     {"shaley_sand", Fault::tiny, "shaley_sand_tiny"},
     {"permafrost", Fault::negative, "permafrost_negative"},
     {"shaley_sand", Fault::negative, "shaley_sand_negative"},
