@@ -49,8 +49,10 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
           View1<std::int32_t> q, View1<std::int32_t> im, int& flag);
 
 // Numeric factorization on the patterns of znsf, eliminating b on the way,
-// then back substitution into z. row and tmp: n complex words each.
-// flag 0, 4n+1, 7n+1 or 8n+k.
+// then back substitution into z. row and tmp: n complex words each; the
+// words of u past iu(n+1)-1 up to umax hold further dense rows, so that
+// several rows can be eliminated together (the results do not depend on
+// how many). flag 0, 4n+1, 7n+1 or 8n+k.
 void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> ic,
           View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a, View1<cplx> z,
           View1<cplx> b, View1<std::int32_t> il, View1<std::int32_t> jl, View1<cplx> l,

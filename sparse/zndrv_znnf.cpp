@@ -133,7 +133,8 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
 
       // The next column of the union of the L patterns, and the rows that
       // hold it. Each multiplier is the entry of L; it also updates the
-      // right-hand side. Rows needing U row j go in pairs through it.
+      // right-hand side. The rows needing U row j go through it eight, four,
+      // two or one at a time.
       int j = INT_MAX;
       for (int i = done; i < nb; ++i)
         if (next[i] < end[i]) j = std::min(j, jl(next[i]));
@@ -153,6 +154,7 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
         ++m;
       }
       int g = 0;
+      for (; g + 8 <= m; g += 8) eliminate<8>(ws + g, xs + g, uw, jup, first, last);
       for (; g + 4 <= m; g += 4) eliminate<4>(ws + g, xs + g, uw, jup, first, last);
       if (g + 2 <= m) {
         eliminate<2>(ws + g, xs + g, uw, jup, first, last);
