@@ -21,6 +21,13 @@ void expect_five_digits(const std::string& csv, const std::string& table) {
   EXPECT_NEAR(a, b, 1e-4 * std::fabs(b)) << csv << " vs " << table;
 }
 
+// The report's last line holds the processor time, which differs between
+// two runs of the same deck.
+std::string without_running_time(const std::string& report) {
+  const auto at = report.rfind(" running time=");
+  return at == std::string::npos ? report : report.substr(0, at);
+}
+
 }  // namespace
 
 TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
@@ -63,7 +70,8 @@ TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
     // Each run keeps its own directory with the side files and the report.
     const std::string run_dir = out + "/" + column(head, row, "run");
     EXPECT_TRUE(fs::exists(run_dir + "/elast_coef_sand"));
-    EXPECT_EQ(read_file(run_dir + "/report.txt"), one.out);
+    EXPECT_EQ(without_running_time(read_file(run_dir + "/report.txt")),
+              without_running_time(one.out));
   }
 }
 
