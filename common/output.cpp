@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -206,27 +207,32 @@ bool round_to(const Decimal& x, int n, char* out, int& exp) {
 
 Field free_int(long long v) {
   Field f;
-  f.n = std::snprintf(f.s, sizeof f.s, "%lld", v);
+  f.n = static_cast<int>(std::to_chars(f.s, f.s + sizeof f.s - 1, v).ptr - f.s);
+  f.s[f.n] = '\0';
   return f;
 }
 
+// The maps write some eighty thousand numbers a run: they are formatted with
+// to_chars, which rounds exactly as printf does with the same precision but
+// takes a fraction of its time.
 Field free_real(double v) {
   if (std::isnan(v)) return from_text("NaN");
   if (std::isinf(v)) return from_text(v > 0 ? "Infinity" : "-Infinity");
   Field f;
-  if (v == 0.0) {
-    f.n = std::snprintf(f.s, sizeof f.s, "%.16f", v);
-    return f;
-  }
+  char* const end = f.s + sizeof f.s - 1;
   // 17 significant digits: exactly enough to give back the same double.
   char t[40];
-  std::snprintf(t, sizeof t, "%.16e", v);
-  const int x = std::atoi(std::strchr(t, 'e') + 1);
+  char* te = std::to_chars(t, t + sizeof t - 1, v, std::chars_format::scientific, 16).ptr;
+  *te = '\0';
+  const int x = v == 0.0 ? 0 : std::atoi(std::strchr(t, 'e') + 1);
   if (x >= -1 && x <= 15) {
-    f.n = std::snprintf(f.s, sizeof f.s, "%.*f", 16 - x, v);
+    f.n = static_cast<int>(std::to_chars(f.s, end, v, std::chars_format::fixed, 16 - x).ptr - f.s);
   } else {
-    f.n = std::snprintf(f.s, sizeof f.s, "%.16E", v);
+    f.n = static_cast<int>(te - t);
+    std::memcpy(f.s, t, static_cast<std::size_t>(f.n));
+    *std::strchr(f.s, 'e') = 'E';
   }
+  f.s[f.n] = '\0';
   return f;
 }
 
