@@ -26,8 +26,8 @@ struct GlobalSystem {
 
 // Positive coefficients of realistic magnitudes, different in every cell
 // (elastic in Pa, mass in kg/m^3, friction in kg/(m^3 s)).
-inline void fill_random(Coefficients& c, unsigned seed) {
-  std::mt19937_64 gen(seed);
+inline void fill_random(Coefficients& c, unsigned stream) {
+  std::mt19937_64 gen(stream);
   std::uniform_real_distribution<double> unit(0.5, 1.5);
   RealField* elastic[] = {&c.lambda1, &c.lambda3, &c.mu1, &c.mu3, &c.mu13,
                           &c.b1,      &c.b2,      &c.m,   &c.d3};

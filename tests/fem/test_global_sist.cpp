@@ -154,12 +154,12 @@ void soil(GlobalSystem& s) {
 // room of 50 neq positions, whatever the arrays held before.
 TEST(Assembly, FastPathMatchesOneEntryInsertionBitForBit) {
   const int shapes[][2] = {{1, 1}, {2, 2}, {1, 5}, {6, 1}, {3, 5}, {7, 4}, {10, 10}};
-  unsigned seed = 100;
+  unsigned draw = 100;
   for (const auto& s : shapes) {
     const int nx = s[0], ny = s[1];
     SCOPED_TRACE(::testing::Message() << nx << " by " << ny);
-    femtest::fill_random(coef, ++seed);
-    const double omega = kOmega * (1 + seed % 7), h = 0.01 * (1 + seed % 3);
+    femtest::fill_random(coef, ++draw);
+    const double omega = kOmega * (1 + draw % 7), h = 0.01 * (1 + draw % 3);
     soil(fast_sys);
     soil(slow_sys);
     assemble(false, omega, nx, ny, h, xnod, coef, slow_sys);

@@ -138,8 +138,8 @@ struct Pair {
 std::vector<Pair> reference_waves(const Pencil& p) {
   const Q one{1, 0}, zero{0, 0};
   const Q lead = pencil_det(p, one, zero);  // det(-E)
-  Q z[3], seed{0.4, 0.9}, w = seed;
-  for (Q& zi : z) zi = w * Q{1e-2, 0}, w = w * seed;
+  Q z[3], step{0.4, 0.9}, w = step;
+  for (Q& zi : z) zi = w * Q{1e-2, 0}, w = w * step;
   for (int it = 0; it < 2000; ++it)
     for (int i = 0; i < p.n; ++i) {
       Q den = lead;

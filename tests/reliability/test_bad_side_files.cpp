@@ -152,17 +152,17 @@ TEST(NotADeck, OverlongLineIsCutNotOverrun) {
 }
 
 TEST(NotADeck, BinaryGarbageEndsWithAMessageWhateverTheBytes) {
-  // Random bytes, with and without line ends and NUL bytes, from fixed seeds
+  // Random bytes, with and without line ends and NUL bytes, from fixed generator states
   // so that a failure can be replayed.
   const std::string dir = example_dir("permafrost");
-  for (unsigned seed = 1; seed <= 24; ++seed) {
-    std::mt19937 gen(seed);
-    std::string bytes(64u << (seed % 8), '\0');
+  for (unsigned draw = 1; draw <= 24; ++draw) {
+    std::mt19937 gen(draw);
+    std::string bytes(64u << (draw % 8), '\0');
     for (char& ch : bytes) ch = static_cast<char>(gen() & 0xff);
-    if (seed % 3 == 0) {
+    if (draw % 3 == 0) {
       for (std::size_t i = 0; i < bytes.size(); i += 17) bytes[i] = '\n';
     }
-    SCOPED_TRACE("seed " + std::to_string(seed));
+    SCOPED_TRACE("draw " + std::to_string(draw));
     const Outcome o = run_case(dir, bytes);
     expect_rejected(o, "standard input", "");
   }
