@@ -1,0 +1,71 @@
+#pragma once
+// The tables of a run and the stages of its case, as the main program calls
+// them in order (the benchmarks call the same stages one by one).
+#include "common/output.hpp"
+#include "common/tables.hpp"
+
+namespace tp {
+
+// The deck: head values and per-layer tables.
+struct Deck {
+  double freq = 0, freq_max = 0, domain_size = 0, h = 0;
+  int n_freq = 0, nx = 0, ny = 0, key_model = 0, model = 0, nmat = 0;
+  IntLayers nl;
+  RealLayers akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1, rs3,
+      coef_b13, ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air, layer_size;
+};
+
+// The 18 coefficients of every cell: elastic (Pa), mass (kg/m3) and
+// friction (kg/(m3 s)).
+struct Coefficients {
+  RealField lambda1, lambda3, mu1, mu3, mu13, b1, b2, m, d3;
+  RealField p11, p12, p13, p22, p23, p33;
+  RealField f11, f12, f22;
+};
+
+// The volume fractions the mass routine returns for the last cell it treats.
+struct Fractions {
+  double s1 = 0, s3_matrix = 0, phi1 = 0, phi3 = 0;
+};
+
+// The finite-element system of the compressibility test and its solution.
+struct System {
+  XnodTable xnod;
+  RowStarts ia;
+  ColumnIndices ja;
+  MatrixValues avec;
+  UnknownVector rhs_m, z;
+  Permutation c, ic;
+};
+
+// Reads the deck from standard input (readata) into d.
+void read_deck(Deck& d);
+
+// Prints the layer geometry, gives every cell material 1 (the sample's
+// heterogeneity comes from the porosity field alone), writes the map to
+// "matnum_p33" (then closed) and "matnum_p33_gnu", and stops with 222 on a
+// material number outside 1..nmat.
+void material_map_pass(Deck& d, IntField& map, Unit& plain, Unit& gnu);
+
+// The elastic, mass and friction coefficients of every cell at omega.
+void compute_coefficients(const Deck& d, const IntField& map, const RealField& phi,
+                          const double& omega, const int& icase, Coefficients& co,
+                          Fractions& fr);
+
+// Bulk density averaged over the cells: the water fraction of each cell with
+// the solid fractions of the last cell treated by the mass routine.
+double average_density(const Deck& d, const IntField& map, const RealField& water,
+                       const Fractions& fr);
+
+// Number of unknowns of the nx by ny grid.
+int unknowns(const Deck& d);
+
+// Minimum-degree order of the assembled system in the workspace of nsp
+// complex words; prints "FLAG=" and stops with 9 on failure.
+void order_system(const int& neq, System& sys, cplx* workspace, const int& nsp);
+
+// Sparse LU factorization with the solve into sys.z; prints "ESP=" and
+// "FLAG=" and stops with 99 on failure.
+void factor_and_solve(const int& neq, System& sys, cplx* workspace, const int& nsp);
+
+}  // namespace tp
