@@ -16,8 +16,8 @@ using namespace tp::reliability;
 // line n replaced.
 std::string small(const std::string& example, int n = 0, const std::string& text = "") {
   std::vector<std::string> lines = example_lines(example);
-  lines[4] = "2";
-  lines[5] = "2";
+  lines[4] = std::string(1, '2');  // nx
+  lines[5] = std::string(1, '2');  // ny
   if (n > 0) lines[static_cast<std::size_t>(n - 1)] = text;
   return join(lines);
 }
