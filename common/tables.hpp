@@ -71,6 +71,14 @@ struct CellGrid {
   int element(int j, int k) const { return (k - 1) * nx + j; }
 };
 
+// The 18 coefficients of the three-phase medium in every cell: elastic (Pa),
+// mass (kg/m3) and friction (kg/(m3 s)).
+struct Coefficients {
+  RealField lambda1, lambda3, mu1, mu3, mu13, b1, b2, m, d3;
+  RealField p11, p12, p13, p22, p23, p33;
+  RealField f11, f12, f22;
+};
+
 // The global system in compressed sparse rows and its vectors.
 using RowStarts = Table1<std::int32_t, kMaxNeq + 1>;       // ia(1..neq+1)
 using ColumnIndices = Table1<std::int32_t, kMaxNonzeros>;  // ja(1..nnz)

@@ -15,14 +15,6 @@ struct Deck {
       coef_b13, ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air, layer_size;
 };
 
-// The 18 coefficients of every cell: elastic (Pa), mass (kg/m3) and
-// friction (kg/(m3 s)).
-struct Coefficients {
-  RealField lambda1, lambda3, mu1, mu3, mu13, b1, b2, m, d3;
-  RealField p11, p12, p13, p22, p23, p33;
-  RealField f11, f12, f22;
-};
-
 // The volume fractions the mass routine returns for the last cell it treats.
 struct Fractions {
   double s1 = 0, s3_matrix = 0, phi1 = 0, phi3 = 0;

@@ -11,11 +11,7 @@
 
 namespace tp::femtest {
 
-struct Coefficients {
-  RealField lambda1, lambda3, mu1, mu3, mu13, b1, b2, m, d3;
-  RealField p11, p12, p13, p22, p23, p33;
-  RealField f11, f12, f22;
-};
+using tp::Coefficients;
 
 struct GlobalSystem {
   MatrixValues avec;

@@ -31,9 +31,7 @@ const Coefs kIceSand = {1800, -100, -30, 400, -50, 300, 1e11, -2e10, 1e10,
 const Coefs kShaleySand = {1700, -150, -20, 450, -80, 500, 5e11, -1e11, 1e11,
                            4e9,  6e9,  5e9, 3e9, 5e8, 2e9, 1e9, 6e9, 5e8};
 
-struct Fields {
-  tp::RealField p11, p12, p13, p22, p23, p33, f11, f12, f22;
-  tp::RealField lambda1, lambda3, mu1, mu3, mu13, b1, b2, m, d3;
+struct Fields : tp::Coefficients {
   void set(int j, int k, const Coefs& c) {
     p11(j, k) = c.p11, p12(j, k) = c.p12, p13(j, k) = c.p13, p22(j, k) = c.p22;
     p23(j, k) = c.p23, p33(j, k) = c.p33, f11(j, k) = c.f11, f12(j, k) = c.f12;
