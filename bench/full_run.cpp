@@ -129,12 +129,10 @@ void run_solver(StageTimes& t) {
 
 void run_post(StageTimes& t) {
   const double t0 = now();
-  const SampleState state{deck.nx,     deck.ny,  deck.h,            deck.domain_size,
-                          &co.lambda1, &co.mu1,  &co.mu13,          &co.d3,
-                          &co.b1,      &co.b2,   &co.m,             fr.s1,
-                          fr.s3_matrix, rob_med, deck.phi_layer(1), deck.freq,
-                          freq_fix,    vp1,      q1000_p1};
-  post_process(sys.z, sys.xnod, state, cells, files);
+  const SampleState state{deck.nx,      deck.ny,  deck.h,            deck.domain_size,
+                          fr.s1,        fr.s3_matrix, rob_med,     deck.phi_layer(1),
+                          deck.freq,    freq_fix, vp1,               q1000_p1};
+  post_process(sys.z, sys.xnod, co, state, cells, files);
   flush_all_units();
   t.post = now() - t0;
 }

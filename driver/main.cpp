@@ -97,12 +97,10 @@ int main() {
     factor_and_solve(neq, sys, workspace, kSolverWords);
 
     // 4.7 Effective moduli, velocities, Q and maps.
-    const SampleState state{nx,          ny,           deck.h,          deck.domain_size,
-                            &co.lambda1, &co.mu1,      &co.mu13,        &co.d3,
-                            &co.b1,      &co.b2,       &co.m,           fr.s1,
-                            fr.s3_matrix, rob_med,     deck.phi_layer(1), deck.freq,
-                            freq_fix,    vp1,          q1000_p1};
-    post_process(sys.z, sys.xnod, state, cells, files);
+    const SampleState state{nx,        ny,        deck.h,    deck.domain_size, fr.s1,
+                            fr.s3_matrix, rob_med, deck.phi_layer(1), deck.freq, freq_fix,
+                            vp1,       q1000_p1};
+    post_process(sys.z, sys.xnod, co, state, cells, files);
   }
 
   // 5. Processor time of the run, in hours.

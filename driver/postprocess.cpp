@@ -67,8 +67,8 @@ cplx modulus_of(const cplx& deltavol, double area) {
 
 }  // namespace
 
-void post_process(const UnknownVector& z, const XnodTable& xnod, const SampleState& s,
-                  CellResults& cells, ResultFiles& files) {
+void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficients& co,
+                  const SampleState& s, CellResults& cells, ResultFiles& files) {
   Unit& out = std_out();
   const int nx = s.nx, ny = s.ny;
   const double h = s.h;
@@ -116,8 +116,8 @@ void post_process(const UnknownVector& z, const XnodTable& xnod, const SampleSta
       const cplx strain1 = y_strain(Z, 5, h);
       const cplx strain3 = y_strain(Z, 17, h);
       const cplx divw = flux_divergence(Z, h);
-      const cplx stress = ((*s.lambda1)(j, k) + 2.0 * (*s.mu1)(j, k)) * strain1 +
-                          (*s.d3)(j, k) * divw + (*s.mu13)(j, k) * strain3;
+      const cplx stress = (co.lambda1(j, k) + 2.0 * co.mu1(j, k)) * strain1 +
+                          co.d3(j, k) * divw + co.mu13(j, k) * strain3;
       cells.strain1(j, k) = strain1;
       cells.strain3(j, k) = strain3;
       cells.stress(j, k) = stress;
@@ -172,7 +172,7 @@ void post_process(const UnknownVector& z, const XnodTable& xnod, const SampleSta
       const cplx theta3 = x_strain(Z, 13, h) + y_strain(Z, 17, h);
       const cplx divw = flux_divergence(Z, h);
       cplx& p = cells.pres(j, k);
-      p = -((*s.b1)(j, k) * theta1 + (*s.b2)(j, k) * theta3 + (*s.m)(j, k) * divw);
+      p = -(co.b1(j, k) * theta1 + co.b2(j, k) * theta3 + co.m(j, k) * divw);
       FreeLine(files.pressure) << j << k << std::abs(p);
       if (j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1) {
         cells.derx_pres(j, k) = cdiv(p - cells.pres(j - 1, k), cplx(h));

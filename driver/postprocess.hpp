@@ -43,11 +43,10 @@ struct WaveProperties {
 };
 WaveProperties wave_properties(const cplx& modulus, const double& rho);
 
-// Everything the post-processing reads besides the solution.
+// The scalars of the run the post-processing reads.
 struct SampleState {
   int nx, ny;
   double h, domain_size;
-  const RealField *lambda1, *mu1, *mu13, *d3, *b1, *b2, *m;
   double s1, s3_matrix;  // matrix fractions of solids 1 and 3 (last cell)
   double rob_med;        // average density (kg/m3)
   double water;          // the case's water proportion
@@ -56,8 +55,9 @@ struct SampleState {
 };
 
 // Turns the solution z into deltavol1/3, mstar, c33, mstar3, the strain,
-// stress and pressure maps, and writes every result line and file.
-void post_process(const UnknownVector& z, const XnodTable& xnod, const SampleState& s,
-                  CellResults& cells, ResultFiles& files);
+// stress and pressure maps (with the cells' elastic coefficients co), and
+// writes every result line and file.
+void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficients& co,
+                  const SampleState& s, CellResults& cells, ResultFiles& files);
 
 }  // namespace tp

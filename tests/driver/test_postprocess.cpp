@@ -18,7 +18,9 @@ namespace {
 
 XnodTable xnod;
 UnknownVector z;
-RealField lambda1, mu1, mu13, d3, b1, b2, m;
+Coefficients co;
+RealField &lambda1 = co.lambda1, &mu1 = co.mu1, &mu13 = co.mu13, &d3 = co.d3, &b1 = co.b1,
+          &b2 = co.b2, &m = co.m;
 CellResults cells;
 ResultFiles files;
 
@@ -54,10 +56,9 @@ class PostProcess : public ::testing::Test {
   cplx& Z(int j, int k, int l) { return z(20 * ((k - 1) * nx_ + j - 1) + l); }
 
   std::string run() {
-    SampleState s{nx_, ny_, h_, ny_ * h_, &lambda1, &mu1, &mu13, &d3, &b1, &b2, &m,
-                  0.6,  0.3, 2000.0, 0.1, 100.0, 100.0, 3000.0, 5.0};
+    SampleState s{nx_, ny_, h_, ny_ * h_, 0.6, 0.3, 2000.0, 0.1, 100.0, 100.0, 3000.0, 5.0};
     CapturedOutput cap;
-    post_process(z, xnod, s, cells, files);
+    post_process(z, xnod, co, s, cells, files);
     std::fflush(nullptr);
     return cap.text();
   }
