@@ -1,0 +1,301 @@
+"""The results of one run as numbers and arrays.
+
+`load(run_dir)` reads a run folder: the numbers from results.json when the
+program wrote one, else from the report (stdout.txt, or report.txt as older
+sweeps named it) and the result tables; the maps from the map files. Every
+map is an (ny, nx) array whose element [k-1, j-1] is cell (j, k), in SI
+units (Pa, Pa/m, kg/(m3 s); strains are pure numbers).
+"""
+
+import json
+import math
+import os
+import re
+
+import numpy as np
+
+from . import porosity as _porosity
+from .deck import Deck, DeckError
+
+NORMAL_END = 40
+REPORT_NAMES = ("stdout.txt", "report.txt")
+STATUS_FILE = "status.json"
+
+# Map files that list `j k value` per cell; the pressure gradient is written
+# for interior cells with indices j-1, k-1, so it is shifted back by one.
+MAP_SHIFT = {"mod_grad_pressure_p33_ice": 1}
+MAP_FILES = ("matnum_p33_gnu", "real_strain1_map", "imag_strain1_map", "real_strain3_map",
+             "imag_strain3_map", "real_stress_map", "imag_stress_map",
+             "mod_pressure_p33_ice", "mod_grad_pressure_p33_ice", "xmu1_gnu", "xmu3_gnu",
+             "xmu13_gnu", "xlambda1_gnu", "xlambda3_gnu", "b1_gnu", "b2_gnu", "xm_gnu",
+             "d3_gnu", "b11_gnu", "b22_gnu", "b12_gnu")
+# The one map without indices: the material numbers in the order k outer, j inner.
+BARE_MAP = "matnum_p33"
+
+# What each map shows and its unit, for titles and colour bars.
+MAP_MEANING = {
+    "matnum_p33": ("material number", ""),
+    "matnum_p33_gnu": ("material number", ""),
+    "real_strain1_map": ("vertical strain of solid 1, real part", ""),
+    "imag_strain1_map": ("vertical strain of solid 1, imaginary part", ""),
+    "real_strain3_map": ("vertical strain of solid 3, real part", ""),
+    "imag_strain3_map": ("vertical strain of solid 3, imaginary part", ""),
+    "real_stress_map": ("vertical stress, real part", "Pa"),
+    "imag_stress_map": ("vertical stress, imaginary part", "Pa"),
+    "mod_pressure_p33_ice": ("fluid pressure, modulus", "Pa"),
+    "mod_grad_pressure_p33_ice": ("fluid pressure gradient, size (interior cells)", "Pa/m"),
+    "xmu1_gnu": ("shear modulus mu1", "Pa"),
+    "xmu3_gnu": ("shear modulus mu3", "Pa"),
+    "xmu13_gnu": ("coupling modulus mu13", "Pa"),
+    "xlambda1_gnu": ("Lame modulus lambda1", "Pa"),
+    "xlambda3_gnu": ("Lame modulus lambda3", "Pa"),
+    "b1_gnu": ("modulus b1", "Pa"),
+    "b2_gnu": ("modulus b2", "Pa"),
+    "xm_gnu": ("fluid modulus m", "Pa"),
+    "d3_gnu": ("modulus d3", "Pa"),
+    "b11_gnu": ("friction coefficient f11", "kg/(m3 s)"),
+    "b22_gnu": ("friction coefficient f22", "kg/(m3 s)"),
+    "b12_gnu": ("friction coefficient f12", "kg/(m3 s)"),
+}
+
+# Report lines and the names their numbers take. A label ending in '=' is
+# followed by one real; 'pair' labels by a real and an imaginary part.
+_NUM = r"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eEdD][-+]?\d+)?)"
+REPORT_SCALARS = {
+    "vp_mstar": r"from deltavol1 Velocity\(m/s\) FE\s*=",
+    "q1000_mstar": r"from deltavol1 1000/Q FE\s*=",
+    "q_mstar": r"from deltavol1\s+Q FE\s*=",
+    "mstar_re": r"from deltavol1 Re\(p33\) FE mstar\s*=",
+    "mstar_im": r"from deltavol1 Im\(p33\) FE mstar\s*=",
+    "vp_c33": r"using averages\s+Velocity\(m/s\) FE\s*=",
+    "q1000_c33": r"using averages 1000/Q FE\s*=",
+    "q_c33": r"using averages Q FE\s*=",
+    "c33_re": r"using averages Re\(c33\) FE\s*=",
+    "c33_im": r"using averages Im\(c33\) FE\s*=",
+    "neq": r"number of unknowns nodos =",
+    "h": r"h",
+    "running_time_hours": r"running time=",
+}
+REPORT_PAIRS = {"deltavol1": "deltavol1=", "deltavol3": "deltavol3=", "deltavol": "deltavol=",
+                "av_strain": "av_strain", "av_stress": "av_stress"}
+WAVES = ("vp1", "vp2", "vp3", "vs1", "vs2")
+
+
+class Result:
+    """One run: `numbers` (a dict of floats and complex values), `maps`
+    (dict of (ny, nx) arrays), `porosity` (the input field the run used),
+    `status` ('ok' or 'failed'), `stop_code`, `message`, `deck`, `path`."""
+
+    def __init__(self, path):
+        self.path = path
+        self.numbers, self.maps, self.json = {}, {}, None
+        self.status, self.stop_code, self.message = "failed", None, ""
+        self.deck, self.porosity, self.nx, self.ny = None, None, None, None
+
+    @property
+    def ok(self):
+        return self.status == "ok"
+
+    def __getitem__(self, name):
+        return self.numbers[name]
+
+    def __repr__(self):
+        return "Result(%r, %s, stop %s, %d numbers, %d maps)" % (
+            self.path, self.status, self.stop_code, len(self.numbers), len(self.maps))
+
+
+def load(run_dir):
+    """The Result of the run in `run_dir`."""
+    r = Result(os.path.abspath(run_dir))
+    _read_status(r)
+    deck_path = os.path.join(run_dir, "deck")
+    if os.path.isfile(deck_path):
+        try:
+            r.deck = Deck.read(deck_path)
+            r.nx, r.ny = r.deck.nx, r.deck.ny
+        except DeckError:
+            r.deck = None
+    json_path = os.path.join(run_dir, "results.json")
+    if os.path.isfile(json_path):
+        with open(json_path) as f:
+            r.json = json.load(f)
+        r.numbers.update(_flatten(r.json))
+    if r.ok:
+        for name, value in report_numbers(_read_report(run_dir)).items():
+            r.numbers.setdefault(name, value)
+        for name, value in table_numbers(run_dir).items():
+            r.numbers.setdefault(name, value)
+        # The table keeps 5 digits; when the report's central-cell P1 wave
+        # is the table's wave (same vp1 to the last bit), its 1000/Q is the
+        # precise value.
+        n = r.numbers
+        if "vp1" in n and n.get("vp1_anal") == n["vp1"] and "q1000_vp1" in n:
+            n["q1000_anal"] = n["q1000_vp1"]
+    r.maps = read_maps(run_dir, r.nx, r.ny)
+    if r.nx is None and "real_stress_map" in r.maps:
+        r.ny, r.nx = r.maps["real_stress_map"].shape
+    r.porosity = input_porosity(run_dir, r.deck)
+    return r
+
+
+def _flatten(tree, prefix=""):
+    """Numbers of a JSON tree by dotted name ('mstar.velocity')."""
+    out = {}
+    for key, value in tree.items():
+        name = prefix + str(key)
+        if isinstance(value, dict):
+            out.update(_flatten(value, name + "."))
+        elif isinstance(value, (int, float)) and not isinstance(value, bool):
+            out[name] = value
+    return out
+
+
+def read_text(path):
+    """The text of a file, empty when it cannot be read."""
+    try:
+        with open(path, errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def _read_report(run_dir):
+    for name in REPORT_NAMES:
+        path = os.path.join(run_dir, name)
+        if os.path.isfile(path):
+            return read_text(path)
+    return ""
+
+
+def _read_status(r):
+    """Status from status.json (written by `run`), else from the STOP line."""
+    path = os.path.join(r.path, STATUS_FILE)
+    if os.path.isfile(path):
+        with open(path) as f:
+            s = json.load(f)
+        r.status, r.stop_code, r.message = s.get("status"), s.get("stop_code"), s.get("message", "")
+        return
+    stop = re.findall(r"^STOP (-?\d+)\s*$", read_text(os.path.join(r.path, "stderr.txt")), re.M)
+    r.stop_code = int(stop[-1]) if stop else None
+    r.status = "ok" if r.stop_code == NORMAL_END else "failed"
+
+
+def report_numbers(report):
+    """The numbers of a run's report by name: the finite-element moduli
+    (mstar, c33 as complex values too) with velocity, 1000/Q and Q, the
+    five plane waves of the central cell, the unknowns and the cell side."""
+    out = {}
+    for name, label in REPORT_SCALARS.items():
+        m = re.search(r"^\s*" + label + r"\s*" + _NUM + r"\s*(?:hours)?\s*$", report, re.M)
+        if m:
+            out[name] = float(m.group(1).replace("D", "E").replace("d", "e"))
+    for name, label in REPORT_PAIRS.items():
+        m = re.search(r"^\s*" + re.escape(label) + r"\s*" + _NUM + r"\s+" + _NUM, report, re.M)
+        if m:
+            out[name] = complex(float(m.group(1)), float(m.group(2)))
+    if "neq" in out:
+        out["neq"] = int(out["neq"])
+    if "mstar_re" in out and "mstar_im" in out:
+        out["mstar"] = complex(out.pop("mstar_re"), out.pop("mstar_im"))
+    if "c33_re" in out and "c33_im" in out:
+        out["c33"] = complex(out.pop("c33_re"), out.pop("c33_im"))
+    for w in WAVES:
+        att = "atp" + w[2] if w.startswith("vp") else "ats" + w[2]
+        q = "qp" + w[2] if w.startswith("vp") else "qs" + w[2]
+        m = re.search(r"^\s*%s =\s*%s (?:m/s)?\s*%s =\s*%s 1000/%s\s+%s" % (w, _NUM, att, _NUM, q, _NUM),
+                      report, re.M)
+        if m:
+            out[w] = float(m.group(1))
+            out["alpha_" + w] = float(m.group(2))
+            out["q1000_" + w] = float(m.group(3))
+    return out
+
+
+def _table_fields(line):
+    """The two numbers of a '(g15.5,2x,g15.5)' or free-form table line."""
+    items = line.replace("E ", "E").split()
+    if len(items) >= 2:
+        try:
+            return float(items[0]), float(items[1])
+        except ValueError:
+            pass
+    return None
+
+
+def table_numbers(run_dir):
+    """The closed-form values of the fast P wave from the result tables, and
+    the frequency and the modulus seen from solid 3 (mstar3)."""
+    out = {}
+    first = lambda name: (read_text(os.path.join(run_dir, name)).splitlines() or [""])[0]
+    pair = _table_fields(first("vp_anal.phiw"))
+    if pair:
+        out["vp1_anal"] = pair[1]
+    pair = _table_fields(first("1000_over_q_anal.phiw"))
+    if pair:
+        out["freq_hz"], out["q1000_anal"] = pair
+    lines = read_text(os.path.join(run_dir, "mstar3_solid3")).splitlines()
+    if len(lines) >= 2:
+        items = lines[1].split()
+        if len(items) >= 3:
+            out["mstar3"] = complex(float(items[1]), float(items[2]))
+    return out
+
+
+def read_maps(run_dir, nx=None, ny=None):
+    """Every map file of the run as an (ny, nx) array, [k-1, j-1] = cell
+    (j, k); cells a map does not cover are NaN."""
+    cells = {}
+    for name in MAP_FILES:
+        path = os.path.join(run_dir, name)
+        if os.path.isfile(path):
+            cells[name] = _map_cells(path, MAP_SHIFT.get(name, 0))
+    if nx is None or ny is None:
+        known = [c for c in cells.values() if len(c)]
+        if not known:
+            return {}
+        nx = max(int(c[:, 0].max()) for c in known)
+        ny = max(int(c[:, 1].max()) for c in known)
+    maps = {}
+    for name, c in cells.items():
+        a = np.full((ny, nx), np.nan)
+        if len(c):
+            a[c[:, 1].astype(int) - 1, c[:, 0].astype(int) - 1] = c[:, 2]
+        maps[name] = a
+    bare = os.path.join(run_dir, BARE_MAP)
+    if os.path.isfile(bare):
+        values = np.array(read_text(bare).split(), dtype=float)
+        if values.size == nx * ny:
+            maps[BARE_MAP] = values.reshape(ny, nx)
+    return maps
+
+
+def _map_cells(path, shift):
+    """Rows (j, k, value) of a map file, indices put back on their cells."""
+    rows = [line.split() for line in read_text(path).splitlines() if line.strip()]
+    c = np.array(rows, dtype=float).reshape(-1, 3)
+    c[:, :2] += shift
+    return c
+
+
+def input_porosity(run_dir, deck):
+    """The porosity field the run used: porosity.frac in the fractal model;
+    in the layered model the run uses a water proportion of 0.1 in every
+    cell whatever the deck's phi_layer (the legacy program's rule)."""
+    if deck is None:
+        return None
+    try:
+        nx, ny, model = deck.nx, deck.ny, deck.model
+    except DeckError:
+        return None
+    frac = os.path.join(run_dir, "porosity.frac")
+    if model == 1 and os.path.isfile(frac):
+        try:
+            return _porosity.read(frac, nx, ny)
+        except (DeckError, ValueError):
+            return None
+    return _porosity.uniform(nx, ny, 0.1)
+
+
+def finite(value):
+    """True for a number that is neither NaN nor infinite."""
+    return isinstance(value, (int, float)) and math.isfinite(value)

@@ -1,0 +1,194 @@
+"""Running the program: one deck in a folder of its own.
+
+The program reads the deck on standard input and its side files
+(elast_coef_sand, b11_b22_b12_sand, porosity.frac) in its working folder,
+and writes its result files there. `run` stages every run in a fresh
+folder and moves it into place only when the run ends normally, so a
+failed run never touches earlier results.
+"""
+
+import glob
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from . import porosity as _porosity
+from .deck import SIDE_FILES, Deck, DeckError
+from .results import NORMAL_END, STATUS_FILE, load, read_text
+
+# What each stop code of the program means, for messages and tables.
+STOP_MEANING = {
+    2: "input error: a deck value out of range or a missing or short file",
+    9: "the ordering of the sparse system failed",
+    11: "ice model: phi_layer must stay below phi_a",
+    99: "the factorization of the sparse system failed",
+    222: "a cell's material number is outside 1..nmat",
+    555: "the volume fractions of a cell do not add up to 1",
+    12345: "lambda1 of the first cell is not positive",
+    12346: "lambda3 of the first cell is not positive",
+    45678: "ice model: the ice fraction phi_a - phi leaves 0..1",
+    45687: "strain energy not positive definite (compressional part)",
+    45688: "strain energy not positive definite (shear part)",
+    99998: "friction matrix of the first cell not positive",
+    99999: "friction matrix of the first cell not positive",
+}
+# Stops that print nothing of their own: the last report lines would only
+# be numbers of the echo.
+SILENT_STOPS = {555, 12346, 45678}
+for _n, _w in enumerate(("vp1", "vp2", "vp3", "vs1", "vs2")):
+    STOP_MEANING[2000 + _n] = "non-positive plane-wave velocity %s" % _w
+
+
+class RunFailed(Exception):
+    """A run that did not end normally; `result` holds its stop code,
+    message and the folder it was kept in."""
+
+    def __init__(self, result):
+        super().__init__("run failed with stop code %s: %s (kept in %s)" % (
+            result.stop_code, result.message, result.path))
+        self.result = result
+
+
+def repo_dir():
+    """The repository holding this package (python/threephase/..)."""
+    return os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def find_program(build_if_missing=True):
+    """The threephase executable: $THREEPHASE_EXE (or $THREEPHASE), then
+    PATH, then the repository's build/ and newest build-*/. Builds it in
+    build/ when none exists and the sources are here."""
+    for var in ("THREEPHASE_EXE", "THREEPHASE"):
+        env = os.environ.get(var)
+        if env:
+            if os.access(env, os.X_OK):
+                return os.path.abspath(env)
+            raise DeckError("%s=%s is not an executable program" % (var, env))
+    on_path = shutil.which("threephase")
+    if on_path:
+        return on_path
+    top = repo_dir()
+    candidates = [os.path.join(top, "build", "threephase")]
+    others = glob.glob(os.path.join(top, "build-*", "threephase"))
+    candidates += sorted(others, key=os.path.getmtime, reverse=True)
+    for c in candidates:
+        if os.access(c, os.X_OK):
+            return c
+    if build_if_missing and os.path.exists(os.path.join(top, "CMakeLists.txt")):
+        print("threephase not found: building it in %s/build" % top, file=sys.stderr)
+        build = os.path.join(top, "build")
+        steps = [["cmake", "-S", top, "-B", build, "-DCMAKE_BUILD_TYPE=Release"],
+                 ["cmake", "--build", build, "--target", "threephase",
+                  "-j%d" % (os.cpu_count() or 1)]]
+        for step in steps:
+            if subprocess.run(step, stdout=subprocess.DEVNULL).returncode != 0:
+                raise DeckError("building threephase failed: %s" % " ".join(step))
+        return find_program(build_if_missing=False)
+    raise DeckError("threephase not found: set THREEPHASE_EXE, put it on PATH, or build it "
+                    "with: cmake -S . -B build && cmake --build build --target threephase")
+
+
+def as_deck(deck):
+    """A Deck from a Deck, a deck file, or a folder holding a file `deck`."""
+    if isinstance(deck, Deck):
+        return deck
+    path = os.fspath(deck)
+    if os.path.isdir(path):
+        path = os.path.join(path, "deck")
+    return Deck.read(path)
+
+
+def stage(deck, folder):
+    """Fill the empty `folder` with what a run reads: the deck (legacy form),
+    the side files from the deck's folder, porosity.frac from deck.porosity
+    when it has one."""
+    if deck.source_dir:
+        for name in SIDE_FILES + ("porosity.frac",):
+            src = os.path.join(deck.source_dir, name)
+            if os.path.isfile(src):
+                shutil.copy2(src, folder)
+    if deck.porosity is not None:
+        _porosity.write(deck.porosity, os.path.join(folder, "porosity.frac"))
+    with open(os.path.join(folder, "deck"), "w") as f:
+        f.write(deck.legacy_text())
+
+
+def execute(program, folder):
+    """Run the program in `folder` on its deck; report to stdout.txt and
+    stderr.txt; writes status.json and returns the Result."""
+    start = time.monotonic()
+    with open(os.path.join(folder, "deck")) as stdin, \
+            open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
+            open(os.path.join(folder, "stderr.txt"), "w") as stderr:
+        status = subprocess.run([program], stdin=stdin, stdout=stdout, stderr=stderr,
+                                cwd=folder).returncode
+    code, message = stop_of(folder, status)
+    ok = status == NORMAL_END and code == NORMAL_END
+    with open(os.path.join(folder, STATUS_FILE), "w") as f:
+        json.dump({"status": "ok" if ok else "failed", "exit_status": status,
+                   "stop_code": code, "message": message,
+                   "seconds": round(time.monotonic() - start, 3)}, f, indent=1)
+    return load(folder)
+
+
+def stop_of(folder, status):
+    """The stop code (from the STOP line, else the exit status; a signal as
+    -N) and a one-line message of a finished run."""
+    err = read_text(os.path.join(folder, "stderr.txt"))
+    stop = re.findall(r"^STOP (-?\d+)\s*$", err, re.M)
+    code = int(stop[-1]) if stop else status
+    if code == NORMAL_END:
+        return code, ""
+    notes = [ln.strip() for ln in err.splitlines()
+             if ln.strip() and not re.fullmatch(r"STOP -?\d+", ln.strip())]
+    if not notes and code in SILENT_STOPS:
+        return code, STOP_MEANING[code]
+    if not notes:
+        report = read_text(os.path.join(folder, "stdout.txt"))
+        notes = [ln.strip() for ln in report.splitlines() if ln.strip()][-3:]
+    if status < 0:
+        notes.append("killed by signal %d" % -status)
+    return code, " / ".join(re.sub(r"\s+", " ", n) for n in notes[-3:])
+
+
+def run(deck, out_dir, check=True, program=None):
+    """Run `deck` (a Deck, a deck file or a case folder) with its results in
+    `out_dir`, and return its Result.
+
+    The run goes on in a staging folder beside out_dir. When it ends
+    normally the staging folder replaces out_dir; when it fails, out_dir is
+    left as it was, the run is kept in `out_dir + ".failed"` and, with
+    check=True, RunFailed is raised (else its Result is returned).
+    """
+    deck = as_deck(deck)
+    program = program or find_program()
+    out_dir = os.path.abspath(os.fspath(out_dir))
+    parent = os.path.dirname(out_dir)
+    os.makedirs(parent, exist_ok=True)
+    staging = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".staging-", dir=parent)
+    stage(deck, staging)
+    result = execute(program, staging)
+    target = out_dir if result.ok else out_dir + ".failed"
+    place(staging, target)
+    result = load(target)
+    if not result.ok and check:
+        raise RunFailed(result)
+    return result
+
+
+def place(staging, target):
+    """Move the finished staging folder to `target`, replacing what was
+    there only once the new folder is in place."""
+    old = None
+    if os.path.exists(target):
+        old = tempfile.mkdtemp(prefix="." + os.path.basename(target) + ".old-",
+                               dir=os.path.dirname(target))
+        os.rename(target, os.path.join(old, "previous"))
+    os.rename(staging, target)
+    if old:
+        shutil.rmtree(old)

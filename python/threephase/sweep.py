@@ -1,0 +1,347 @@
+"""Sweeps: one deck run over many frequencies or values of one field.
+
+Each run has its own folder OUT_DIR/run_NNN (deck, side files, report,
+status.json and every result file); OUT_DIR/sweep.csv holds one row per
+run. A sweep into a folder that holds one resumes it: a run whose folder
+holds the same deck (and porosity file) and ended normally is kept, the
+missing and failed ones run. A finished run is never deleted except with
+force=True, which starts afresh.
+"""
+
+import concurrent.futures
+import csv
+import filecmp
+import math
+import os
+import re
+import shutil
+import sys
+import tempfile
+import threading
+import time
+
+import numpy as np
+
+from . import porosity as _porosity
+from .deck import DeckError, normalize_name
+from .results import load
+from .runner import STOP_MEANING, as_deck, execute, find_program, place, stage
+
+RESULT_COLUMNS = ["freq_hz", "vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar",
+                  "vp1_anal", "q1000_anal"]
+TAIL_COLUMNS = ["status", "stop_code", "message"]
+# Fields a sweep can vary beyond the deck's own: the mean of the porosity
+# field, and the water proportion of every layer.
+SAMPLE_FIELDS = ("porosity", "water_proportion")
+
+
+def log_frequencies(deck):
+    """The deck's own sweep: n_freq points evenly spaced in log10 from freq
+    to freq_max, the end points being the deck's values."""
+    f1, f2, n = deck.freq, deck.freq_max, deck.n_freq
+    if n < 1:
+        raise DeckError("n_freq = %d: the sweep needs at least one point" % n)
+    if f1 <= 0 or (n > 1 and f2 <= 0):
+        raise DeckError("freq and freq_max must be positive for a logarithmic sweep")
+    if n == 1:
+        return [f1]
+    l1, l2 = math.log10(f1), math.log10(f2)
+    step = (l2 - l1) / (n - 1)
+    return [f1] + [10.0 ** (l1 + i * step) for i in range(1, n - 1)] + [f2]
+
+
+def base_porosity(deck):
+    """The porosity field a deck runs with: its own array, its folder's
+    porosity.frac in the fractal model, else a uniform 0.1 (what the
+    layered model uses)."""
+    if deck.porosity is not None:
+        return deck.porosity
+    if deck.model == 1 and deck.source_dir:
+        frac = os.path.join(deck.source_dir, "porosity.frac")
+        if os.path.isfile(frac):
+            return _porosity.read(frac, deck.nx, deck.ny)
+    return _porosity.uniform(deck.nx, deck.ny, 0.1)
+
+
+def with_value(deck, field, value):
+    """A copy of `deck` with `field` set to `value`.
+
+    porosity: the deck's porosity field moved to mean `value` (its
+    fluctuations kept, clipped to 0..1), run from porosity.frac.
+    water_proportion: phi_layer of every layer; the layered model's run
+    uses 0.1 whatever phi_layer says, so the layers' values also go to a
+    porosity.frac (lower half layer 1, upper half layer 2, as the layered
+    model places them) and the run reads it.
+    """
+    d = deck.copy()
+    if field == "porosity":
+        base = base_porosity(deck)
+        d.porosity = np.clip(base + (float(value) - base.mean()), 0.0, 1.0)
+        d["model"] = 1
+    elif field == "water_proportion":
+        for i in range(1, d.nmat + 1):
+            d["phi_layer(%d)" % i] = value
+        if d.model == 0:
+            half = d.ny // 2
+            d.porosity = _porosity.layered(d.nx, d.ny, [(half, float(value)),
+                                                         (d.ny - half, float(value))])
+            d["model"] = 1
+    else:
+        d[field] = value
+    return d
+
+
+def plan(deck, frequencies=None, field=None, values=None):
+    """The runs of a sweep as (name, field value or None, deck)."""
+    if field is None:
+        freqs = log_frequencies(deck) if frequencies is None else list(frequencies)
+        return [("run_%03d" % (i + 1), None, with_value(deck, "freq", f))
+                for i, f in enumerate(freqs)]
+    if values is None or len(values) == 0:
+        raise DeckError("a sweep of %s needs values" % field)
+    if field not in SAMPLE_FIELDS:
+        field = normalize_name(field)
+    runs = []
+    for i, v in enumerate(values):
+        d = with_value(deck, field, v)
+        if frequencies is not None and len(frequencies) == 1:
+            d["freq"] = frequencies[0]
+        runs.append(("run_%03d" % (i + 1), v, d))
+    return runs
+
+
+def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, part=None,
+          force=False, progress=True, program=None):
+    """Run a sweep into `out_dir` and return its table (a NumPy structured
+    array, also written as out_dir/sweep.csv).
+
+    deck: a Deck, deck file or case folder. Without `field`, one run per
+    frequency (`frequencies`, else the deck's own log sweep); with `field`
+    (a deck name such as 'phi_a(1)', or 'porosity' or 'water_proportion')
+    one run per value. jobs: runs at a time (default: the processors).
+    part=(I, N) runs only the I-th of N shares (runs I, I+N, ...; numbering
+    kept so that parts join). force=True deletes an earlier sweep first.
+    """
+    deck = as_deck(deck)
+    field_name = None if field is None else (
+        field if field in SAMPLE_FIELDS else normalize_name(field))
+    runs = plan(deck, frequencies, field_name, values)
+    if part is not None:
+        index, count = part
+        if not 1 <= index <= count:
+            raise DeckError("part %d/%d: the share must be 1..%d" % (index, count, count))
+        runs = runs[index - 1::count]
+    program = program or find_program()
+    out_dir = os.path.abspath(os.fspath(out_dir))
+    _prepare(out_dir, force)
+    bar = Progress(len(runs), progress)
+    rows = [None] * len(runs)
+
+    def work(n):
+        name, value, d = runs[n]
+        result = _run_or_keep(program, d, os.path.join(out_dir, name))
+        rows[n] = _row(name, field_name, value, d, result)
+        if not result.ok:
+            meaning = STOP_MEANING.get(result.stop_code, "")
+            bar.note("%s (%s = %s): failed, stop code %s%s: %s" % (
+                name, field_name or "freq", value if field_name else d.freq, result.stop_code,
+                " (%s)" % meaning if meaning else "", result.message or "no message"))
+        bar.step()
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=jobs or processors()) as pool:
+        for f in [pool.submit(work, n) for n in range(len(runs))]:
+            f.result()
+    table = to_table(rows, field_name)
+    write_csv(table, os.path.join(out_dir, "sweep.csv"))
+    return table
+
+
+def _prepare(out_dir, force):
+    """Make out_dir; refuse a folder holding anything but a sweep; with
+    force, clear an earlier sweep's runs and table."""
+    if os.path.isdir(out_dir) and os.listdir(out_dir):
+        entries = os.listdir(out_dir)
+        is_sweep = "sweep.csv" in entries or any(re.fullmatch(r"run_\d+", e) for e in entries)
+        if not is_sweep:
+            raise DeckError("%s is not empty and holds no earlier sweep; "
+                            "name a new or empty folder" % out_dir)
+        if force:
+            for e in entries:
+                path = os.path.join(out_dir, e)
+                if re.fullmatch(r"run_\d+(\.staging-.*)?", e) and os.path.isdir(path):
+                    shutil.rmtree(path)
+                elif e in ("sweep.csv",):
+                    os.remove(path)
+    os.makedirs(out_dir, exist_ok=True)
+
+
+def _run_or_keep(program, deck, run_dir):
+    """The Result of the run in run_dir: kept when it ended normally on the
+    same deck and porosity file; run afresh when missing or failed. A
+    finished run of another deck is an error, never overwritten."""
+    staging = tempfile.mkdtemp(prefix=os.path.basename(run_dir) + ".staging-",
+                               dir=os.path.dirname(run_dir))
+    stage(deck, staging)
+    if os.path.isdir(run_dir):
+        earlier = load(run_dir)
+        if earlier.ok:
+            if _same_input(staging, run_dir):
+                shutil.rmtree(staging)
+                return earlier
+            shutil.rmtree(staging)
+            raise DeckError("%s holds a finished run of another deck; sweep into a new "
+                            "folder, or start afresh with force" % run_dir)
+    execute(program, staging)
+    place(staging, run_dir)
+    return load(run_dir)
+
+
+def _same_input(a, b):
+    for name in ("deck", "porosity.frac"):
+        pa, pb = os.path.join(a, name), os.path.join(b, name)
+        if os.path.exists(pa) != os.path.exists(pb):
+            return False
+        if os.path.exists(pa) and not filecmp.cmp(pa, pb, shallow=False):
+            return False
+    return True
+
+
+def _row(name, field, value, deck, result):
+    row = {"run": name, "freq_hz": deck.freq, "status": result.status,
+           "stop_code": result.stop_code if result.stop_code is not None else -1,
+           "message": result.message or ""}
+    if field:
+        row[field] = float(value)
+    for c in RESULT_COLUMNS[1:]:
+        v = result.numbers.get(c) if result.ok else None
+        row[c] = float(v) if isinstance(v, (int, float)) else math.nan
+    return row
+
+
+def columns(field):
+    """The table's column names, the swept field after the run name."""
+    return ["run"] + ([field] if field else []) + RESULT_COLUMNS + TAIL_COLUMNS
+
+
+def to_table(rows, field):
+    """Rows (dicts) as a NumPy structured array."""
+    width = max([len(r["message"]) for r in rows] + [1])
+    dtype = [("run", "U16")] + ([(field, "f8")] if field else []) + \
+        [(c, "f8") for c in RESULT_COLUMNS] + \
+        [("status", "U8"), ("stop_code", "i8"), ("message", "U%d" % width)]
+    return np.array([tuple(r[c] for c in columns(field)) for r in rows], dtype=dtype)
+
+
+def write_csv(table, path):
+    """The table as CSV: numbers in full (shortest exact form), an empty
+    cell for a value a failed run does not have."""
+    names = table.dtype.names
+    with open(path, "w", newline="") as f:
+        w = csv.writer(f, lineterminator="\n")
+        w.writerow(names)
+        for row in table:
+            w.writerow([_cell(row[n]) for n in names])
+
+
+def _cell(v):
+    if isinstance(v, (float, np.floating)):
+        return "" if math.isnan(v) else repr(float(v))
+    return str(v)
+
+
+def read_table(path):
+    """A sweep.csv as a structured array; its swept field is the column
+    between run and freq_hz, if any."""
+    with open(path, newline="") as f:
+        reader = csv.DictReader(f)
+        header = reader.fieldnames or []
+        rows = list(reader)
+    if "freq_hz" not in header or "run" not in header:
+        raise DeckError("%s is not a sweep table (no run or freq_hz column)" % path)
+    field = header[1] if header[1] != "freq_hz" else None
+    parsed = []
+    for r in rows:
+        p = {"run": r["run"], "status": r.get("status", ""), "message": r.get("message", ""),
+             "stop_code": _int(r.get("stop_code", ""))}
+        for c in RESULT_COLUMNS + ([field] if field else []):
+            p[c] = float(r[c]) if r.get(c, "") != "" else math.nan
+        parsed.append(p)
+    return to_table(parsed, field)
+
+
+def _int(text):
+    try:
+        return int(text)
+    except ValueError:
+        return -1
+
+
+def join(folders, out_dir=None):
+    """One table of the sweep.csv of several folders (parts of one sweep),
+    in run order; written to out_dir/sweep.csv when out_dir is given."""
+    tables = [read_table(os.path.join(os.fspath(d), "sweep.csv")) for d in folders]
+    if not tables:
+        raise DeckError("join needs at least one folder")
+    names = [t.dtype.names for t in tables]
+    if any(n != names[0] for n in names):
+        raise DeckError("the tables have different columns: %s" % "; ".join(
+            ",".join(n) for n in set(names)))
+    rows = [dict(zip(names[0], r.tolist())) for t in tables for r in t]
+    rows.sort(key=lambda r: (int(re.sub(r"\D", "", r["run"]) or 0), r["run"]))
+    field = names[0][1] if names[0][1] != "freq_hz" else None
+    table = to_table(rows, field)
+    if out_dir is not None:
+        os.makedirs(out_dir, exist_ok=True)
+        write_csv(table, os.path.join(out_dir, "sweep.csv"))
+    return table
+
+
+def processors():
+    """Processors this process may run on (a container may allow fewer)."""
+    try:
+        return len(os.sched_getaffinity(0))
+    except AttributeError:
+        return os.cpu_count() or 1
+
+
+class Progress:
+    """Runs done of total, elapsed time and an estimate of the time left, on
+    one refreshed terminal line (one line per update when not a terminal)."""
+
+    def __init__(self, total, show=True):
+        self.total, self.done, self.start, self.show = total, 0, time.monotonic(), show
+        self.tty = show and sys.stderr.isatty()
+        self.lock = threading.Lock()
+        if self.tty:
+            self._show()
+
+    @staticmethod
+    def clock(seconds):
+        seconds = int(round(seconds))
+        return "%d:%02d:%02d" % (seconds // 3600, seconds // 60 % 60, seconds % 60)
+
+    def note(self, text):
+        if not self.show:
+            return
+        with self.lock:
+            sys.stderr.write(("\r\033[K" if self.tty else "") + text + "\n")
+            if self.tty:
+                self._show()
+
+    def step(self):
+        with self.lock:
+            self.done += 1
+            if self.show:
+                self._show()
+
+    def _show(self):
+        elapsed = time.monotonic() - self.start
+        line = "sweep: %d/%d runs done, %s elapsed" % (self.done, self.total,
+                                                       self.clock(elapsed))
+        if 0 < self.done < self.total:
+            line += ", about %s left" % self.clock(elapsed / self.done * (self.total - self.done))
+        if self.tty:
+            sys.stderr.write("\r\033[K" + line + ("\n" if self.done == self.total else ""))
+        elif self.done:
+            sys.stderr.write(line + "\n")
+        sys.stderr.flush()
