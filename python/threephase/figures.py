@@ -54,8 +54,14 @@ def save(fig, stem, formats=FORMATS):
 
 
 def plot_map(values, stem, title, unit="", cell_side=None, formats=FORMATS):
-    """One (ny, nx) map, element [k-1, j-1] = cell (j, k), bottom row at the
-    bottom; axes in cells, or in metres when cell_side is given."""
+    """Write one (ny, nx) map as stem.png, stem.pdf; returns the paths."""
+    return save(map_figure(values, title, unit, cell_side), stem, formats)
+
+
+def map_figure(values, title, unit="", cell_side=None):
+    """The figure of an (ny, nx) map, element [k-1, j-1] = cell (j, k),
+    bottom row at the bottom; axes in cells, or in metres when cell_side is
+    given. A map with one value in every cell gets a note, no colour bar."""
     a = np.asarray(values, dtype=float)
     ny, nx = a.shape
     fig = plt.figure(figsize=map_figsize(nx, ny), layout="constrained")
@@ -79,7 +85,7 @@ def plot_map(values, stem, title, unit="", cell_side=None, formats=FORMATS):
     ax.set_title(title)
     ax.set_xlabel("x (m)" if cell_side else "j (cells along x)")
     ax.set_ylabel("y (m)" if cell_side else "k (cells along y)")
-    return save(fig, stem, formats)
+    return fig
 
 
 def map_title(name):
@@ -120,9 +126,14 @@ def plot_porosity(field, stem, cell_side=None, formats=FORMATS):
 
 
 def plot_curves(table, stem, title=None, formats=FORMATS):
+    """Write the dispersion figure of a sweep table as stem.png, stem.pdf."""
+    return save(curves_figure(table, title), stem, formats)
+
+
+def curves_figure(table, title=None):
     """Dispersion and attenuation of a sweep table: velocity (m/s) and
-    1000/Q against frequency (log axis) or the swept field, failed runs
-    left out."""
+    1000/Q against frequency (log axis) or the swept field, in two panels
+    with one y axis each; failed runs left out."""
     names = table.dtype.names
     field = names[1] if names[1] != "freq_hz" else None
     ok = table[table["status"] == "ok"]
@@ -156,4 +167,4 @@ def plot_curves(table, stem, title=None, formats=FORMATS):
         legend.get_title().set_multialignment("left")
     fig.suptitle(title or ("Dispersion and attenuation against frequency" if field is None
                            else "Velocity and attenuation against %s" % field))
-    return save(fig, stem, formats)
+    return fig

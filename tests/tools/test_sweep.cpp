@@ -58,19 +58,23 @@ TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
     write_file(single + "/deck", read_file(cs + "/deck"));
     const auto one = run_program(single, deck_with_line(single, 1, freq));
     ASSERT_EQ(one.status, 40);
-    EXPECT_EQ(column(head, row, "vp_c33"), report_value(one.out, "using averages  Velocity"));
-    EXPECT_EQ(column(head, row, "q1000_c33"), report_value(one.out, "using averages 1000/Q"));
-    EXPECT_EQ(column(head, row, "vp_mstar"), report_value(one.out, "from deltavol1 Velocity"));
-    EXPECT_EQ(column(head, row, "q1000_mstar"), report_value(one.out, "from deltavol1 1000/Q"));
+    // The table holds each number in its shortest exact form.
+    const auto same = [&](const std::string& name, const std::string& printed) {
+      EXPECT_EQ(std::stod(column(head, row, name)), std::stod(printed)) << name;
+    };
+    same("vp_c33", report_value(one.out, "using averages  Velocity"));
+    same("q1000_c33", report_value(one.out, "using averages 1000/Q"));
+    same("vp_mstar", report_value(one.out, "from deltavol1 Velocity"));
+    same("q1000_mstar", report_value(one.out, "from deltavol1 1000/Q"));
     const auto anal = split_lines(read_file(single + "/vp_anal.phiw"));
-    EXPECT_EQ(column(head, row, "vp1_anal"), anal.at(0).substr(anal.at(0).rfind(' ') + 1));
+    same("vp1_anal", anal.at(0).substr(anal.at(0).rfind(' ') + 1));
     const auto q = split_lines(read_file(single + "/1000_over_q_anal.phiw"));
     expect_five_digits(column(head, row, "q1000_anal"), q.at(0).substr(17));
 
     // Each run keeps its own directory with the side files and the report.
     const std::string run_dir = out + "/" + column(head, row, "run");
     EXPECT_TRUE(fs::exists(run_dir + "/elast_coef_sand"));
-    EXPECT_EQ(without_running_time(read_file(run_dir + "/report.txt")),
+    EXPECT_EQ(without_running_time(read_file(run_dir + "/stdout.txt")),
               without_running_time(one.out));
   }
 }
@@ -119,13 +123,18 @@ TEST(Sweep, FieldValuesReachTheProgramWithTheirMeaning) {
   const std::string out = fresh_dir("sweep_field_out") + "/out";
   auto r = run_sweep(cs, out, "--field 'AKF(2)' --values 3e16");
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::string report = read_file(out + "/run_001/report.txt");
+  const std::string report = read_file(out + "/run_001/stdout.txt");
   const auto layer2 = report.substr(report.find("layer i=   2"));
   EXPECT_EQ(std::stod(report_value(layer2, "akf (GPA)")), 3e16);
   EXPECT_EQ(std::stod(report_value(report, "akf (GPA)")), 2.25e9);  // layer 1 untouched
 
+  // Another sweep into the same folder replaces the finished runs only
+  // when asked to.
   r = run_sweep(cs, out, "--field key_model --values 1");
-  EXPECT_EQ(split_lines(read_file(out + "/run_001/report.txt")).at(6), " 1");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("finished run of another deck"), std::string::npos) << r.err;
+  r = run_sweep(cs, out, "--field key_model --values 1 --force");
+  EXPECT_EQ(split_lines(read_file(out + "/run_001/stdout.txt")).at(6), " 1");
   EXPECT_EQ(split_lines(read_file(out + "/run_001/deck")).at(6).substr(0, 5), "    1");
 }
 

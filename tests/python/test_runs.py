@@ -1,0 +1,81 @@
+"""Runs through the package: maps oriented as the sample is, SI numbers,
+a failed run that leaves earlier results alone."""
+
+import os
+import unittest
+
+import numpy as np
+
+import support
+import threephase
+from threephase import porosity
+
+
+class MapOrientation(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # A 3 by 7 sample, one cell (j, k) = (3, 2) more porous than the
+        # rest: no symmetry can hide a swapped or flipped map.
+        cls.dir = support.tempfile.mkdtemp(prefix="tp-py-maps-")
+        deck = support.small_deck(nx=3, ny=7, n_freq=1)
+        field = porosity.uniform(3, 7, 0.1)
+        field[1, 2] = 0.2
+        deck.porosity, deck["model"] = field, 1
+        cls.result = threephase.run(deck, os.path.join(cls.dir, "run"))
+
+    @classmethod
+    def tearDownClass(cls):
+        support.shutil.rmtree(cls.dir)
+
+    def test_every_map_is_ny_by_nx(self):
+        self.assertGreaterEqual(len(self.result.maps), 21)
+        for name, a in self.result.maps.items():
+            self.assertEqual(a.shape, (7, 3), name)
+
+    def test_coefficient_maps_written_column_by_column_put_the_odd_cell_at_k2_j3(self):
+        for name in ("xmu1_gnu", "xlambda1_gnu", "b11_gnu", "xm_gnu"):
+            a = self.result.maps[name]
+            odd = np.argwhere(a != a[0, 0])
+            self.assertEqual(odd.tolist(), [[1, 2]], name)
+
+    def test_field_maps_written_row_by_row_follow_the_same_cells(self):
+        # The strain of solid 1 is largest in the softest cell, and the
+        # input porosity map is the field given.
+        strain = np.abs(self.result.maps["real_strain1_map"])
+        self.assertEqual(np.unravel_index(np.argmax(strain), strain.shape), (1, 2))
+        self.assertTrue(np.array_equal(self.result.porosity[1, 2], 0.2))
+
+    def test_pressure_gradient_sits_on_interior_cells_only(self):
+        g = self.result.maps["mod_grad_pressure_p33_ice"]
+        self.assertTrue(np.all(np.isfinite(g[1:-1, 1:-1])))
+        self.assertTrue(np.all(np.isnan(g[[0, -1], :])) and np.all(np.isnan(g[:, [0, -1]])))
+
+    def test_numbers_agree_with_each_other_in_si_units(self):
+        n = self.result.numbers
+        # c33 is the modulus behind the c33 velocity: v = 1/Re(1/sqrt(M/rho)).
+        self.assertEqual(self.result.stop_code, 40)
+        self.assertAlmostEqual(n["q1000_c33"], 1000 * n["c33"].imag / n["c33"].real, delta=1e-9)
+        self.assertGreater(n["c33"].real, 1e9)
+        self.assertEqual(n["neq"] % 1, 0)
+        self.assertAlmostEqual(n["h"], 0.3 / 7, places=15)
+
+
+class Staging(unittest.TestCase):
+    def test_failed_run_keeps_the_earlier_results_and_is_kept_aside(self):
+        out = os.path.join(support.scratch(self), "run")
+        deck = support.small_deck(n_freq=1)
+        first = threephase.run(deck, out)
+        before = support.read(os.path.join(out, "real_stress_map"))
+        deck["phi_layer(1)"] = 0.35  # reaches phi_a(1) = 0.3: stop code 11
+        with self.assertRaises(threephase.RunFailed) as caught:
+            threephase.run(deck, out)
+        failed = caught.exception.result
+        self.assertEqual((failed.status, failed.stop_code), ("failed", 11))
+        self.assertEqual(failed.path, out + ".failed")
+        self.assertEqual(support.read(os.path.join(out, "real_stress_map")), before)
+        self.assertTrue(threephase.load(out).ok and first.ok)
+        self.assertEqual(sorted(os.listdir(os.path.dirname(out))), ["run", "run.failed"])
+
+
+if __name__ == "__main__":
+    unittest.main()

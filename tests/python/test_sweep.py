@@ -1,0 +1,109 @@
+"""Sweeps: resumed after an interruption they give the table of an
+uninterrupted one, keep finished runs, and parts join to the whole."""
+
+import os
+import shutil
+import unittest
+
+import numpy as np
+
+import support
+import threephase
+from threephase import DeckError
+
+
+def same_table(test, a, b):
+    test.assertEqual(a.dtype.names, b.dtype.names)
+    for name in a.dtype.names:
+        if a.dtype[name].kind == "f":
+            np.testing.assert_array_equal(a[name], b[name], err_msg=name)
+        else:
+            test.assertEqual(a[name].tolist(), b[name].tolist(), name)
+
+
+class Resume(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.root = support.tempfile.mkdtemp(prefix="tp-py-sweep-")
+        cls.deck = support.small_deck()
+        cls.whole = threephase.sweep(cls.deck, os.path.join(cls.root, "whole"), jobs=2,
+                                     progress=False)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root)
+
+    def test_resumed_sweep_gives_the_uninterrupted_table_and_keeps_finished_runs(self):
+        out = os.path.join(support.scratch(self), "sweep")
+        threephase.sweep(self.deck, out, jobs=2, progress=False)
+        # The interruption: run_002 never started, run_003 was killed
+        # mid-way (no status, half its files), no table was written.
+        shutil.rmtree(os.path.join(out, "run_002"))
+        os.remove(os.path.join(out, "run_003", "status.json"))
+        with open(os.path.join(out, "run_003", "stderr.txt"), "w"):
+            pass
+        os.remove(os.path.join(out, "sweep.csv"))
+        kept = os.stat(os.path.join(out, "run_001", "real_stress_map")).st_mtime_ns
+        table = threephase.sweep(self.deck, out, jobs=2, progress=False)
+        same_table(self, table, self.whole)
+        same_table(self, threephase.read_table(os.path.join(out, "sweep.csv")), self.whole)
+        self.assertEqual(os.stat(os.path.join(out, "run_001", "real_stress_map")).st_mtime_ns,
+                         kept)
+
+    def test_a_finished_run_of_another_deck_is_never_overwritten_unless_forced(self):
+        out = os.path.join(support.scratch(self), "sweep")
+        shutil.copytree(os.path.join(self.root, "whole"), out)
+        other = self.deck.copy()
+        other["akf(1)"] = 2.0e9
+        with self.assertRaisesRegex(DeckError, "finished run of another deck"):
+            threephase.sweep(other, out, progress=False)
+        table = threephase.sweep(other, out, force=True, progress=False)
+        self.assertTrue(np.all(table["vp_c33"] != self.whole["vp_c33"]))
+
+    def test_parts_of_a_sweep_join_to_the_whole_table(self):
+        base = support.scratch(self)
+        parts = [os.path.join(base, "part%d" % i) for i in (1, 2)]
+        for i, folder in enumerate(parts, 1):
+            threephase.sweep(self.deck, folder, part=(i, 2), progress=False)
+        self.assertEqual(sorted(os.listdir(parts[1])), ["run_002", "sweep.csv"])
+        same_table(self, threephase.join(parts, os.path.join(base, "joined")), self.whole)
+
+
+class FieldSweeps(unittest.TestCase):
+    def test_failed_run_keeps_its_row_and_stop_code_the_others_go_on(self):
+        # A water proportion of 0.35 reaches phi_a(1) = 0.3: stop code 11.
+        out = os.path.join(support.scratch(self), "sweep")
+        deck = support.small_deck(n_freq=1)
+        table = threephase.sweep(deck, out, field="phi_layer(1)", values=[0.1, 0.35, 0.2],
+                                 progress=False)
+        self.assertEqual(table["status"].tolist(), ["ok", "failed", "ok"])
+        self.assertEqual(table["stop_code"].tolist(), [40, 11, 40])
+        self.assertIn("Ice model", table["message"][1])
+        self.assertTrue(np.isnan(table["vp_c33"][1]))
+        self.assertTrue(os.path.isdir(os.path.join(out, "run_002")))
+
+    def test_porosity_and_water_proportion_sweeps_reach_the_run(self):
+        # The layered model runs with 0.1 whatever phi_layer says; both
+        # fields go to the run through porosity.frac, so the result moves.
+        deck = support.small_deck(n_freq=1)
+        for field in ("porosity", "water_proportion"):
+            out = os.path.join(support.scratch(self), field)
+            table = threephase.sweep(deck, out, field=field, values=[0.1, 0.2], progress=False)
+            self.assertEqual(table["status"].tolist(), ["ok", "ok"], field)
+            self.assertNotEqual(table["vp_c33"][0], table["vp_c33"][1], field)
+            used = threephase.load(os.path.join(out, "run_002")).porosity
+            self.assertAlmostEqual(used.mean(), 0.2, places=12)
+
+    def test_porosity_sweep_moves_a_fractal_field_keeping_its_fluctuations(self):
+        deck = support.small_deck(n_freq=1)
+        deck.porosity = threephase.porosity.fractal(4, 4, mean=0.15, std=0.02, seed=2)
+        deck["model"] = 1
+        out = os.path.join(support.scratch(self), "sweep")
+        threephase.sweep(deck, out, field="porosity", values=[0.2], progress=False)
+        used = threephase.load(os.path.join(out, "run_001")).porosity
+        np.testing.assert_allclose(used - used.mean(), deck.porosity - deck.porosity.mean(),
+                                   atol=1e-9)
+
+
+if __name__ == "__main__":
+    unittest.main()
