@@ -20,28 +20,49 @@ import os
 import re
 import tomllib
 
-HEAD = [
-    ("freq", "free_real"),
-    ("freq_max", "free_real"),
-    ("n_freq", "free_int"),
-    ("domain_size", "free_real"),
-    ("nx", "free_int"),
-    ("ny", "free_int"),
-    ("key_model", "fixed5"),
-    ("model", "fixed5"),
-    ("nmat", "free_int"),
-]
+import json
 
-LAYER_REALS = ("akf", "ro2", "eta", "ro1", "ro3", "phi_a", "phi_layer", "capa_1_0",
-               "capa_3_0", "s3", "rs1", "rs3", "coef_b13", "ak_air", "xmu_air", "ak_s1",
-               "xmu_s1", "ak_s3", "xmu_s3")
-LAYER = [("nl", "free_int")] + [(name, "fixed20") for name in LAYER_REALS]
+_REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
-MAX_LAYERS = 2
+
+def _definition(name):
+    """The repository's deck definition deck/NAME.json, or None without one."""
+    path = os.path.join(_REPO, "deck", name + ".json")
+    if not os.path.isfile(path):
+        return None
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+# The program's field table: line, form, unit, allowed ranges and physical
+# spans of every field. The layout below is the table's when it is there;
+# the built-in one is today's deck, for a checkout without the table.
+FIELD_TABLE = _definition("fields")
+_KIND = {"free_real": "free_real", "free_int": "free_int", "i5": "fixed5", "f20": "fixed20"}
+
+
+def _layout(scope):
+    fields = sorted((f for f in FIELD_TABLE["fields"] if f["scope"] == scope),
+                    key=lambda f: f["line"])
+    return [(f["name"], _KIND[f["form"]]) for f in fields]
+
+
+if FIELD_TABLE:
+    HEAD, LAYER = _layout("head"), _layout("layer")
+    MAX_LAYERS = FIELD_TABLE["max_layers"]
+else:
+    HEAD = [("freq", "free_real"), ("freq_max", "free_real"), ("n_freq", "free_int"),
+            ("domain_size", "free_real"), ("nx", "free_int"), ("ny", "free_int"),
+            ("key_model", "fixed5"), ("model", "fixed5"), ("nmat", "free_int")]
+    LAYER = [("nl", "free_int")] + [(name, "fixed20") for name in (
+        "akf", "ro2", "eta", "ro1", "ro3", "phi_a", "phi_layer", "capa_1_0", "capa_3_0", "s3",
+        "rs1", "rs3", "coef_b13", "ak_air", "xmu_air", "ak_s1", "xmu_s1", "ak_s3", "xmu_s3")]
+    MAX_LAYERS = 2
+
 MAX_CELLS = 60
 FIXED_WIDTH = {"fixed5": 5, "fixed20": 20}
 
-# The range checks the program makes when it reads a deck (exit status 2).
+# The reader's range checks when the field table is absent (exit status 2).
 # above0: must be > 0; fraction: 0..1; each may hold only in one model
 # (key_model 0 permafrost, 1 shaley sand) or only for layer 1.
 RANGES = {"nx": (1, MAX_CELLS), "ny": (1, MAX_CELLS), "key_model": (0, 1),
@@ -94,29 +115,62 @@ def _free_item(line):
     return m.group(1) if m else ""
 
 
+_REAL = re.compile(r"([+-]?)(\d*\.?\d*)(?:[eEdDqQ]?([+-]?\d+))?")
+_SPECIAL = {"inf": math.inf, "infinity": math.inf, "nan": math.nan}
+INT_MIN, INT_MAX = -2**31, 2**31 - 1
+# Fixed fields by form: (columns, implied decimals); f12 is porosity.frac's.
+FIXED_FORMS = {"i5": (5, 0), "fixed5": (5, 0), "f20": (20, 10), "fixed20": (20, 10),
+               "f12": (12, 4)}
+
+
+def _without_blanks(text):
+    return text.replace(" ", "").replace("\t", "").replace("\r", "").replace("\n", "")
+
+
 def parse_real(text, implied=0):
-    """A real as the program reads it: D/Q exponents allowed, and digits
-    without a decimal point carry `implied` decimals."""
-    t = text.strip().replace(" ", "")
+    """A real as the program reads it: blanks ignored, D/Q exponents or a
+    bare signed exponent ("1.5+3"), inf and nan as words, and digits without
+    a decimal point carry `implied` decimals. An empty text reads as 0 (an
+    empty fixed field); a value beyond the doubles is refused."""
+    t = _without_blanks(text)
     if t == "":
         return 0.0
-    m = re.fullmatch(r"([+-]?)(\d*\.?\d*)(?:[eEdDqQ]?([+-]?\d+))?", t)
+    sign, word = (t[0], t[1:]) if t[:1] in "+-" else ("", t)
+    if word.lower() in _SPECIAL:
+        return -_SPECIAL[word.lower()] if sign == "-" else _SPECIAL[word.lower()]
+    m = _REAL.fullmatch(t)
     if m is None or not re.search(r"\d", m.group(2)):
         raise DeckError("'%s' is not a number" % text.strip())
     exp = int(m.group(3) or 0)
     if "." not in m.group(2):
         exp -= implied
-    return float("%s%se%d" % (m.group(1), m.group(2), exp))
+    value = float("%s%se%d" % (m.group(1), m.group(2), exp))
+    if math.isinf(value):
+        raise DeckError("'%s' is beyond the range of a double" % text.strip())
+    return value
 
 
 def parse_int(text):
-    """An integer as the program reads it; a blank field is 0."""
-    t = text.strip().replace(" ", "")
+    """An integer of 32 bits, blanks ignored; an empty text reads as 0."""
+    t = _without_blanks(text)
     if t == "":
         return 0
-    if not re.fullmatch(r"[+-]?\d+", t):
+    if not re.fullmatch(r"[+-]?\d+", t) or not INT_MIN <= int(t) <= INT_MAX:
         raise DeckError("'%s' is not an integer" % text.strip())
     return int(t)
+
+
+def parse_field(line, form):
+    """The value a line holds in `form` (free_real, free_int, i5, f20, f12,
+    or fixed5, fixed20), as the program reads it."""
+    if form.startswith("free"):
+        item = _free_item(line)
+        if item == "":
+            raise DeckError("no value on the line")
+        return parse_real(item) if form == "free_real" else parse_int(item)
+    width, implied = FIXED_FORMS[form]
+    field = line.rstrip("\r\n")[:width]
+    return parse_int(field) if implied == 0 else parse_real(field, implied)
 
 
 def fixed_real_text(value, width=20):
@@ -253,11 +307,31 @@ class Deck:
             if name not in values:
                 problems.append("the deck gives no value for %s" % name)
         for name, v in values.items():
-            problems += _check_value(name, v, values)
+            problems += (_table_problems if FIELD_TABLE else _check_value)(name, v, values)
+        for i in range(1, min(values.get("nmat", 1), MAX_LAYERS) + 1):
+            water, absolute = values.get("phi_layer(%d)" % i), values.get("phi_a(%d)" % i)
+            if values.get("key_model") == 0 and None not in (water, absolute) \
+                    and not water < absolute:
+                problems.append("phi_layer(%d) = %r must stay below phi_a(%d) = %r in the ice "
+                                "model (the run stops with code 11)" % (i, water, i, absolute))
         nls = [values.get("nl(%d)" % i, 0) for i in range(1, values.get("nmat", 1) + 1)]
         if nls and all(n == 0 for n in nls):
             problems.append("the layers are all 0 cells thick")
         return problems
+
+    def warnings(self):
+        """Values far outside the usual span of their quantity (a modulus in
+        GPa, a density in g/cm3): they read, but are likely a unit slip.
+        Needs the field table; empty without it."""
+        out = []
+        for name, v in self.as_dict().items():
+            f = _table_entry(name)
+            span = f and f.get("physical")
+            if span and not span["min"] <= v <= span["max"]:
+                out.append("%s = %r is outside the usual span of a %s, %g..%g %s (%s)" % (
+                    name, v, span["quantity"], span["min"], span["max"], f["unit"],
+                    span["note"]))
+        return out
 
     # --- legacy layout --------------------------------------------------
     def _locate(self):
@@ -280,14 +354,7 @@ class Deck:
         return self.lines[self.where[name]]
 
     def _legacy_value(self, name):
-        kind = field_kind(name)
-        line = self._line(name)
-        if kind == "free_real":
-            return parse_real(_free_item(line))
-        if kind == "free_int":
-            return parse_int(_free_item(line))
-        field = line.rstrip("\r\n")[:FIXED_WIDTH[kind]]
-        return parse_int(field) if kind == "fixed5" else parse_real(field, implied=10)
+        return parse_field(self._line(name), field_kind(name))
 
     def _legacy_set(self, name, value):
         kind = field_kind(name)
@@ -322,6 +389,48 @@ class Deck:
                                           if self.form == "keyword" else self.nx,
                                           self.values.get("ny", "?")
                                           if self.form == "keyword" else self.ny)
+
+
+def _split(name):
+    """'ro1(2)' -> ('ro1', 2); 'nx' -> ('nx', None)."""
+    m = re.fullmatch(r"([a-z0-9_]+)\((\d+)\)", name)
+    return (m.group(1), int(m.group(2))) if m else (name, None)
+
+
+def _table_entry(name):
+    if not FIELD_TABLE:
+        return None
+    base = _split(name)[0]
+    return next((f for f in FIELD_TABLE["fields"] if f["name"] == base), None)
+
+
+def _table_problems(name, v, values):
+    """Messages for one value against the field table's allowed ranges."""
+    if isinstance(v, float) and not math.isfinite(v):
+        return ["%s = %r is not a finite number" % (name, v)]
+    layer = _split(name)[1]
+    out = []
+    for rule in (_table_entry(name) or {}).get("allowed", []):
+        if not all(_clause_holds(c, values, layer) for c in rule["when"]):
+            continue
+        lo, hi = rule["min"], rule["max"]
+        low = lo is not None and (v <= lo if rule["min_exclusive"] else v < lo)
+        high = hi is not None and (v >= hi if rule["max_exclusive"] else v > hi)
+        if low or high:
+            bounds = []
+            if lo is not None:
+                bounds.append(("above %r" if rule["min_exclusive"] else "at least %r") % lo)
+            if hi is not None:
+                bounds.append(("below %r" if rule["max_exclusive"] else "at most %r") % hi)
+            span = " and ".join(bounds)
+            out.append("%s = %r must be %s%s" % (name, v, span,
+                                                 " (%s)" % rule["why"] if rule["why"] else ""))
+    return out
+
+
+def _clause_holds(clause, values, layer):
+    have = layer if clause["field"] == "layer" else values.get(clause["field"])
+    return (have == clause["value"]) == (clause["op"] == "==")
 
 
 def _check_value(name, v, values):

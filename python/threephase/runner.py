@@ -18,30 +18,36 @@ import tempfile
 import time
 
 from . import porosity as _porosity
-from .deck import SIDE_FILES, Deck, DeckError
+from .deck import SIDE_FILES, Deck, DeckError, _definition
 from .results import NORMAL_END, STATUS_FILE, load, read_text
 
-# What each stop code of the program means, for messages and tables.
-STOP_MEANING = {
-    2: "input error: a deck value out of range or a missing or short file",
-    9: "the ordering of the sparse system failed",
-    11: "ice model: phi_layer must stay below phi_a",
-    99: "the factorization of the sparse system failed",
-    222: "a cell's material number is outside 1..nmat",
-    555: "the volume fractions of a cell do not add up to 1",
-    12345: "lambda1 of the first cell is not positive",
-    12346: "lambda3 of the first cell is not positive",
-    45678: "ice model: the ice fraction phi_a - phi leaves 0..1",
-    45687: "strain energy not positive definite (compressional part)",
-    45688: "strain energy not positive definite (shear part)",
-    99998: "friction matrix of the first cell not positive",
-    99999: "friction matrix of the first cell not positive",
-}
-# Stops that print nothing of their own: the last report lines would only
-# be numbers of the echo.
-SILENT_STOPS = {555, 12346, 45678}
-for _n, _w in enumerate(("vp1", "vp2", "vp3", "vs1", "vs2")):
-    STOP_MEANING[2000 + _n] = "non-positive plane-wave velocity %s" % _w
+# What each stop code of the program means, for messages and tables: the
+# repository's list deck/stop_codes.json when it is there, else today's codes.
+_STOPS = _definition("stop_codes")
+if _STOPS:
+    STOP_MEANING = {c["code"]: c["meaning"] for c in _STOPS["codes"]}
+    SILENT_STOPS = {c["code"] for c in _STOPS["codes"] if c["silent"]}
+else:
+    STOP_MEANING = {
+        2: "input error: a deck value out of range or a missing or short file",
+        9: "the ordering of the sparse system failed",
+        11: "ice model: phi_layer must stay below phi_a",
+        99: "the factorization of the sparse system failed",
+        222: "a cell's material number is outside 1..nmat",
+        555: "the volume fractions of a cell do not add up to 1",
+        12345: "lambda1 of the first cell is not positive",
+        12346: "lambda3 of the first cell is not positive",
+        45678: "ice model: the ice fraction phi_a - phi leaves 0..1",
+        45687: "strain energy not positive definite (compressional part)",
+        45688: "strain energy not positive definite (shear part)",
+        99998: "friction matrix of the first cell not positive",
+        99999: "friction matrix of the first cell not positive",
+    }
+    # Stops that print nothing of their own: the last report lines would
+    # only be numbers of the echo.
+    SILENT_STOPS = {555, 12346, 45678}
+    for _n, _w in enumerate(("vp1", "vp2", "vp3", "vs1", "vs2")):
+        STOP_MEANING[2000 + _n] = "non-positive plane-wave velocity %s" % _w
 
 
 class RunFailed(Exception):

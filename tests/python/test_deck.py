@@ -47,10 +47,11 @@ class LegacyDeck(unittest.TestCase):
 
     def test_check_names_the_values_the_program_refuses(self):
         deck = support.small_deck()
-        deck["nx"], deck["phi_layer(1)"], deck["ro2(2)"] = 61, 1.5, 0.0
+        deck["nx"], deck["phi_layer(1)"], deck["ro2(2)"] = 0, 1.5, 0.0
         problems = " | ".join(deck.check())
-        for name in ("nx = 61", "phi_layer(1) = 1.5", "ro2(2) = 0.0"):
+        for name in ("nx = 0", "phi_layer(1) = 1.5", "ro2(2) = 0.0"):
             self.assertIn(name, problems)
+        self.assertIn("below phi_a(1)", problems)  # the ice model's stop 11
 
 
 class KeywordDeck(unittest.TestCase):
