@@ -15,6 +15,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+from matplotlib.ticker import MaxNLocator  # noqa: E402
 
 from .results import MAP_MEANING  # noqa: E402
 
@@ -85,6 +86,9 @@ def map_figure(values, title, unit="", cell_side=None):
     ax.set_title(title)
     ax.set_xlabel("x (m)" if cell_side else "j (cells along x)")
     ax.set_ylabel("y (m)" if cell_side else "k (cells along y)")
+    if not cell_side:  # cell indices are whole numbers
+        ax.xaxis.set_major_locator(MaxNLocator(integer=True))
+        ax.yaxis.set_major_locator(MaxNLocator(integer=True))
     return fig
 
 
