@@ -385,10 +385,10 @@ class Deck:
             self.lines[self.where[name]] = text + body[width:] + end
 
     def __repr__(self):
-        return "Deck(%s, nx=%s, ny=%s)" % (self.form, self.values.get("nx", "?")
-                                          if self.form == "keyword" else self.nx,
-                                          self.values.get("ny", "?")
-                                          if self.form == "keyword" else self.ny)
+        try:
+            return "Deck(%s, nx=%s, ny=%s)" % (self.form, self.nx, self.ny)
+        except DeckError:
+            return "Deck(%s, incomplete)" % self.form
 
 
 def _split(name):

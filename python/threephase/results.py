@@ -7,6 +7,7 @@ map is an (ny, nx) array whose element [k-1, j-1] is cell (j, k), in SI
 units (Pa, Pa/m, kg/(m3 s); strains are pure numbers).
 """
 
+import glob
 import json
 import math
 import os
@@ -261,6 +262,12 @@ def read_maps(run_dir, nx=None, ny=None):
         if len(c):
             a[c[:, 1].astype(int) - 1, c[:, 0].astype(int) - 1] = c[:, 2]
         maps[name] = a
+    # Maps the program writes as arrays (row = y index, column = x index).
+    for folder in (run_dir, os.path.join(run_dir, "maps")):
+        for path in sorted(glob.glob(os.path.join(folder, "*.npy"))):
+            a = np.load(path)
+            if a.shape == (ny, nx):
+                maps.setdefault(os.path.splitext(os.path.basename(path))[0], a)
     bare = os.path.join(run_dir, BARE_MAP)
     if os.path.isfile(bare):
         values = np.array(read_text(bare).split(), dtype=float)

@@ -143,9 +143,10 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
         rows[n] = _row(name, field_name, value, d, result)
         if not result.ok:
             meaning = STOP_MEANING.get(result.stop_code, "")
+            message = result.message or "no message"
             bar.note("%s (%s = %s): failed, stop code %s%s: %s" % (
                 name, field_name or "freq", value if field_name else d.freq, result.stop_code,
-                " (%s)" % meaning if meaning else "", result.message or "no message"))
+                " (%s)" % meaning if meaning and meaning != message else "", message))
         bar.step()
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=jobs or processors()) as pool:
@@ -161,6 +162,11 @@ def _prepare(out_dir, force):
     force, clear an earlier sweep's runs and table."""
     if os.path.isdir(out_dir) and os.listdir(out_dir):
         entries = os.listdir(out_dir)
+        # Staging folders of an interrupted sweep hold no finished run.
+        for e in entries:
+            if re.fullmatch(r"run_\d+\.staging-.*", e):
+                shutil.rmtree(os.path.join(out_dir, e), ignore_errors=True)
+        entries = os.listdir(out_dir)
         is_sweep = "sweep.csv" in entries or any(re.fullmatch(r"run_\d+", e) for e in entries)
         if not is_sweep:
             raise DeckError("%s is not empty and holds no earlier sweep; "
@@ -168,7 +174,7 @@ def _prepare(out_dir, force):
         if force:
             for e in entries:
                 path = os.path.join(out_dir, e)
-                if re.fullmatch(r"run_\d+(\.staging-.*)?", e) and os.path.isdir(path):
+                if re.fullmatch(r"run_\d+", e) and os.path.isdir(path):
                     shutil.rmtree(path)
                 elif e in ("sweep.csv",):
                     os.remove(path)

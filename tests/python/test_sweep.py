@@ -39,6 +39,7 @@ class Resume(unittest.TestCase):
         # The interruption: run_002 never started, run_003 was killed
         # mid-way (no status, half its files), no table was written.
         shutil.rmtree(os.path.join(out, "run_002"))
+        os.mkdir(os.path.join(out, "run_002.staging-killed"))
         os.remove(os.path.join(out, "run_003", "status.json"))
         with open(os.path.join(out, "run_003", "stderr.txt"), "w"):
             pass
@@ -49,6 +50,7 @@ class Resume(unittest.TestCase):
         same_table(self, threephase.read_table(os.path.join(out, "sweep.csv")), self.whole)
         self.assertEqual(os.stat(os.path.join(out, "run_001", "real_stress_map")).st_mtime_ns,
                          kept)
+        self.assertEqual(sorted(os.listdir(out)), ["run_001", "run_002", "run_003", "sweep.csv"])
 
     def test_a_finished_run_of_another_deck_is_never_overwritten_unless_forced(self):
         out = os.path.join(support.scratch(self), "sweep")
