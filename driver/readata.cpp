@@ -1,24 +1,21 @@
 #include "driver/readata.hpp"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "common/input.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
+#include "deck/fields.hpp"
 
 namespace tp {
 
 namespace {
 
-// Reject a value outside lo..hi, naming the deck line that held it.
-void require_range(const LineSource& deck, const char* name, int v, int lo, int hi) {
-  if (v >= lo && v <= hi) return;
-  char what[160];
-  std::snprintf(what, sizeof what, "%s = %d is outside the allowed range %d..%d", name, v, lo,
-                hi);
-  source_error(deck, what);
-}
+// Counts that no table of the program bounds.
+constexpr int kUnbounded = INT_MAX;
 
 // "name(i)" for the messages of a per-layer value.
 const char* layer_name(char* buf, int size, const char* name, int i) {
@@ -26,10 +23,14 @@ const char* layer_name(char* buf, int size, const char* name, int i) {
   return buf;
 }
 
+// The table's entry of a field the reader is about to read.
+const DeckField& field(const char* name) { return *deck_field(name); }
+
 // ---- Values that read as numbers but cannot give a run. ----
-// Each is rejected when the deck is read, before anything is computed, with
-// the deck line that held it. Checks on one value name its own line; a
-// check that needs a later value names the line of the value it rejects.
+// Each is refused when the deck is read, before anything is computed, with
+// the deck line that held it, by the rules of the field table. Checks on one
+// value name its own line; a check that needs a later value names the line
+// of the value it refuses.
 
 [[noreturn]] void reject(const LineSource& deck, int line, const char* what) {
   char where[96];
@@ -46,42 +47,85 @@ double finite(const LineSource& deck, const char* name, double v) {
   reject(deck, deck.line_no, what);
 }
 
-void require_positive(const LineSource& deck, int line, const char* name, double v,
-                      const char* why) {
-  if (v > 0.0) return;
+// Refuse a real that a rule of field f applying in ctx does not admit,
+// naming deck line `line` and the value as `shown` ("akf(1)").
+void check_real(const LineSource& deck, int line, const DeckField& f, const char* shown,
+                double v, const FieldContext& ctx) {
+  const FieldRule* r = refusing_rule(f, v, ctx);
+  if (r == nullptr) return;
   char what[240];
-  std::snprintf(what, sizeof what, "%s = %.10g must be above 0 (%s)", name, v, why);
+  if (r->has_min && r->has_max) {
+    std::snprintf(what, sizeof what, "%s = %.10g is outside %g..%g (%s)", shown, v, r->min,
+                  r->max, r->why);
+  } else if (r->has_min) {
+    std::snprintf(what, sizeof what, "%s = %.10g must be %s %g (%s)", shown, v,
+                  r->min_exclusive ? "above" : "at least", r->min, r->why);
+  } else {
+    std::snprintf(what, sizeof what, "%s = %.10g must be %s %g (%s)", shown, v,
+                  r->max_exclusive ? "below" : "at most", r->max, r->why);
+  }
   reject(deck, line, what);
 }
 
-void require_fraction(const LineSource& deck, int line, const char* name, double v,
-                      const char* why) {
-  if (v >= 0.0 && v <= 1.0) return;
-  char what[240];
-  std::snprintf(what, sizeof what, "%s = %.10g is outside 0..1 (%s)", name, v, why);
-  reject(deck, line, what);
+// Refuse an integer outside the table's range, or above `capacity`, the
+// size of the program's tables, naming the current deck line.
+void check_int(const LineSource& deck, const DeckField& f, const char* shown, int v,
+               int capacity) {
+  const FieldContext any;
+  const FieldRule* r = refusing_rule(f, v, any);
+  if (r == nullptr && v <= capacity) return;
+  if (r == nullptr) r = &f.rules[0];
+  char what[160];
+  if (r->has_max) {
+    const int hi = r->max < capacity ? static_cast<int>(r->max) : capacity;
+    std::snprintf(what, sizeof what, "%s = %d is outside the allowed range %d..%d", shown, v,
+                  static_cast<int>(r->min), hi);
+  } else {
+    std::snprintf(what, sizeof what, "%s = %d: %s", shown, v, r->why);
+  }
+  source_error(deck, what);
 }
 
-double head_real(LineSource& deck, const char* name, const char* what) {
-  return finite(deck, name, read_free_real(deck, what));
+// A head value: "freq (line 1)" names it when it is missing or no number.
+double head_real(LineSource& deck, const DeckField& f) {
+  char what[48];
+  std::snprintf(what, sizeof what, "%s (line %d)", f.name, f.line);
+  return finite(deck, f.name, read_free_real(deck, what));
 }
 
-// What a per-layer value must be, besides finite.
-enum class Need { finite, positive, fraction };
-
-void require(const LineSource& deck, int line, const char* name, double v, Need need,
-             const char* why) {
-  if (need == Need::positive) require_positive(deck, line, name, v, why);
-  if (need == Need::fraction) require_fraction(deck, line, name, v, why);
-}
-
-double layer_real(LineSource& deck, const char* name, int i, Need need = Need::finite,
-                  const char* why = "") {
-  char buf[48];
-  layer_name(buf, sizeof buf, name, i);
-  const double v = finite(deck, buf, read_fixed_real(deck, 20, 10, buf));
-  require(deck, deck.line_no, buf, v, need, why);
+int head_int(LineSource& deck, const DeckField& f, int capacity) {
+  char what[48];
+  std::snprintf(what, sizeof what, "%s (line %d)", f.name, f.line);
+  const int v = f.form == FieldForm::i5 ? read_fixed_int(deck, 5, what) : read_free_int(deck, what);
+  check_int(deck, f, f.name, v, capacity);
   return v;
+}
+
+// A per-layer real of the fixed 20-column form, checked by its rules at
+// once unless `checked_later` (the porosities wait for the ice-model stop).
+double layer_real(LineSource& deck, const char* name, const FieldContext& ctx,
+                  bool checked_later = false) {
+  const DeckField& f = field(name);
+  char buf[48];
+  layer_name(buf, sizeof buf, name, ctx.layer);
+  const double v = finite(deck, buf, read_fixed_real(deck, 20, 10, buf));
+  if (!checked_later) check_real(deck, deck.line_no, f, buf, v, ctx);
+  return v;
+}
+
+// A per-layer table and the name of its field.
+struct LayerSlot {
+  const char* name;
+  RealLayers* table;
+};
+
+// Reads the consecutive fixed-field lines of `slots` into layer ctx.layer of
+// their tables, each checked as it is read.
+void read_layer_reals(LineSource& deck, const FieldContext& ctx, const LayerSlot* slots,
+                      std::size_t n) {
+  for (std::size_t s = 0; s < n; ++s) {
+    (*slots[s].table)(ctx.layer) = layer_real(deck, slots[s].name, ctx);
+  }
 }
 
 void echo_layer(int i, const IntLayers& nl, const RealLayers& akf, const RealLayers& ro2,
@@ -134,32 +178,25 @@ void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, i
   Unit& out = std_out();
 
   // Head lines. Sizes are checked as they are read: the tables hold at most
-  // 60 by 60 cells and 2 layers.
-  freq = head_real(deck, "freq", "freq (line 1)");
-  require_positive(deck, deck.line_no, "freq", freq,
-                   "the plane waves divide by omega = 2 pi freq");
-  freq_max = head_real(deck, "freq_max", "freq_max (line 2)");
+  // kMaxCells a side and kMaxLayers layers.
+  FieldContext ctx;
+  freq = head_real(deck, field("freq"));
+  check_real(deck, deck.line_no, field("freq"), "freq", freq, ctx);
+  freq_max = head_real(deck, field("freq_max"));
   const int freq_max_line = deck.line_no;
-  n_freq = read_free_int(deck, "n_freq (line 3)");
+  n_freq = head_int(deck, field("n_freq"), kUnbounded);
+  ctx.n_freq = n_freq;
   // The sweep is logarithmic: its end enters log10 unless it has one point.
   // (An end below freq is a sweep downwards.)
-  if (n_freq != 1) {
-    require_positive(deck, freq_max_line, "freq_max", freq_max,
-                     "the end of a logarithmic sweep; only n_freq = 1 leaves it unused");
-  }
-  domain_size = head_real(deck, "domain_size", "domain_size (line 4)");
-  require_positive(deck, deck.line_no, "domain_size", domain_size,
-                   "the extent of the sample along y");
-  nx = read_free_int(deck, "nx (line 5)");
-  require_range(deck, "nx", nx, 1, kMaxCells);
-  ny = read_free_int(deck, "ny (line 6)");
-  require_range(deck, "ny", ny, 1, kMaxCells);
-  key_model = read_fixed_int(deck, 5, "key_model (line 7)");
-  require_range(deck, "key_model", key_model, 0, 1);
-  model = read_fixed_int(deck, 5, "model (line 8)");
-  require_range(deck, "model", model, 0, 1);
-  nmat = read_free_int(deck, "nmat (line 9)");
-  require_range(deck, "nmat", nmat, 1, kMaxLayers);
+  check_real(deck, freq_max_line, field("freq_max"), "freq_max", freq_max, ctx);
+  domain_size = head_real(deck, field("domain_size"));
+  check_real(deck, deck.line_no, field("domain_size"), "domain_size", domain_size, ctx);
+  nx = head_int(deck, field("nx"), kMaxCells);
+  ny = head_int(deck, field("ny"), kMaxCells);
+  key_model = head_int(deck, field("key_model"), 1);
+  ctx.key_model = key_model;
+  model = head_int(deck, field("model"), 1);
+  nmat = head_int(deck, field("nmat"), kMaxLayers);
 
   FreeLine(out) << freq;
   FreeLine(out) << freq_max;
@@ -173,62 +210,41 @@ void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, i
 
   for (int i = 1; i <= nmat; ++i) {
     char buf[48];
+    ctx.layer = i;
     nl(i) = read_free_int(deck, layer_name(buf, sizeof buf, "nl", i));
-    if (nl(i) < 0) {
-      char what[160];
-      std::snprintf(what, sizeof what, "nl(%d) = %d: a layer cannot be thinner than 0 cells", i,
-                    nl(i));
-      source_error(deck, what);
-    }
+    check_int(deck, field("nl"), buf, nl(i), kUnbounded);
     // What each model consults must hold a usable value; what it does not
-    // consult need only be a number.
-    const bool ice = key_model == 0;
-    const Need ice_positive = ice ? Need::positive : Need::finite;
+    // consult need only be a number (the table's rules say which is which).
     // The shaley-sand model takes the grain sizes of layer 1 for every cell;
-    // those of layer 2 are read and echoed only.
-    const Need sand_size = !ice && i == 1 ? Need::positive : Need::finite;
-    akf(i) = layer_real(deck, "akf", i, Need::positive, "the bulk modulus of the pore fluid");
-    ro2(i) = layer_real(deck, "ro2", i, Need::positive, "the density of the pore fluid");
-    // eta <= 0 is meaningful: no viscous coupling of the shear moduli.
-    eta(i) = layer_real(deck, "eta", i);
-    ro1(i) = layer_real(deck, "ro1", i, Need::positive, "the density of solid 1");
-    ro3(i) = layer_real(deck, "ro3", i, Need::positive, "the density of solid 3");
-    phi_a(i) = layer_real(deck, "phi_a", i);
+    // those of layer 2 are read and echoed only. eta <= 0 is meaningful: no
+    // viscous coupling of the shear moduli.
+    const LayerSlot before_porosities[] = {
+        {"akf", &akf}, {"ro2", &ro2}, {"eta", &eta}, {"ro1", &ro1}, {"ro3", &ro3}};
+    read_layer_reals(deck, ctx, before_porosities, std::size(before_porosities));
+    phi_a(i) = layer_real(deck, "phi_a", ctx, true);
     const int phi_a_line = deck.line_no;
-    phi_layer(i) = layer_real(deck, "phi_layer", i);
+    phi_layer(i) = layer_real(deck, "phi_layer", ctx, true);
     // In the ice model the pores not filled with water hold ice: a water
     // proportion reaching the absolute porosity leaves no room for it.
-    if (ice && phi_layer(i) >= phi_a(i)) {
+    if (key_model == 0 && phi_layer(i) >= phi_a(i)) {
       FreeLine(out) << " Ice model, phi_a_m is smaller than phi_layer_m(i) ";
       FreeLine(out) << " ERROR, the code stops ";
       FreeLine(out) << " phi_a_m(i) = " << phi_a(i) << " phi_layer_m(i) = " << phi_layer(i);
       stop(11);
     }
     // The porosities are checked after that test, which has its own stop.
-    require(deck, phi_a_line, layer_name(buf, sizeof buf, "phi_a", i), phi_a(i),
-            ice ? Need::fraction : Need::finite, "the absolute porosity of the ice model");
-    require(deck, deck.line_no, layer_name(buf, sizeof buf, "phi_layer", i), phi_layer(i),
-            Need::fraction, "the water proportion of the layer");
-    capa_1_0(i) = layer_real(deck, "capa_1_0", i, ice_positive,
-                             "the reference permeability of solid 1 in the ice model");
-    capa_3_0(i) = layer_real(deck, "capa_3_0", i, ice_positive,
-                             "the reference permeability of solid 3 in the ice model");
-    s3(i) = layer_real(deck, "s3", i, ice ? Need::finite : Need::fraction,
-                       "the shale proportion of the solid");
-    rs1(i) = layer_real(deck, "rs1", i, sand_size,
-                        "the grain size of solid 1 in the shaley-sand model");
-    rs3(i) = layer_real(deck, "rs3", i, sand_size,
-                        "the grain size of solid 3 in the shaley-sand model");
-    coef_b13(i) = layer_real(deck, "coef_b13", i);
-    // Zero moduli of the pore inclusions are meaningful: empty pores.
-    ak_air(i) = layer_real(deck, "ak_air", i);
-    xmu_air(i) = layer_real(deck, "xmu_air", i);
-    ak_s1(i) = layer_real(deck, "ak_s1", i, Need::positive, "the grain bulk modulus of solid 1");
-    xmu_s1(i) =
-        layer_real(deck, "xmu_s1", i, Need::positive, "the grain shear modulus of solid 1");
-    ak_s3(i) = layer_real(deck, "ak_s3", i, Need::positive, "the grain bulk modulus of solid 3");
-    xmu_s3(i) =
-        layer_real(deck, "xmu_s3", i, Need::positive, "the grain shear modulus of solid 3");
+    check_real(deck, phi_a_line, field("phi_a"), layer_name(buf, sizeof buf, "phi_a", i),
+               phi_a(i), ctx);
+    check_real(deck, deck.line_no, field("phi_layer"),
+               layer_name(buf, sizeof buf, "phi_layer", i), phi_layer(i), ctx);
+    // Zero moduli of the pore inclusions (ak_air, xmu_air) are meaningful:
+    // empty pores.
+    const LayerSlot after_porosities[] = {
+        {"capa_1_0", &capa_1_0}, {"capa_3_0", &capa_3_0}, {"s3", &s3},
+        {"rs1", &rs1},           {"rs3", &rs3},           {"coef_b13", &coef_b13},
+        {"ak_air", &ak_air},     {"xmu_air", &xmu_air},   {"ak_s1", &ak_s1},
+        {"xmu_s1", &xmu_s1},     {"ak_s3", &ak_s3},       {"xmu_s3", &xmu_s3}};
+    read_layer_reals(deck, ctx, after_porosities, std::size(after_porosities));
   }
   // The layered map repeats a period of nl(1) + nl(2) rows; an empty period
   // would divide by zero. (With one layer, nl(2) is 0.)

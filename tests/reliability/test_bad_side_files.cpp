@@ -80,7 +80,7 @@ TEST_P(BadPorosityFile, EndsWithStatus2NamingTheFileAndLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fractal, BadPorosityFile, ::testing::ValuesIn(frac_cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // ---- the reference files, read in the first case by every run ----
 
@@ -109,10 +109,10 @@ TEST_P(BadReferenceFile, EndsWithStatus2NamingTheFile) {
   expect_rejected(o, c.file, c.words);
 }
 
-std::string reference_name(const ::testing::TestParamInfo<ReferenceCase>& info) {
-  std::string n = info.param.file;
-  n += info.param.keep < 0 ? "_missing" : "_keep" + std::to_string(info.param.keep);
-  if (info.param.replace != nullptr) n += "_text";
+std::string reference_name(const ::testing::TestParamInfo<ReferenceCase>& p) {
+  std::string n = p.param.file;
+  n += p.param.keep < 0 ? "_missing" : "_keep" + std::to_string(p.param.keep);
+  if (p.param.replace != nullptr) n += "_text";
   return n;
 }
 

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         Kept{"shaley_sand_ignores_permeabilities", "shaley_sand", 18, "-1.0"},
         Kept{"only_layer_one_grain_sizes_serve", "shaley_sand", 41, "0.0"},
         Kept{"ice_model_ignores_shale_proportion", "permafrost", 20, "7.0"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(MeaningfulValue, OnePointSweepWithZeroEndRuns) {
   std::vector<std::string> lines = example_lines("permafrost");

@@ -186,7 +186,7 @@ constexpr Group kGroups[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryLine, MalformedDeck, ::testing::ValuesIn(kGroups),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(MalformedDeck, AtLeastTwoHundredDecksAreTried) {
   std::size_t n = 0;

@@ -78,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "matnum_p33",          // lost when the driver closes it
                       "xmu1_gnu",            // a coefficient map
                       "b12_gnu"),            // a friction map
-    [](const auto& info) {
-      std::string n = info.param;
+    [](const auto& p) {
+      std::string n = p.param;
       for (char& c : n) if (c == '.') c = '_';
       return n;
     });
