@@ -8,6 +8,8 @@
 #include <chrono>
 #include <thread>
 
+#include "common/capacity.hpp"
+#include "deck/fields.hpp"
 #include "support/testing.hpp"
 
 namespace tp::reliability {
@@ -81,16 +83,10 @@ std::string join(const std::vector<std::string>& lines) {
 }
 
 std::string field_of_line(int n) {
-  static const char* const head[] = {"freq", "freq_max", "n_freq", "domain_size", "nx",
-                                     "ny",   "key_model", "model", "nmat"};
-  static const char* const layer[] = {"nl",     "akf",      "ro2",      "eta",    "ro1",
-                                      "ro3",    "phi_a",    "phi_layer", "capa_1_0",
-                                      "capa_3_0", "s3",     "rs1",      "rs3",    "coef_b13",
-                                      "ak_air", "xmu_air",  "ak_s1",    "xmu_s1", "ak_s3",
-                                      "xmu_s3"};
-  if (n <= 9) return head[n - 1];
-  const int i = (n - 10) / 20 + 1;
-  return std::string(layer[(n - 10) % 20]) + "(" + std::to_string(i) + ")";
+  int layer = 0;
+  const DeckField* f = deck_field_of_line(n, kMaxLayers, layer);
+  if (layer == 0) return f->name;
+  return std::string(f->name) + "(" + std::to_string(layer) + ")";
 }
 
 std::string unacceptable(const Outcome& o) {

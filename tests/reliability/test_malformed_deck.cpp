@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/input.hpp"
+#include "deck/fields.hpp"
 #include "reliability/reliability.hpp"
 
 namespace {
@@ -26,27 +28,23 @@ struct LineRule {
   bool ice_stop;      // the ice-model check (stop 11) may come first
 };
 
-LineRule rule_of_line(int n, bool ice) {
-  switch (n) {
-    case 1: case 2: case 4: return {Form::real, true, true, false};  // freq, freq_max (9 points), domain_size
-    case 3: return {Form::free_int, false, false, false};           // n_freq: any count reads
-    case 5: case 6: case 9: return {Form::free_int, true, true, false};  // nx, ny, nmat
-    case 7: case 8: return {Form::fixed_int, false, true, false};   // key_model, model
-    default: break;
-  }
-  const int offset = (n - 10) % 20 + 1;
-  const bool first_layer = n < 30;
-  switch (offset) {
-    case 1: return {Form::free_int, false, true, false};                    // nl
-    case 2: case 3: case 5: case 6: return {Form::real, true, true, false};  // akf ro2 ro1 ro3
-    case 7: return {Form::real, ice, ice, ice};                             // phi_a
-    case 8: return {Form::real, false, true, false};                        // phi_layer
-    case 9: case 10: return {Form::real, ice, ice, false};                  // capa_1_0, capa_3_0
-    case 11: return {Form::real, false, !ice, false};                       // s3
-    case 12: case 13: return {Form::real, !ice && first_layer, !ice && first_layer, false};  // rs1 rs3
-    case 17: case 18: case 19: case 20: return {Form::real, true, true, false};  // grain moduli
-    default: return {Form::real, false, false, false};  // eta, coef_b13, ak_air, xmu_air
-  }
+// The rule of deck line n from the field table: which of 0 and a negative
+// value the reader must refuse there, given the example's head.
+LineRule rule_of_line(const std::vector<std::string>& lines, int n, bool ice) {
+  int nmat = 0, layer = 0;
+  tp::parse_free_int(lines[8].c_str(), nmat);
+  const tp::DeckField& f = *tp::deck_field_of_line(n, nmat, layer);
+  tp::FieldContext ctx;
+  tp::parse_free_int(lines[2].c_str(), ctx.n_freq);
+  ctx.key_model = ice ? 0 : 1;
+  ctx.layer = layer;
+  const Form form = f.form == tp::FieldForm::i5         ? Form::fixed_int
+                    : f.form == tp::FieldForm::free_int ? Form::free_int
+                                                        : Form::real;
+  // The ice-model check of phi_layer against phi_a comes before phi_a's range.
+  const bool ice_stop = ice && std::string(f.name) == "phi_a";
+  return {form, tp::refusing_rule(f, 0.0, ctx) != nullptr,
+          tp::refusing_rule(f, -0.5, ctx) != nullptr, ice_stop};
 }
 
 struct Case {
@@ -64,7 +62,7 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
   const int n_lines = static_cast<int>(lines.size());
   std::vector<Case> cases;
   for (int n = 1; n <= n_lines; ++n) {
-    const LineRule r = rule_of_line(n, ice);
+    const LineRule r = rule_of_line(lines, n, ice);
     const std::string field = field_of_line(n);
     // The readers' own messages call a head value "freq (line 1)".
     const std::string label = n <= 9 ? field + " (line " + std::to_string(n) + ")" : field;
