@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "support/deck_edit.hpp"
+#include "support/run.hpp"
 #include "support/testing.hpp"
 
 using tp::testing::fresh_dir;
+using tp::testing::join_lines;
 using tp::testing::run_program;
 using tp::testing::split_lines;
 
@@ -22,17 +25,9 @@ std::vector<std::string> small_deck() {
           "0.0",    "3.8e10", "4.4e10", "2.1e10", "7.0e9"};
 }
 
-std::string join(const std::vector<std::string>& lines) {
-  std::string s;
-  for (const auto& l : lines) s += l + "\n";
-  return s;
-}
-
 // The deck with line `n` (1-based) replaced.
 std::string with_line(int n, const std::string& text) {
-  auto lines = small_deck();
-  lines[n - 1] = text;
-  return join(lines);
+  return join_lines(tp::testing::with_line(small_deck(), n, text));
 }
 
 // Runs the deck in a fresh directory holding the reference files.
@@ -102,7 +97,7 @@ const char* kEcho[] = {
 }  // namespace
 
 TEST(DeckEcho, WholeEchoAndLayerGeometryLineByLine) {
-  const auto r = run(join(small_deck()));
+  const auto r = run(join_lines(small_deck()));
   const auto lines = split_lines(r.out);
   const int n = sizeof kEcho / sizeof kEcho[0];
   ASSERT_GE(static_cast<int>(lines.size()), n) << r.out;
@@ -114,7 +109,7 @@ TEST(DeckEcho, CommentsAfterTheValuesAndEmptyLinesBeforeFreeValuesAreIgnored) {
   lines[0] = "50.0    freq (Hz)";
   lines[4] = "\n\n3   nx";
   lines[10] = "2.25e9              akf: columns after 20 are not read 99";
-  const auto r = run(join(lines));
+  const auto r = run(join_lines(lines));
   EXPECT_NE(r.out.find(" 50.000000000000000\n"), std::string::npos);
   EXPECT_NE(r.out.find("  akf (GPA) (fluid bulk mod.    =  2250000000.0000000\n"),
             std::string::npos);
@@ -126,7 +121,7 @@ TEST(DeckEcho, TwoLayersEchoEachBlockInTurn) {
   lines[8] = "2";
   const std::vector<std::string> layer(lines.begin() + 9, lines.end());
   lines.insert(lines.end(), layer.begin(), layer.end());
-  const auto r = run(join(lines));
+  const auto r = run(join_lines(lines));
   EXPECT_NE(r.out.find("  layer i=   2\n"), std::string::npos);
   EXPECT_NE(r.out.find(" nl(1), nl(2)   2 2\n"), std::string::npos);
 }
@@ -136,7 +131,7 @@ TEST(IceModelCheck, NoRoomForIceStopsBeforeAnyLayerIsEchoed) {
   auto lines = small_deck();
   lines[6] = "    0";
   lines[16] = "0.3";
-  const auto r = run(join(lines));
+  const auto r = run(join_lines(lines));
   EXPECT_EQ(r.status, 11);
   EXPECT_EQ(r.err, "STOP 11\n");
   const auto out = split_lines(r.out);
@@ -192,7 +187,7 @@ TEST(DeckRejection, LayersOfZeroThicknessLeaveNoPeriod) {
 TEST(DeckRejection, DeckEndingEarlyNamesTheMissingValue) {
   auto lines = small_deck();
   lines.resize(20);
-  const auto r = run(join(lines));
+  const auto r = run(join_lines(lines));
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("standard input"), std::string::npos);
   EXPECT_NE(r.err.find("after line 20"), std::string::npos) << r.err;

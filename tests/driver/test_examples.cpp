@@ -1,6 +1,7 @@
 // Every bundled example runs to its normal end.
 #include <gtest/gtest.h>
 
+#include "support/run.hpp"
 #include "support/testing.hpp"
 
 using namespace tp::testing;

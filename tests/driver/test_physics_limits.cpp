@@ -25,6 +25,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/deck_edit.hpp"
+#include "support/maps.hpp"
+#include "support/report.hpp"
+#include "support/run.hpp"
 #include "support/testing.hpp"
 
 using namespace tp::testing;
@@ -54,11 +58,8 @@ Deck shaley_sand() {
   return d;
 }
 
-std::string real_line(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%-20.10e\n", v);  // always holds a decimal point
-  return buf;
-}
+// A fixed-field line: always holds a decimal point.
+std::string real_line(double v) { return fixed_real(v) + "\n"; }
 
 std::string deck_text(const Deck& d) {
   std::string s;
@@ -91,42 +92,20 @@ Report run_deck(const Deck& d, const std::string& tag) {
 
 // The number printed after `label` on the report.
 double reported(const Report& r, const std::string& label) {
-  const auto at = r.out.find(label);
-  if (at == std::string::npos) {
-    ADD_FAILURE() << "no line \"" << label << "\" in the report";
-    return NAN;
-  }
-  return std::strtod(r.out.c_str() + at + label.size(), nullptr);
+  const double v = report_number(r.out, label);
+  EXPECT_FALSE(std::isnan(v)) << "no line \"" << label << "\" in the report";
+  return v;
 }
 
-// The value of a coefficient map ("j k value" per line), after checking
-// that every cell holds the same value: the checks below need a uniform sample.
+// The value of a coefficient map, after checking that every cell holds the
+// same value: the checks below need a uniform sample.
 double uniform_value(const Report& r, const std::string& map) {
-  const auto lines = split_lines(read_file(r.dir + "/" + map));
-  double first = NAN;
-  for (const auto& line : lines) {
-    if (line.empty()) continue;
-    int j = 0, k = 0;
-    double v = 0;
-    if (std::sscanf(line.c_str(), "%d %d %lf", &j, &k, &v) != 3) {
-      ADD_FAILURE() << map << ": bad line " << line;
-      continue;
-    }
-    if (std::isnan(first)) first = v;
-    EXPECT_EQ(v, first) << map << " differs at cell " << j << " " << k;
-  }
-  return first;
+  return tp::testing::uniform_value(read_map(r.dir + "/" + map));
 }
 
 // The value of cell (j, k) in a map.
 double map_value(const Report& r, const std::string& map, int j, int k) {
-  for (const auto& line : split_lines(read_file(r.dir + "/" + map))) {
-    int jj = 0, kk = 0;
-    double v = 0;
-    if (std::sscanf(line.c_str(), "%d %d %lf", &jj, &kk, &v) == 3 && jj == j && kk == k) return v;
-  }
-  ADD_FAILURE() << map << ": no cell " << j << " " << k;
-  return NAN;
+  return tp::testing::map_value(read_map(r.dir + "/" + map), j, k);
 }
 
 // Compressional entries of the elastic matrix of the cells.

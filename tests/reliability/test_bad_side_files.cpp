@@ -21,7 +21,7 @@ using tp::testing::read_file;
 using tp::testing::split_lines;
 using tp::testing::write_file;
 
-void expect_rejected(const Outcome& o, const std::string& where, const std::string& words) {
+void expect_rejected(const RunResult& o, const std::string& where, const std::string& words) {
   ASSERT_EQ(unacceptable(o), "") << o.err;
   EXPECT_EQ(o.status, 2) << o.err;
   EXPECT_EQ(o.err.rfind("threephase: " + where, 0), 0u) << o.err;
@@ -68,12 +68,12 @@ TEST_P(BadPorosityFile, EndsWithStatus2NamingTheFileAndLine) {
     std::filesystem::remove(path);
   } else if (c.line == 0) {
     lines.resize(static_cast<std::size_t>(c.keep));
-    write_file(path, join(lines));
+    write_file(path, join_lines(lines));
   } else {
     lines[static_cast<std::size_t>(c.line - 1)] = c.text;
-    write_file(path, join(lines));
+    write_file(path, join_lines(lines));
   }
-  const Outcome o = run_case(dir, read_file(dir + "/deck"));
+  const RunResult o = run_program(dir, read_file(dir + "/deck"));
   const std::string where = c.line > 0 ? "porosity.frac, line " + std::to_string(c.line) + ": "
                                        : "porosity.frac";
   expect_rejected(o, where, c.words);
@@ -103,9 +103,9 @@ TEST_P(BadReferenceFile, EndsWithStatus2NamingTheFile) {
     std::vector<std::string> lines = split_lines(read_file(path));
     lines.resize(static_cast<std::size_t>(c.keep));
     if (c.replace != nullptr) lines.back() = c.replace;
-    write_file(path, join(lines));
+    write_file(path, join_lines(lines));
   }
-  const Outcome o = run_case(dir, read_file(dir + "/deck"));
+  const RunResult o = run_program(dir, read_file(dir + "/deck"));
   expect_rejected(o, c.file, c.words);
 }
 
@@ -133,13 +133,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NotADeck, EmptyStandardInputNamesTheFirstValue) {
   const std::string dir = example_dir("permafrost");
-  const Outcome o = run_case(dir, "");
+  const RunResult o = run_program(dir, "");
   expect_rejected(o, "standard input: ", "the input ends after line 0, before the value of freq");
 }
 
 TEST(NotADeck, BlankLinesOnlyEndBeforeTheFirstValue) {
   const std::string dir = example_dir("permafrost");
-  const Outcome o = run_case(dir, "\n   \n\t\n\n");
+  const RunResult o = run_program(dir, "\n   \n\t\n\n");
   expect_rejected(o, "standard input: ", "the input ends after line 4, before the value of freq");
 }
 
@@ -147,7 +147,7 @@ TEST(NotADeck, OverlongLineIsCutNotOverrun) {
   // A 100000-character first line: only its first item matters, the rest of
   // the line is dropped, and the reader's buffers stay in bounds.
   const std::string dir = example_dir("permafrost");
-  const Outcome o = run_case(dir, std::string(100000, '7') + "\n");
+  const RunResult o = run_program(dir, std::string(100000, '7') + "\n");
   expect_rejected(o, "standard input", "");
 }
 
@@ -163,7 +163,7 @@ TEST(NotADeck, BinaryGarbageEndsWithAMessageWhateverTheBytes) {
       for (std::size_t i = 0; i < bytes.size(); i += 17) bytes[i] = '\n';
     }
     SCOPED_TRACE("draw " + std::to_string(draw));
-    const Outcome o = run_case(dir, bytes);
+    const RunResult o = run_program(dir, bytes);
     expect_rejected(o, "standard input", "");
   }
 }
@@ -173,7 +173,7 @@ TEST(NotADeck, ValidHeadThenGarbageNamesTheLine) {
   std::vector<std::string> lines = example_lines("permafrost");
   lines.resize(12);
   lines.push_back(std::string("\x7f\x45\x4c\x46\x02\x01\x01", 7));
-  const Outcome o = run_case(dir, join(lines));
+  const RunResult o = run_program(dir, join_lines(lines));
   expect_rejected(o, "standard input, line 13: ", "a real number expected for eta(1)");
 }
 

@@ -11,15 +11,15 @@
 namespace {
 
 using namespace tp::reliability;
+using tp::testing::with_field;
+using tp::testing::with_line;
 
 // The example deck on a 2 by 2 grid (fast even under the sanitizers), with
 // line n replaced.
 std::string small(const std::string& example, int n = 0, const std::string& text = "") {
-  std::vector<std::string> lines = example_lines(example);
-  lines[4] = std::string(1, '2');  // nx
-  lines[5] = std::string(1, '2');  // ny
-  if (n > 0) lines[static_cast<std::size_t>(n - 1)] = text;
-  return join(lines);
+  auto lines = with_field(with_field(example_lines(example), "nx", "2"), "ny", "2");
+  if (n > 0) lines = with_line(lines, n, text);
+  return join_lines(lines);
 }
 
 struct Refusal {
@@ -33,7 +33,7 @@ class RefusedValue : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(RefusedValue, StopsWithTheDeckLineTheValueAndTheReason) {
   const Refusal c = GetParam();
-  const Outcome o = run_case(example_dir(c.example), small(c.example, c.line, c.text));
+  const RunResult o = run_program(example_dir(c.example), small(c.example, c.line, c.text));
   ASSERT_EQ(unacceptable(o), "") << o.err;
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.err, std::string("threephase: standard input, line ") + std::to_string(c.line) +
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RefusedValue, TheIceModelCheckKeepsItsOwnStop) {
   // A water proportion above the absolute porosity is the ice check's case,
   // even when it is also above 1.
-  const Outcome o = run_case(example_dir("permafrost"), small("permafrost", 17, "1.5"));
+  const RunResult o = run_program(example_dir("permafrost"), small("permafrost", 17, "1.5"));
   EXPECT_EQ(o.status, 11);
   EXPECT_EQ(o.err, "STOP 11\n");
 }
@@ -88,7 +88,7 @@ class MeaningfulValue : public ::testing::TestWithParam<Kept> {};
 
 TEST_P(MeaningfulValue, StillRunsToTheNormalEnd) {
   const Kept c = GetParam();
-  const Outcome o = run_case(example_dir(c.example), small(c.example, c.line, c.text));
+  const RunResult o = run_program(example_dir(c.example), small(c.example, c.line, c.text));
   ASSERT_TRUE(o.exited && !o.timed_out) << o.err;
   EXPECT_EQ(o.status, 40) << o.err;
   EXPECT_EQ(o.err, "STOP 40\n");
@@ -109,11 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MeaningfulValue, OnePointSweepWithZeroEndRuns) {
   std::vector<std::string> lines = example_lines("permafrost");
-  lines[1] = "0";
-  lines[2] = "1";
-  lines[4] = "2";
-  lines[5] = "2";
-  const Outcome o = run_case(example_dir("permafrost"), join(lines));
+  for (const char* f : {"nx", "ny"}) lines = with_field(lines, f, "2");
+  lines = with_field(with_field(lines, "freq_max", "0"), "n_freq", "1");
+  const RunResult o = run_program(example_dir("permafrost"), join_lines(lines));
   EXPECT_EQ(o.status, 40) << o.err;
 }
 

@@ -73,7 +73,7 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
     switch (fault) {
       case Fault::truncated: {
         std::vector<std::string> head(lines.begin(), lines.begin() + (n - 1));
-        c.deck = join(head);
+        c.deck = join_lines(head);
         c.line = 0;
         c.words = "the input ends after line " + std::to_string(n - 1) + ", before the value of " +
                   field;
@@ -129,7 +129,7 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
     }
     std::vector<std::string> spoiled = lines;
     spoiled[n - 1] = text;
-    c.deck = join(spoiled);
+    c.deck = join_lines(spoiled);
     cases.push_back(c);
   }
   return cases;
@@ -150,7 +150,7 @@ TEST_P(MalformedDeck, EndsWithStatus2NamingTheLineAndValue) {
   const std::string dir = example_dir(g.example);
   for (const Case& c : cases) {
     SCOPED_TRACE("line " + std::to_string(c.line) + ", expecting \"" + c.words + "\"");
-    const Outcome o = run_case(dir, c.deck);
+    const RunResult o = run_program(dir, c.deck);
     const std::string why = unacceptable(o);
     ASSERT_EQ(why, "") << o.err;
     if (c.ice_stop && o.status == 11) {

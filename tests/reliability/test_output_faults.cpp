@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 std::string deck_of(const std::string& dir) { return read_file(dir + "/deck"); }
 
-void expect_output_lost(const Outcome& o, const std::string& message) {
+void expect_output_lost(const RunResult& o, const std::string& message) {
   ASSERT_TRUE(o.exited && !o.timed_out) << o.err;
   EXPECT_EQ(o.status, 2) << o.err;
   EXPECT_NE(o.err.find(message), std::string::npos) << o.err;
@@ -30,7 +30,7 @@ TEST(LostStandardOutput, FullDeviceEndsTheRunNamingStandardOutput) {
   const std::string dir = example_dir("permafrost");
   Streams s;
   s.out = "/dev/full";
-  const Outcome o = run_case(dir, deck_of(dir), s);
+  const RunResult o = run_program(dir, deck_of(dir), s);
   expect_output_lost(o, "threephase: standard output: cannot write the output (No space left on device)");
 }
 
@@ -42,7 +42,7 @@ TEST(LostStandardOutput, ShortReportLostAtTheStopKeepsTheStopCodeInTheMessage) {
   deck.replace(deck.find("0.1                 phi_layer(1)"), 3, "0.5");
   Streams s;
   s.out = "/dev/full";
-  const Outcome o = run_case(dir, deck, s);
+  const RunResult o = run_program(dir, deck, s);
   expect_output_lost(o, "threephase: standard output: cannot write the output (No space left on "
                         "device); the run was ending with code 11");
   EXPECT_EQ(o.err.find("STOP 11"), std::string::npos);
@@ -53,7 +53,7 @@ TEST(LostStandardOutput, ClosedDescriptorIsRefusedBeforeAFileCanTakeItsPlace) {
   const std::string dir = example_dir("permafrost");
   Streams s;
   s.close_stdout = true;
-  const Outcome o = run_case(dir, deck_of(dir), s);
+  const RunResult o = run_program(dir, deck_of(dir), s);
   expect_output_lost(o, "threephase: standard output: cannot write the output (Bad file descriptor)");
   EXPECT_FALSE(fs::exists(dir + "/vp_anal.phiw"));
 }
@@ -66,7 +66,7 @@ TEST_P(LostResultFile, WritesThatFailEndTheRunNamingTheFile) {
   // final stop.
   const std::string dir = example_dir("permafrost");
   fs::create_symlink("/dev/full", dir + "/" + GetParam());
-  const Outcome o = run_case(dir, deck_of(dir));
+  const RunResult o = run_program(dir, deck_of(dir));
   expect_output_lost(o, std::string("threephase: ") + GetParam() +
                             ": cannot write the output (No space left on device)");
 }
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UncreatableResultFile, FolderInTheWayIsNamedWithTheReason) {
   const std::string dir = example_dir("permafrost");
   fs::create_directory(dir + "/1000_over_q_eq.phiw");
-  const Outcome o = run_case(dir, deck_of(dir));
+  const RunResult o = run_program(dir, deck_of(dir));
   expect_output_lost(o, "threephase: 1000_over_q_eq.phiw: cannot create the file for writing (Is a directory)");
 }
 
@@ -101,7 +101,7 @@ TEST(UncreatableResultFile, ReadOnlyWorkingFolderIsNamedWithTheReason) {
   s.out = elsewhere + "/stdout.txt";
   s.err = elsewhere + "/stderr.txt";
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-  const Outcome o = run_case(dir, "", s);
+  const RunResult o = run_program(dir, "", s);
   fs::permissions(dir, fs::perms::owner_all);
   expect_output_lost(o, "threephase: vp_anal.phiw: cannot create the file for writing (Permission denied)");
 }

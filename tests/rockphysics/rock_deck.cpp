@@ -1,13 +1,11 @@
 #include "rock_deck.hpp"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include "common/output.hpp"
 #include "rockphysics/e_modulus.hpp"
@@ -45,30 +43,6 @@ RockDeck common_deck(int nx, int ny) {
   d.both(&RockDeck::rs3, 1.0e-6);
   d.both(&RockDeck::coef_b13, 0.0);
   return d;
-}
-
-bool whole_number(const std::string& item, double& v) {
-  if (item.empty()) return false;
-  char* end = nullptr;
-  v = std::strtod(item.c_str(), &end);
-  return end == item.c_str() + item.size();
-}
-
-// Items of a line split at blanks, keeping the blanks as items of their own.
-std::vector<std::string> items(const std::string& line) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : line) {
-    if (c == ' ') {
-      if (!cur.empty()) out.push_back(cur);
-      cur.clear();
-      out.push_back(" ");
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
-  return out;
 }
 
 }  // namespace
@@ -123,47 +97,5 @@ InFreshDir::InFreshDir(const std::string& tag, bool with_references)
 InFreshDir::~InFreshDir() { std::filesystem::current_path(saved_); }
 
 std::string InFreshDir::file(const std::string& name) const { return read_file(dir_ + "/" + name); }
-
-std::vector<double> reported_values(const std::string& text, const std::string& label) {
-  std::vector<double> values;
-  const std::string head = " " + label;
-  for (const std::string& line : split_lines(text)) {
-    if (line.compare(0, head.size(), head) != 0) continue;
-    std::istringstream rest(line.substr(head.size()));
-    double v = 0.0;
-    while (rest >> v) values.push_back(v);
-    break;
-  }
-  return values;
-}
-
-double reported_value(const std::string& text, const std::string& label) {
-  const std::vector<double> v = reported_values(text, label);
-  return v.empty() ? std::nan("") : v[0];
-}
-
-void expect_same_report(const std::string& actual, const std::string& expected_file) {
-  const std::vector<std::string> got = split_lines(actual);
-  const std::vector<std::string> want =
-      split_lines(read_file(source_path("tests/rockphysics/" + expected_file)));
-  ASSERT_EQ(got.size(), want.size()) << "number of lines of the report";
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    if (got[i] == want[i]) continue;
-    const std::vector<std::string> g = items(got[i]);
-    const std::vector<std::string> w = items(want[i]);
-    bool same = g.size() == w.size();
-    for (std::size_t n = 0; same && n < w.size(); ++n) {
-      double a = 0.0;
-      double b = 0.0;
-      if (whole_number(g[n], a) && whole_number(w[n], b)) {
-        same = std::fabs(a - b) <= 1e-12 * std::fabs(b);
-      } else {
-        same = g[n] == w[n];
-      }
-    }
-    EXPECT_TRUE(same) << "line " << i + 1 << "\n  got:  [" << got[i] << "]\n  want: [" << want[i]
-                      << "]";
-  }
-}
 
 }  // namespace tp::testing

@@ -67,15 +67,4 @@ class InFreshDir {
   std::string saved_;
 };
 
-// The value after `label` on the first line of `text` that starts with
-// " " + label (free-form report lines); NaN when there is none.
-double reported_value(const std::string& text, const std::string& label);
-// Every number after `label` on that line.
-std::vector<double> reported_values(const std::string& text, const std::string& label);
-
-// Line-by-line comparison of a report with a committed expected text: the
-// text of every line must match exactly, numbers (blank-separated items)
-// to 1e-12 relative.
-void expect_same_report(const std::string& actual, const std::string& expected_file);
-
 }  // namespace tp::testing

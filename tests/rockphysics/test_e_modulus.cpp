@@ -8,6 +8,7 @@
 #include <string>
 
 #include "rock_deck.hpp"
+#include "support/report.hpp"
 #include "support/testing.hpp"
 
 namespace {
@@ -18,8 +19,8 @@ using tp::testing::InFreshDir;
 using tp::testing::RockDeck;
 using tp::testing::print_to_file;
 using tp::testing::read_file;
-using tp::testing::reported_value;
-using tp::testing::reported_values;
+using tp::testing::report_number;
+using tp::testing::report_numbers;
 using tp::testing::run_e_modulus;
 using tp::testing::split_lines;
 
@@ -37,19 +38,19 @@ void expect_gassmann_identities(const RockDeck& d) {
   CapturedOutput out;
   run_e_modulus(d, e);
   const std::string text = out.text();
-  const std::vector<double> alfa = reported_values(text, "alfa1,alfa3 =");
+  const std::vector<double> alfa = report_numbers(text, "alfa1,alfa3 =");
   ASSERT_EQ(alfa.size(), 2u);
   const double alfa1 = alfa[0];
   const double alfa3 = alfa[1];
   const double kav = e.m(1, 1);
-  expect_rel(reported_value(text, "H1=K_{G1}(GPa)     = "), reported_value(text, "KG1(GPa)    = "),
+  expect_rel(report_number(text, "H1=K_{G1}(GPa)     = "), report_number(text, "KG1(GPa)    = "),
              1e-12, "H1 = KG1");
-  expect_rel(reported_value(text, "H3=K_{G3}(GPa)     = "), reported_value(text, "KG3(GPa)    = "),
+  expect_rel(report_number(text, "H3=K_{G3}(GPa)     = "), report_number(text, "KG3(GPa)    = "),
              1e-12, "H3 = KG3");
   expect_rel(e.b1(1, 1), alfa1 * kav, 1e-12, "B1 = alfa1 Kav");
   expect_rel(e.b2(1, 1), alfa3 * kav, 1e-12, "B2 = alfa3 Kav");
   expect_rel(e.d3(1, 1) + e.mu13(1, 1) / 2.0, alfa1 * alfa3 * kav, 1e-12, "B3 = alfa1 alfa3 Kav");
-  expect_rel(e.lambda1(1, 1) + e.mu1(1, 1), reported_value(text, "KG1(GPa)    = ") * 1e9, 1e-12,
+  expect_rel(e.lambda1(1, 1) + e.mu1(1, 1), report_number(text, "KG1(GPa)    = ") * 1e9, 1e-12,
              "lambda1 + mu1 = KG1");
 }
 
@@ -65,7 +66,7 @@ TEST(ElasticModuli, WithoutViscosityTheWaterCarriesNoShear) {
     run_e_modulus(d, e2);  // viscous water
     d.both(&RockDeck::eta, 0.0);
     run_e_modulus(d, e);
-    EXPECT_EQ(reported_value(out.text().substr(out.text().rfind(" xmuav")), "xmuav(GPa)  ="), 0.0)
+    EXPECT_EQ(report_number(out.text().substr(out.text().rfind(" xmuav")), "xmuav(GPa)  ="), 0.0)
         << "muav printed for eta = 0";
     for (int j = 1; j <= 2; ++j) {
       for (int k = 1; k <= 2; ++k) {
@@ -96,7 +97,7 @@ TEST(ElasticModuli, PermafrostGrainFrameHasFixedBulkAndTendsTo13GPaShearWithoutI
     expect_rel(e.mu1(1, 1), 1.31e10, 1e-9, "mum1 without ice");
     // alfa1 = s1 - Km1/Ks1 gives back the frame's bulk modulus.
     const double s1 = 1.0 - (0.3 - d.phi(1, 1)) / (1.0 - d.phi(1, 1));
-    const double alfa1 = reported_value(out.text(), "alfa1,alfa3 =");
+    const double alfa1 = report_number(out.text(), "alfa1,alfa3 =");
     expect_rel((s1 - alfa1) * ks1, 1.44e10, 1e-9, "Km1");
   }
 }

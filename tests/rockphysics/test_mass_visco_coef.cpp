@@ -8,6 +8,7 @@
 #include <string>
 
 #include "rock_deck.hpp"
+#include "support/report.hpp"
 #include "support/testing.hpp"
 
 namespace {
@@ -17,7 +18,7 @@ using tp::testing::InFreshDir;
 using tp::testing::MassFields;
 using tp::testing::RockDeck;
 using tp::testing::print_to_file;
-using tp::testing::reported_value;
+using tp::testing::report_number;
 using tp::testing::run_mass_visco_coef;
 using tp::testing::split_lines;
 
@@ -78,11 +79,11 @@ TEST(FrictionCoefficients, StoredB11CountsTheSolidFrictionTwice) {
     InFreshDir dir("fric_b13");
     CapturedOutput out;
     run_mass_visco_coef(d, mf);
-    const double f11loc = reported_value(out.text(), "f11      =");
+    const double f11loc = report_number(out.text(), "f11      =");
     EXPECT_EQ(mf.f11(1, 1), 3.0e7 + f11loc);
-    EXPECT_EQ(reported_value(out.text(), "b11  = "), mf.f11(1, 1));
-    EXPECT_EQ(reported_value(out.text(), "b22  = "), mf.f22(1, 1));
-    EXPECT_EQ(reported_value(out.text(), "b12  = "), mf.f12(1, 1));
+    EXPECT_EQ(report_number(out.text(), "b11  = "), mf.f11(1, 1));
+    EXPECT_EQ(report_number(out.text(), "b22  = "), mf.f22(1, 1));
+    EXPECT_EQ(report_number(out.text(), "b12  = "), mf.f12(1, 1));
   }
 }
 
@@ -95,7 +96,7 @@ TEST(FrictionCoefficients, WithoutViscosityOnlyTheSolidFrictionRemainsAndZeroDet
   EXPECT_EQ(mf.f11(1, 1), 0.0);
   EXPECT_EQ(mf.f12(1, 1), 0.0);
   EXPECT_EQ(mf.f22(1, 1), 0.0);
-  EXPECT_EQ(reported_value(out.text(), "control2 (must be  positive)  ="), 0.0);
+  EXPECT_EQ(report_number(out.text(), "control2 (must be  positive)  ="), 0.0);
   EXPECT_EQ(split_lines(out.text()).back(), "") << "the report runs to its end";
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rock_deck.hpp"
+#include "support/report.hpp"
 #include "support/testing.hpp"
 
 namespace {
@@ -30,14 +31,20 @@ std::string reports_of(const tp::testing::RockDeck& d) {
   return text;
 }
 
+// The text of every line exactly, the numbers to 1e-12 relative.
+void expect_reviewed(const std::string& text, const std::string& expected_file) {
+  const std::string want =
+      tp::testing::read_file(tp::testing::source_path("tests/rockphysics/" + expected_file));
+  tp::testing::expect_same_text(expected_file, want, text);
+}
+
 TEST(FirstCellReports, PermafrostCellReportMatchesTheReviewedText) {
-  tp::testing::expect_same_report(reports_of(tp::testing::permafrost_deck(2, 2)),
-                                  "expected_permafrost_report.txt");
+  expect_reviewed(reports_of(tp::testing::permafrost_deck(2, 2)), "expected_permafrost_report.txt");
 }
 
 TEST(FirstCellReports, ShaleySandCellReportMatchesTheReviewedText) {
-  tp::testing::expect_same_report(reports_of(tp::testing::shaley_sand_deck(2, 2)),
-                                  "expected_shaley_sand_report.txt");
+  expect_reviewed(reports_of(tp::testing::shaley_sand_deck(2, 2)),
+                  "expected_shaley_sand_report.txt");
 }
 
 }  // namespace

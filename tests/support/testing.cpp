@@ -1,6 +1,5 @@
 #include "support/testing.hpp"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,18 +73,6 @@ std::vector<std::string> split_lines(const std::string& text) {
   }
   if (!cur.empty()) lines.push_back(cur);
   return lines;
-}
-
-RunResult run_program(const std::string& dir, const std::string& deck) {
-  write_file(dir + "/stdin.deck", deck);
-  const std::string cmd = "cd '" + dir + "' && '" + THREEPHASE_EXE +
-                          "' < stdin.deck > stdout.txt 2> stderr.txt";
-  const int raw = std::system(cmd.c_str());
-  RunResult r;
-  if (WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
-  r.out = read_file(dir + "/stdout.txt");
-  r.err = read_file(dir + "/stderr.txt");
-  return r;
 }
 
 void copy_example(const std::string& name, const std::string& dir) {

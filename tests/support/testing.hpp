@@ -1,6 +1,7 @@
 #pragma once
-// Test support: capture what a routine prints, run the built program in a
-// fresh directory, read and write small files.
+// Test support: capture what a routine prints, fresh directories, small
+// files. Beside it: run.hpp (the program runner), deck_edit.hpp (the deck
+// editor), report.hpp (report reader and tolerant comparator), maps.hpp.
 #include <string>
 #include <vector>
 
@@ -23,15 +24,6 @@ std::string fresh_dir(const std::string& tag);
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
 std::vector<std::string> split_lines(const std::string& text);
-
-struct RunResult {
-  int status = -1;  // exit status, or -1 if killed by a signal
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-// Run the built program in `dir` with `deck` on standard input.
-RunResult run_program(const std::string& dir, const std::string& deck);
 
 // Copy the files of an example folder (examples/<name>) into `dir`.
 void copy_example(const std::string& name, const std::string& dir);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/report.hpp"
 #include "support/testing.hpp"
 #include "tools/tools_testing.hpp"
 

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/report.hpp"
+#include "support/run.hpp"
 #include "support/testing.hpp"
 #include "tools/tools_testing.hpp"
 
@@ -19,13 +21,6 @@ namespace {
 void expect_five_digits(const std::string& csv, const std::string& table) {
   const double a = std::stod(csv), b = std::stod(table);
   EXPECT_NEAR(a, b, 1e-4 * std::fabs(b)) << csv << " vs " << table;
-}
-
-// The report's last line holds the processor time, which differs between
-// two runs of the same deck.
-std::string without_running_time(const std::string& report) {
-  const auto at = report.rfind(" running time=");
-  return at == std::string::npos ? report : report.substr(0, at);
 }
 
 }  // namespace
@@ -56,7 +51,7 @@ TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
     const std::string single = fresh_dir("sweep_single");
     copy_example("permafrost", single);
     write_file(single + "/deck", read_file(cs + "/deck"));
-    const auto one = run_program(single, deck_with_line(single, 1, freq));
+    const auto one = run_program(single, case_deck_with(single, "freq", freq));
     ASSERT_EQ(one.status, 40);
     // The table holds each number in its shortest exact form.
     const auto same = [&](const std::string& name, const std::string& printed) {

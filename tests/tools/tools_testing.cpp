@@ -1,53 +1,27 @@
 #include "tools/tools_testing.hpp"
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <sstream>
-
+#include "support/deck_edit.hpp"
 #include "support/testing.hpp"
 
 namespace tp::testing {
 
-std::string deck_with_line(const std::string& dir, int n, const std::string& text) {
-  auto lines = split_lines(read_file(dir + "/deck"));
-  lines.at(static_cast<std::size_t>(n - 1)) = text;
-  std::string deck;
-  for (const auto& l : lines) deck += l + "\n";
-  return deck;
+std::string case_deck_with(const std::string& dir, const std::string& name,
+                           const std::string& text) {
+  return join_lines(with_field(deck_lines(dir + "/deck"), name, text));
 }
 
 std::string small_case(const std::string& tag) {
   const std::string dir = fresh_dir(tag);
   copy_example("permafrost", dir);
-  write_file(dir + "/deck", deck_with_line(dir, 3, "3                   n_freq"));
-  write_file(dir + "/deck", deck_with_line(dir, 5, "4                   nx"));
-  write_file(dir + "/deck", deck_with_line(dir, 6, "4                   ny"));
+  auto lines = with_field(deck_lines(dir + "/deck"), "n_freq", "3                   n_freq");
+  lines = with_field(lines, "nx", "4                   nx");
+  lines = with_field(lines, "ny", "4                   ny");
+  write_file(dir + "/deck", join_lines(lines));
   return dir;
 }
 
-std::string shell_quote(const std::string& s) {
-  std::string q = "'";
-  q.append(s);
-  q.append("'");
-  return q;
-}
-
-ToolResult run_tool(const std::string& tool, const std::string& args) {
-  const std::string base = fresh_dir("tool_io");
-  const std::string cmd = "THREEPHASE=" + shell_quote(THREEPHASE_EXE) + " " +
-                          shell_quote(source_path("tools/" + tool)) + " " + args + " > " +
-                          shell_quote(base + "/out") + " 2> " + shell_quote(base + "/err");
-  const int raw = std::system(cmd.c_str());
-  ToolResult r;
-  if (WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
-  r.out = read_file(base + "/out");
-  r.err = read_file(base + "/err");
-  return r;
-}
-
-ToolResult run_sweep(const std::string& case_dir, const std::string& out_dir,
-                     const std::string& extra) {
+RunResult run_sweep(const std::string& case_dir, const std::string& out_dir,
+                    const std::string& extra) {
   return run_tool("sweep", shell_quote(case_dir) + " " + shell_quote(out_dir) + " " + extra);
 }
 
@@ -80,18 +54,6 @@ std::string column(const std::vector<std::string>& header, const std::vector<std
     if (header[i] == name) return row[i];
   }
   return "<no column " + name + ">";
-}
-
-std::string report_value(const std::string& report, const std::string& label) {
-  for (const auto& line : split_lines(report)) {
-    const auto at = line.find(label);
-    if (at == std::string::npos || line.find_first_not_of(' ') != at) continue;
-    std::istringstream rest(line.substr(line.find('=', at) + 1));
-    std::string value;
-    rest >> value;
-    return value;
-  }
-  return "<no line " + label + ">";
 }
 
 PngSize png_size(const std::string& path) {
