@@ -1,7 +1,5 @@
 #include "reliability/reliability.hpp"
 
-#include "common/capacity.hpp"
-#include "deck/fields.hpp"
 #include "support/testing.hpp"
 
 namespace tp::reliability {
@@ -10,13 +8,6 @@ std::string example_dir(const std::string& name) {
   const std::string dir = tp::testing::fresh_dir("rel_" + name);
   tp::testing::copy_example(name, dir);
   return dir;
-}
-
-std::string field_of_line(int n) {
-  int layer = 0;
-  const DeckField* f = deck_field_of_line(n, kMaxLayers, layer);
-  if (layer == 0) return f->name;
-  return std::string(f->name) + "(" + std::to_string(layer) + ")";
 }
 
 std::string unacceptable(const RunResult& o) {

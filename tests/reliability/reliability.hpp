@@ -9,6 +9,7 @@
 namespace tp::reliability {
 
 using tp::testing::example_lines;
+using tp::testing::field_of_line;
 using tp::testing::join_lines;
 using tp::testing::run_program;
 using tp::testing::RunResult;
@@ -17,10 +18,6 @@ using tp::testing::Streams;
 // A fresh folder holding the files of examples/<name> (deck, reference
 // files, porosity.frac).
 std::string example_dir(const std::string& name);
-
-// The name of the value on deck line n (1-based), as the messages call it:
-// "freq", "akf(2)", ...
-std::string field_of_line(int n);
 
 // Why a run is not an acceptable end for bad input: a signal, a hang, a
 // sanitizer report, the normal end (40) or a success. Empty when fine.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/capacity.hpp"
 #include "deck/fields.hpp"
 #include "support/testing.hpp"
 
@@ -34,6 +35,14 @@ int line_of_field(const std::string& name) {
     return 0;
   }
   return layer == 0 ? f->line : kHeadLines + kLayerLines * (layer - 1) + f->line;
+}
+
+std::string field_of_line(int n) {
+  int layer = 0;
+  const DeckField* f = deck_field_of_line(n, kMaxLayers, layer);
+  if (f == nullptr) return "<no field on line " + std::to_string(n) + ">";
+  if (layer == 0) return f->name;
+  return std::string(f->name) + "(" + std::to_string(layer) + ")";
 }
 
 std::vector<std::string> with_line(std::vector<std::string> lines, int n,

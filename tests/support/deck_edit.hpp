@@ -19,6 +19,10 @@ std::string join_lines(const std::vector<std::string>& lines);
 // "akf(2)". Fails the test and returns 0 on a name the deck does not have.
 int line_of_field(const std::string& name);
 
+// The name of the value on deck line n (1-based) of a two-layer deck, as
+// the reader's messages call it: "freq", "akf(2)".
+std::string field_of_line(int n);
+
 // `lines` with line n (1-based), or the line of field `name`, replaced.
 std::vector<std::string> with_line(std::vector<std::string> lines, int n,
                                    const std::string& text);
