@@ -36,8 +36,8 @@ std::string unquoted(const std::string& quoted) {
 
 std::vector<NumberCase> number_cases() {
   std::vector<NumberCase> cases;
-  const auto lines =
-      tp::testing::split_lines(tp::testing::read_file(tp::testing::source_path("tests/common/number_cases.txt")));
+  const std::string path = tp::testing::source_path("tests/common/number_cases.txt");
+  const auto lines = tp::testing::split_lines(tp::testing::read_file(path));
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const std::string& l = lines[n];
     if (l.empty() || l[0] == '#') continue;
