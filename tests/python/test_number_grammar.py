@@ -1,6 +1,6 @@
-"""The Python tools read numbers as the program does: every case of
+"""The Python package reads numbers as the program does: every case of
 tests/common/number_cases.txt (shared with the C++ reader's test) gives the
-listed value through tools/deckfile.parse_field, or is refused."""
+listed value through threephase.deck.parse_field, or is refused."""
 
 import math
 import os
@@ -9,8 +9,8 @@ import unittest
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(TOP, "tools"))
-import deckfile  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "python"))
+from threephase import deck  # noqa: E402
 
 
 def number_cases():
@@ -33,10 +33,10 @@ class NumberGrammar(unittest.TestCase):
         for n, form, expected, text in number_cases():
             with self.subTest(line=n, form=form, text=text):
                 if expected == "error":
-                    with self.assertRaises(deckfile.DeckError):
-                        deckfile.parse_field(text, form)
+                    with self.assertRaises(deck.DeckError):
+                        deck.parse_field(text, form)
                     continue
-                got = deckfile.parse_field(text, form)
+                got = deck.parse_field(text, form)
                 if expected == "nan":
                     self.assertTrue(math.isnan(got))
                 else:
