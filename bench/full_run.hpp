@@ -17,8 +17,11 @@ struct StageTimes {
   double rock = 0;        // elastic, mass and friction coefficients
   double planewave = 0;   // closed-form plane waves of every cell
   double assembly = 0;    // unknown numbering and global system
-  double ordering = 0;    // zodrv
-  double factor = 0;      // zndrv: symbolic, numeric factorization and solve
+  double ordering = 0;    // zn_order: minimum-degree order
+  double factor = 0;      // analyse + numeric + solve
+  double analyse = 0;     // zn_analyse: symbolic factorization
+  double numeric = 0;     // zn_factor
+  double solve = 0;       // zn_solve
   double post = 0;        // post-processing and result files
   double total() const { return read + rock + planewave + assembly + ordering + factor + post; }
 };
@@ -29,8 +32,8 @@ std::string make_case_dir(const std::string& dir, int n);
 
 // Runs the stages up to the assembly in `dir` (whose deck is read).
 void run_to_assembly(const std::string& dir, StageTimes& t);
-// The ordering and the factorization with solve of the assembled system,
-// as the driver calls them; ends the process on a nonzero flag.
+// The solver's phases on the assembled system (order, analyse, factor,
+// solve), as the driver calls them; ends the process on a nonzero flag.
 void run_solver(StageTimes& t);
 // The post-processing with its result files.
 void run_post(StageTimes& t);
@@ -42,10 +45,10 @@ const tp::ColumnIndices& ja();
 const tp::MatrixValues& avec();
 const tp::UnknownVector& rhs();
 const tp::UnknownVector& solution();
-// Number of stored entries of L and U after run_solver: il(n+1)-1 + iu(n+1)-1.
+// Number of stored entries of strict L and strict U after run_solver.
 long long fill();
-// Complex multiply-adds of the numeric factorization with its forward
-// elimination: for every L entry (k, j), one per entry of U row j, plus one.
+// Complex multiply-adds of the numeric factorization, as its symbolic phase
+// counts them: for every L entry (k, j), one per entry of U row j.
 long long factor_multiply_adds();
 
 // Wall-clock seconds.

@@ -1,12 +1,19 @@
 #include "driver/run.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/progress.hpp"
 #include "common/stop.hpp"
 #include "driver/readata.hpp"
 #include "model/makematnum.hpp"
 #include "rockphysics/e_modulus.hpp"
 #include "rockphysics/mass_visco_coef.hpp"
 #include "sparse/zndrv.hpp"
-#include "sparse/zodrv.hpp"
 
 namespace tp {
 
@@ -64,30 +71,131 @@ double average_density(const Deck& d, const IntField& map, const RealField& wate
 
 int unknowns(const Deck& d) { return (6 * d.nx + 5) * d.ny + 5 * d.nx + 4; }
 
-// The workspace is one area of complex words, seen also as 32-bit integers.
+namespace {
+
+// The assembled system as the solver reads it.
+SparseRows system_rows(const int& neq, System& sys) {
+  return SparseRows{neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
+}
+
+// Physical memory available now (bytes): MemAvailable of the kernel, else
+// the free pages.
+std::int64_t available_memory() {
+  if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    long long kb = -1;
+    while (std::fgets(line, sizeof line, f) != nullptr)
+      if (std::sscanf(line, "MemAvailable: %lld kB", &kb) == 1) break;
+    std::fclose(f);
+    if (kb >= 0) return static_cast<std::int64_t>(kb) * 1024;
+  }
+  return static_cast<std::int64_t>(sysconf(_SC_AVPHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+}
+
+// A byte count for the user, in the units THREEPHASE_MAX_MEMORY reads:
+// "1.2 GiB", "850.0 MiB".
+std::string show_bytes(std::int64_t bytes) {
+  char text[32];
+  const double b = static_cast<double>(bytes);
+  if (b >= 1024.0 * 1024.0 * 1024.0)
+    std::snprintf(text, sizeof text, "%.1f GiB", b / (1024.0 * 1024.0 * 1024.0));
+  else
+    std::snprintf(text, sizeof text, "%.1f MiB", b / (1024.0 * 1024.0));
+  return text;
+}
+
+}  // namespace
+
+std::int64_t parse_memory_size(const char* text) {
+  if (text == nullptr) return -1;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text, &end);
+  if (end == text || errno != 0 || !(value > 0.0)) return -1;
+  double scale = 1.0;
+  switch (*end) {
+    case 'k': case 'K': scale = 1024.0; ++end; break;
+    case 'm': case 'M': scale = 1024.0 * 1024.0; ++end; break;
+    case 'g': case 'G': scale = 1024.0 * 1024.0 * 1024.0; ++end; break;
+    case 't': case 'T': scale = 1024.0 * 1024.0 * 1024.0 * 1024.0; ++end; break;
+    default: break;
+  }
+  if (*end == 'B' || *end == 'b') ++end;
+  const double bytes = value * scale;
+  if (*end != '\0' || bytes >= 9.2e18) return -1;
+  return static_cast<std::int64_t>(bytes);
+}
+
+std::int64_t memory_limit() {
+  const char* set = std::getenv("THREEPHASE_MAX_MEMORY");
+  if (set == nullptr || *set == '\0') return available_memory();
+  const std::int64_t limit = parse_memory_size(set);
+  if (limit < 0)
+    input_error("THREEPHASE_MAX_MEMORY",
+                "not a size: give bytes with an optional K, M, G or T, such as 800M or 16G");
+  return limit;
+}
+
+void check_factor_memory(const SparseFactor& f) {
+  const std::int64_t need = zn_memory_bytes(f);
+  const std::int64_t limit = memory_limit();
+  if (need <= limit) return;
+  const bool set = std::getenv("THREEPHASE_MAX_MEMORY") != nullptr;
+  std::fprintf(stderr,
+               "threephase: the factorization of the %d unknowns needs %s (%lld bytes) but the "
+               "limit is %s (%lld bytes, %s); use fewer cells along x or y (the need grows "
+               "about as the 1.2th power of the number of cells)%s\n",
+               f.n, show_bytes(need).c_str(), static_cast<long long>(need),
+               show_bytes(limit).c_str(), static_cast<long long>(limit),
+               set ? "THREEPHASE_MAX_MEMORY" : "physical memory available",
+               set ? " or raise THREEPHASE_MAX_MEMORY" : "");
+  stop(kMemoryStopCode);
+}
+
+// The ordering runs in the workspace when there is one (nsp > 0), else in
+// lists of its own sized from the matrix.
 void order_system(const int& neq, System& sys, cplx* workspace, const int& nsp) {
-  const View1<std::int32_t> isp{reinterpret_cast<std::int32_t*>(workspace)};
-  int flag = 0;
-  zodrv(neq, sys.ia.view(), sys.ja.view(), sys.avec.view(), sys.c.view(), sys.ic.view(), nsp,
-        isp, 1, flag);
+  ProgressLine line;
+  progress_begin(line, "ordering", "unknowns");
+  const Progress progress = progress_to(line);
+  const int flag =
+      zn_order(system_rows(neq, sys), sys.c.view(), sys.ic.view(), workspace, nsp, &progress);
+  progress_end(line);
   if (flag != 0) {
     FreeLine(std_out()) << "FLAG=" << flag;
     stop(9);
   }
 }
 
+// Analyse, check the memory the factors will take (self-sized only: a
+// workspace is already there), factor, solve. The same permutation orders
+// the rows and the columns.
 void factor_and_solve(const int& neq, System& sys, cplx* workspace, const int& nsp) {
-  const View1<std::int32_t> isp{reinterpret_cast<std::int32_t*>(workspace)};
-  const View1<cplx> rsp{workspace};
-  int flag = 0, esp = 0;
-  // The same permutation orders the rows and the columns.
-  zndrv(neq, sys.c.view(), sys.c.view(), sys.ic.view(), sys.ia.view(), sys.ja.view(),
-        sys.avec.view(), sys.rhs_m.view(), sys.z.view(), nsp, isp, rsp, esp, 1, flag);
+  const SparseRows a = system_rows(neq, sys);
+  SparseFactor f;
+  zn_init(f, neq, sys.c.view(), sys.c.view(), sys.ic.view(), workspace, nsp);
+  int flag = zn_analyse(f, a);
+  if (f.beyond_32bit)
+    std::fprintf(stderr,
+                 "threephase: the factors of %d unknowns would hold more than %lld entries, "
+                 "beyond the solver's 32-bit positions; use fewer cells along x or y\n",
+                 neq, static_cast<long long>(kMaxPatternEntries));
+  if (flag == 0) {
+    if (nsp == 0) check_factor_memory(f);
+    ProgressLine line;
+    progress_begin(line, "factorization", "multiply-adds");
+    const Progress progress = progress_to(line);
+    f.progress = &progress;
+    flag = zn_factor(f, a);
+    f.progress = nullptr;
+    progress_end(line);
+  }
   if (flag != 0) {
-    FreeLine(std_out()) << "ESP=" << esp;
+    FreeLine(std_out()) << "ESP=" << f.esp;
     FreeLine(std_out()) << "FLAG=" << flag;
     stop(99);
   }
+  zn_solve(f, sys.rhs_m.view(), sys.z.view());
 }
 
 }  // namespace tp

@@ -1,8 +1,11 @@
 #pragma once
 // The tables of a run and the stages of its case, as the main program calls
 // them in order (the benchmarks call the same stages one by one).
+#include <cstdint>
+
 #include "common/output.hpp"
 #include "common/tables.hpp"
+#include "sparse/zndrv.hpp"
 
 namespace tp {
 
@@ -52,12 +55,31 @@ double average_density(const Deck& d, const IntField& map, const RealField& wate
 // Number of unknowns of the nx by ny grid.
 int unknowns(const Deck& d);
 
-// Minimum-degree order of the assembled system in the workspace of nsp
-// complex words; prints "FLAG=" and stops with 9 on failure.
+// Minimum-degree order of the assembled system, in the workspace of nsp
+// complex words, or in storage of its own when nsp = 0 (grids beyond 60 by
+// 60 cells); prints "FLAG=" and stops with 9 on failure.
 void order_system(const int& neq, System& sys, cplx* workspace, const int& nsp);
 
-// Sparse LU factorization with the solve into sys.z; prints "ESP=" and
-// "FLAG=" and stops with 99 on failure.
+// Sparse LU factorization with the solve into sys.z, in the workspace or
+// (nsp = 0) in storage sized from the symbolic factorization after a check
+// of the memory; prints "ESP=" and "FLAG=" and stops with 99 on failure.
 void factor_and_solve(const int& neq, System& sys, cplx* workspace, const int& nsp);
+
+// Exit status of a run whose factorization would need more memory than the
+// limit allows.
+constexpr int kMemoryStopCode = 3;
+
+// Bytes of a size such as "800M", "16G", "1.5G" or "123456" (K, M, G, T in
+// powers of 1024, an optional B after them); -1 if the text is not one.
+std::int64_t parse_memory_size(const char* text);
+
+// The memory a run may use: THREEPHASE_MAX_MEMORY when set (a bad value
+// ends the run as an input error), else the physical memory available.
+std::int64_t memory_limit();
+
+// Stops the run with kMemoryStopCode and a message on standard error giving
+// the need, the limit and how to lower the need, when the analysed factor
+// would need more memory than memory_limit().
+void check_factor_memory(const SparseFactor& f);
 
 }  // namespace tp

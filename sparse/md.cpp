@@ -256,14 +256,21 @@ void mdu(const int& ek, int& dmin, IntView v, IntView l, IntView head,
 void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
         const int& max, View1<std::int32_t> v, View1<std::int32_t> l,
         View1<std::int32_t> head, View1<std::int32_t> last,
-        View1<std::int32_t> next, View1<std::int32_t> mark, int& flag) {
+        View1<std::int32_t> next, View1<std::int32_t> mark, int& flag,
+        const Progress* progress) {
+  constexpr int kVerticesPerReport = 4096;
   int tag = 0;
   mdi(n, ia, ja, max, v, l, head, last, next, mark, tag, flag);
   if (flag != 0) return;
 
   int k = 0;
   int dmin = 1;
+  int report_at = kVerticesPerReport;
   while (k < n) {
+    if (progress != nullptr && k >= report_at) {
+      (*progress)(k, n);
+      report_at = k + kVerticesPerReport;
+    }
     // the first vertex of the lowest nonempty degree list
     while (head(dmin) <= 0) ++dmin;
     const int vk = head(dmin);

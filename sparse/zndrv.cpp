@@ -1,7 +1,10 @@
-// Factorization driver: carves the one workspace into the integer arrays of
-// the factor patterns and the complex arrays of their values, then runs the
-// phases the path asks for. Sets flag (see zndrv.hpp) and esp.
+// The phases of the sparse solver on its factor object: where the orders,
+// patterns and values live (a caller's workspace or storage sized from the
+// symbolic factorization), and the calls of the kernels.
+#include <algorithm>
+
 #include "sparse/zndrv.hpp"
+#include "sparse/zodrv.hpp"
 
 namespace tp {
 
@@ -10,86 +13,212 @@ static_assert(sizeof(cplx) == 4 * sizeof(std::int32_t),
 
 namespace {
 
-// 1-based view starting at position `pos` of a 1-based view.
+constexpr int kRatio = 4;  // 32-bit integers per complex word
+
+// 1-based view starting at 1-based position `pos` of a view; positions are
+// 64-bit, since 4 nsp integers can pass 2^31 in a large workspace.
 template <class T>
-View1<T> at(View1<T> v, int pos) {
+View1<T> at(View1<T> v, std::int64_t pos) {
   return View1<T>{v.p + (pos - 1)};
+}
+
+View1<std::int32_t> ints_of(cplx* space) {
+  return View1<std::int32_t>{reinterpret_cast<std::int32_t*>(space)};
+}
+
+// work_to from the patterns: row k eliminates with U row j for each of its L
+// columns j, one multiply-add per entry of that row.
+void count_work(SparseFactor& f) {
+  const int n = f.n;
+  f.work_to.assign(n + 1, 0);
+  for (int k = 1; k <= n; ++k) {
+    std::int64_t w = 0;
+    for (int t = f.il(k); t < f.il(k + 1); ++t) {
+      const int j = f.jl(t);
+      w += f.iu(j + 1) - f.iu(j);
+    }
+    f.work_to[k] = f.work_to[k - 1] + w;
+  }
+}
+
+// Symbolic factorization in the caller's workspace: half of what is left
+// after the pointers and the two scratch lists goes to jl, the rest to a
+// temporary ju reaching to the end; then ju moves down behind the final jl
+// and the complex arrays are placed after it.
+int analyse_in_workspace(SparseFactor& f, const SparseRows& a) {
+  const int n = f.n;
+  const int np1 = n + 1;
+  const View1<std::int32_t> isp = ints_of(f.space);
+  const std::int64_t il = 1;
+  const std::int64_t iu = il + np1;
+  const std::int64_t jl = iu + np1;
+  const std::int64_t max = (kRatio * static_cast<std::int64_t>(f.nsp) + 1 - jl) - np1 - n;
+  const std::int64_t jlmax = max / 2;
+  const std::int64_t q = jl + jlmax;
+  const std::int64_t im = q + np1;
+  const std::int64_t jutmp = im + n;
+  const std::int64_t jumax = kRatio * static_cast<std::int64_t>(f.nsp) + 1 - jutmp;
+  f.esp = static_cast<int>(max / kRatio);
+  if (jlmax <= 0 || jumax <= 0) return 10 * n + 1;
+  f.il = at(isp, il);
+  f.iu = at(isp, iu);
+  f.jl = at(isp, jl);
+  const int flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(std::min(jlmax, kMaxPatternEntries)),
+                        f.iu, at(isp, jutmp), static_cast<int>(std::min(jumax, kMaxPatternEntries)),
+                        at(isp, q), at(isp, im));
+  if (flag != 0) return flag;
+  // The target lies below the source: copying upward in increasing order
+  // never overwrites unread entries.
+  f.lnz = f.il(np1) - 1;
+  f.unz = f.iu(np1) - 1;
+  const std::int64_t ju = jl + f.lnz;
+  for (std::int64_t j = 0; j < f.unz; ++j) isp(ju + j) = isp(jutmp + j);
+  f.ju = at(isp, ju);
+
+  // Complex arrays after the final integer patterns.
+  const View1<cplx> rsp{f.space};
+  const std::int64_t l = (ju + f.unz + 2) / kRatio + 1;
+  const std::int64_t d = l + f.lnz;
+  const std::int64_t u = d + n;
+  const std::int64_t row = static_cast<std::int64_t>(f.nsp) + 1 - n;
+  const std::int64_t tmp = row - n;
+  f.lmax = f.lnz;
+  f.umax = static_cast<int>(tmp - u);
+  f.esp = f.umax - f.unz;
+  f.l = at(rsp, l);
+  f.d = at(rsp, d);
+  f.u = at(rsp, u);
+  f.row = at(rsp, row);
+  f.tmp = at(rsp, tmp);
+  return 0;
+}
+
+// Symbolic factorization in arrays of its own. The fill is not known before
+// it: jl and ju start at the size of A and double each time one runs out,
+// up to the 32-bit limit of the positions.
+int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
+  const int n = f.n;
+  const std::int64_t nnz = a.ia(n + 1) - 1;
+  std::int64_t jlmax = std::max<std::int64_t>(nnz, 16);
+  std::int64_t jumax = jlmax;
+  std::vector<std::int32_t> q(n + 1), im(n);
+  f.own_il.assign(n + 1, 0);
+  f.own_iu.assign(n + 1, 0);
+  f.il = View1<std::int32_t>{f.own_il.data()};
+  f.iu = View1<std::int32_t>{f.own_iu.data()};
+  f.esp = 0;
+  for (;;) {
+    f.own_jl.resize(jlmax);
+    f.own_ju.resize(jumax);
+    f.jl = View1<std::int32_t>{f.own_jl.data()};
+    f.ju = View1<std::int32_t>{f.own_ju.data()};
+    const int flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(jlmax), f.iu, f.ju,
+                          static_cast<int>(jumax), View1<std::int32_t>{q.data()},
+                          View1<std::int32_t>{im.data()});
+    const bool l_full = flag > 3 * n && flag <= 4 * n;
+    const bool u_full = flag > 6 * n && flag <= 7 * n;
+    std::int64_t& grow = l_full ? jlmax : jumax;
+    if (!l_full && !u_full) {
+      if (flag != 0) return flag;
+      break;
+    }
+    if (grow >= kMaxPatternEntries) {
+      f.beyond_32bit = true;
+      return flag;
+    }
+    grow = std::min(2 * grow, kMaxPatternEntries);
+  }
+  f.lnz = f.il(n + 1) - 1;
+  f.unz = f.iu(n + 1) - 1;
+  f.own_jl.resize(std::max(f.lnz, 1));
+  f.own_ju.resize(std::max(f.unz, 1));
+  f.own_jl.shrink_to_fit();
+  f.own_ju.shrink_to_fit();
+  f.jl = View1<std::int32_t>{f.own_jl.data()};
+  f.ju = View1<std::int32_t>{f.own_ju.data()};
+  f.lmax = f.lnz;
+  f.umax = f.unz + (kFactorBlock - 1) * n;
+  f.esp = f.umax - f.unz;
+  return 0;
 }
 
 }  // namespace
 
-void zndrv(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> ic,
-           View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a, View1<cplx> b,
-           View1<cplx> z, const int& nsp, View1<std::int32_t> isp, View1<cplx> rsp, int& esp,
-           const int& path, int& flag) {
-  constexpr int kRatio = 4;  // 32-bit integers per complex word
-  if (path < 1 || path > 5) {
-    flag = 11 * n + 1;
-    return;
-  }
-  const int np1 = n + 1;
-  const int il = 1;
-  const int iu = il + np1;
-  const int jl = iu + np1;
-
-  if (path == 1 || path == 5) {
-    // The symbolic step does not know the fill yet: half of what is left
-    // after the pointers and the two scratch lists goes to jl, the rest to
-    // a temporary ju reaching to the end of the workspace.
-    const int max = (kRatio * nsp + 1 - jl) - np1 - n;
-    const int jlmax = max / 2;
-    const int q = jl + jlmax;
-    const int im = q + np1;
-    const int jutmp = im + n;
-    const int jumax = kRatio * nsp + 1 - jutmp;
-    esp = max / kRatio;
-    if (jlmax <= 0 || jumax <= 0) {
-      flag = 10 * n + 1;
-      return;
-    }
-    znsf(n, r, ic, ia, ja, at(isp, il), at(isp, jl), jlmax, at(isp, iu), at(isp, jutmp), jumax,
-         at(isp, q), at(isp, im), flag);
-    if (flag != 0) return;
-    // Move ju down behind the final jl; the target lies below the source,
-    // so copying upward in increasing order never overwrites unread entries.
-    const int ju = jl + (isp(il + n) - 1);
-    const int nu = isp(iu + n) - 1;
-    for (int j = 0; j < nu; ++j) isp(ju + j) = isp(jutmp + j);
-  }
-
-  // Complex arrays, placed after the final integer patterns.
-  const int lmax = isp(il + n) - 1;
-  const int ju = jl + lmax;
-  const int jumax = isp(iu + n) - 1;
-  const int l = (ju + jumax + 2) / kRatio + 1;
-  const int d = l + lmax;
-  const int u = d + n;
-  const int row = nsp + 1 - n;
-  const int tmp = row - n;
-  const int umax = tmp - u;
-  esp = umax - jumax;
-
-  switch (path) {
-    case 1:
-    case 2:
-      if (umax <= 0) {
-        flag = 10 * n + 1;
-        return;
-      }
-      znnf(n, r, c, ic, ia, ja, a, z, b, at(isp, il), at(isp, jl), at(rsp, l), lmax, at(rsp, d),
-           at(isp, iu), at(isp, ju), at(rsp, u), umax, at(rsp, row), at(rsp, tmp), flag);
-      return;
-    case 3:
-      znns(n, r, c, at(isp, il), at(isp, jl), at(rsp, l), at(rsp, d), at(isp, iu), at(isp, ju),
-           at(rsp, u), z, b, at(rsp, tmp));
-      return;
-    case 4:
-      znnt(n, r, c, at(isp, il), at(isp, jl), at(rsp, l), at(rsp, d), at(isp, iu), at(isp, ju),
-           at(rsp, u), z, b, at(rsp, tmp));
-      return;
-    default:
-      return;
-  }
+FactorStorage factor_storage(std::int64_t n, std::int64_t lnz, std::int64_t unz) {
+  FactorStorage s;
+  s.ints = 2 * (n + 1) + lnz + unz;
+  s.counts = n + 1;
+  s.words = lnz + n + unz + (kFactorBlock - 1) * n + 2 * n;
+  s.bytes = 4 * s.ints + 8 * s.counts + static_cast<std::int64_t>(sizeof(cplx)) * s.words;
+  return s;
 }
+
+std::int64_t ordering_ints(std::int64_t n, std::int64_t nnz) {
+  return 2 * (n + 2 * nnz + 2) + n;
+}
+
+void zn_init(SparseFactor& f, int n, View1<std::int32_t> r, View1<std::int32_t> c,
+             View1<std::int32_t> ic, cplx* space, int nsp) {
+  f = SparseFactor{};
+  f.n = n;
+  f.r = r;
+  f.c = c;
+  f.ic = ic;
+  f.space = nsp > 0 ? space : nullptr;
+  f.nsp = nsp > 0 ? nsp : 0;
+}
+
+// In a workspace the lists take its first nsp integers, as they always have;
+// on their own they get exactly the slots the graph can need, so the
+// ordering never runs out.
+int zn_order(const SparseRows& a, View1<std::int32_t> p, View1<std::int32_t> ip, cplx* space,
+             int nsp, const Progress* progress) {
+  int flag = 0;
+  const View1<cplx> none{};
+  if (nsp > 0) {
+    zodrv(a.n, a.ia, a.ja, none, p, ip, nsp, ints_of(space), 1, flag, progress);
+    return flag;
+  }
+  const std::int64_t need = ordering_ints(a.n, a.ia(a.n + 1) - 1);
+  if (need > kMaxPatternEntries) return 9 * a.n + 1;
+  std::vector<std::int32_t> lists(need);
+  zodrv(a.n, a.ia, a.ja, none, p, ip, static_cast<int>(need),
+        View1<std::int32_t>{lists.data()}, 1, flag, progress);
+  return flag;
+}
+
+int zn_analyse(SparseFactor& f, const SparseRows& a) {
+  const int flag = f.space != nullptr ? analyse_in_workspace(f, a) : analyse_self_sized(f, a);
+  if (flag == 0) count_work(f);
+  return flag;
+}
+
+std::int64_t zn_memory_bytes(const SparseFactor& f) {
+  if (f.space != nullptr) return 8 * (static_cast<std::int64_t>(f.n) + 1);
+  return factor_storage(f.n, f.lnz, f.unz).bytes;
+}
+
+// Self-sized storage is allocated here, once, at the size the symbolic
+// factorization measured: l, d, u with its spare dense rows, row, tmp.
+int zn_factor(SparseFactor& f, const SparseRows& a) {
+  const int n = f.n;
+  if (f.space != nullptr) {
+    if (f.umax <= 0) return 10 * n + 1;
+  } else {
+    const FactorStorage s = factor_storage(n, f.lnz, f.unz);
+    f.own_words.assign(s.words, cplx(0.0, 0.0));
+    const View1<cplx> w{f.own_words.data()};
+    f.l = w;
+    f.d = at(w, 1 + static_cast<std::int64_t>(f.lnz));
+    f.u = at(w, 1 + static_cast<std::int64_t>(f.lnz) + n);
+    f.tmp = at(w, 1 + static_cast<std::int64_t>(f.lnz) + n + f.umax);
+    f.row = at(w, 1 + static_cast<std::int64_t>(f.lnz) + 2 * n + f.umax);
+  }
+  return znnf(f, a);
+}
+
+void zn_solve(SparseFactor& f, View1<cplx> b, View1<cplx> z) { znns(f, b, z); }
+
+void zn_solve_transposed(SparseFactor& f, View1<cplx> b, View1<cplx> z) { znnt(f, b, z); }
 
 }  // namespace tp

@@ -1,8 +1,8 @@
 #pragma once
 // Sparse LU factorization without pivoting of a complex matrix in compressed
-// sparse rows, taken in a given row and column order, and the solves with
-// it. Everything lives in one caller-supplied workspace of nsp complex words
-// that is also seen as 4 nsp 32-bit integers.
+// sparse rows, in three phases on one factor object: analyse (the symbolic
+// factorization of the matrix in a given row and column order), factor and
+// solve. The minimum-degree order itself comes from zn_order.
 //
 // The reordered matrix M, M(k, m) = A(r(k), c(m)), is factored as M = L U:
 //   L  lower triangular with the pivots on its diagonal; its strict lower
@@ -13,69 +13,143 @@
 //      ju[1..iu(n+1)-1] (ascending columns) and u (already divided by the
 //      pivot of its row).
 //
-// Integer positions in isp: il at 1, iu at n+2, jl at 2n+3, then ju right
-// behind the final jl. Complex positions in rsp: l from the first word
-// wholly after ju, then d, then u up to tmp; tmp and row, n words each, sit
-// at the very end of the workspace.
+// Storage. Given a workspace of nsp complex words (the program's fixed one
+// for samples within 60 by 60 cells), everything lives in it, seen also as
+// 4 nsp 32-bit integers: il at 1, iu at n+2, jl at 2n+3, then ju right
+// behind the final jl; l from the first complex word wholly after ju, then
+// d, then u up to tmp; tmp and row, n words each, at the very end. Without
+// a workspace the factor sizes its own storage from what the symbolic
+// factorization measured: patterns in their own integer arrays, values
+// allocated once by zn_factor, with room for seven more dense rows after U.
 //
 // flag: 0 success; n+v empty row v of A; 2n+v column repeated in row v;
 // 3n+k no room for the L pattern at row k; 4n+1 no room for the values of L;
 // 5n+k diagonal missing from the pattern of row k (null pivot); 6n+k no room
 // for the U pattern at row k; 7n+1 no room for the values of U; 8n+k zero
-// pivot at row k; 10n+1 workspace too small; 11n+1 path not in 1..5.
+// pivot at row k; 9n+vi ordering lists full at vertex vi; 10n+1 workspace
+// too small.
 #include <cstdint>
+#include <vector>
 
 #include "common/complex.hpp"
+#include "common/progress.hpp"
 #include "common/tables.hpp"
 
 namespace tp {
 
-// Solves A z = b. path 1: symbolic and numeric factorization with solve;
-// 2: numeric factorization with solve on the symbolic one in the workspace;
-// 3: solve with the factors in the workspace; 4: solve A^T z = b (plain
-// transpose) with them; 5: symbolic factorization only. esp returns the
-// complex words to spare after U (max/4 if the symbolic step fails).
-void zndrv(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> ic,
-           View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a, View1<cplx> b,
-           View1<cplx> z, const int& nsp, View1<std::int32_t> isp, View1<cplx> rsp, int& esp,
-           const int& path, int& flag);
+// The matrix A by rows: ia[1..n+1] row starts, ja[1..nnz] columns, a[1..nnz].
+struct SparseRows {
+  int n = 0;
+  View1<std::int32_t> ia, ja;
+  View1<cplx> a;
+};
 
-// Symbolic factorization: the patterns il/jl of L and iu/ju of U of the
-// reordered matrix, with q (n+1) and im (n) as scratch. flag 0, n+v, 2n+v,
-// 3n+k, 5n+k or 6n+k.
-void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std::int32_t> ia,
-          View1<std::int32_t> ja, View1<std::int32_t> il, View1<std::int32_t> jl,
-          const int& jlmax, View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
-          View1<std::int32_t> q, View1<std::int32_t> im, int& flag);
+// Pattern positions (il, iu, jl, ju) are 32-bit: a factor whose L or U
+// pattern would hold more entries than this is refused (flag 3n+k or 6n+k,
+// with SparseFactor::beyond_32bit set).
+constexpr std::int64_t kMaxPatternEntries = 2147483647 - 1;
 
-// Numeric factorization on the patterns of znsf, eliminating b on the way,
-// then back substitution into z. row and tmp: n complex words each; the
-// words of u past iu(n+1)-1 up to umax hold further dense rows, so that
-// several rows can be eliminated together (the results do not depend on
-// how many). flag 0, 4n+1, 7n+1 or 8n+k.
-void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> ic,
-          View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a, View1<cplx> z,
-          View1<cplx> b, View1<std::int32_t> il, View1<std::int32_t> jl, View1<cplx> l,
-          const int& lmax, View1<cplx> d, View1<std::int32_t> iu, View1<std::int32_t> ju,
-          View1<cplx> u, const int& umax, View1<cplx> row, View1<cplx> tmp, int& flag);
+// Dense rows the numeric factorization eliminates together (see znnf).
+constexpr int kFactorBlock = 8;
 
-// Solves A z = b with the factors of znnf (forward, then back substitution).
-void znns(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> il,
-          View1<std::int32_t> jl, View1<cplx> l, View1<cplx> d, View1<std::int32_t> iu,
-          View1<std::int32_t> ju, View1<cplx> u, View1<cplx> z, View1<cplx> b,
-          View1<cplx> tmp);
+// Words a self-sized factor of order n with lnz entries in strict L and unz
+// in strict U holds: 32-bit integers of the patterns and the per-row work
+// counts, complex words of l, d, u with its spare dense rows, row and tmp,
+// and the bytes of both. 64-bit throughout: the counts of a large grid pass
+// 2^31 long before its factors stop fitting in memory.
+struct FactorStorage {
+  std::int64_t ints = 0;   // il, iu (n+1 each), jl (lnz), ju (unz)
+  std::int64_t counts = 0; // 64-bit cumulative multiply-adds, n+1
+  std::int64_t words = 0;  // l, d, u + (kFactorBlock-1) n spare, row, tmp
+  std::int64_t bytes = 0;
+};
+FactorStorage factor_storage(std::int64_t n, std::int64_t lnz, std::int64_t unz);
 
-// Solves A^T z = b (transpose, no conjugation) with the factors of znnf.
-void znnt(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> il,
-          View1<std::int32_t> jl, View1<cplx> l, View1<cplx> d, View1<std::int32_t> iu,
-          View1<std::int32_t> ju, View1<cplx> u, View1<cplx> z, View1<cplx> b,
-          View1<cplx> tmp);
+// Integer slots the minimum-degree ordering of an order-n matrix with nnz
+// stored entries needs: two lists of n + 2 nnz + 2 slots and n heads.
+std::int64_t ordering_ints(std::int64_t n, std::int64_t nnz);
 
-// Back substitution with U shared by znnf and znns: tmp holds the forward
-// solution on entry and the solution in the new order on return; z(c(k))
-// receives its entry k.
-void zn_back_substitution(const int& n, View1<std::int32_t> c, View1<std::int32_t> iu,
-                          View1<std::int32_t> ju, View1<cplx> u, View1<cplx> z,
-                          View1<cplx> tmp);
+// The factor of one matrix and everything its phases keep. The orders r, c
+// and the inverse ic of c belong to the caller. A later phase of the solver
+// may record here, from the symbolic factorization, the groups of
+// consecutive U rows that share one column pattern.
+struct SparseFactor {
+  int n = 0;
+  View1<std::int32_t> r, c, ic;
+
+  // The caller's workspace (nsp complex words), or none: then own_* hold it.
+  cplx* space = nullptr;
+  int nsp = 0;
+  std::vector<std::int32_t> own_il, own_iu, own_jl, own_ju;
+  std::vector<cplx> own_words;
+
+  // The factors (see the top of this header) and their lengths.
+  View1<std::int32_t> il, iu, jl, ju;
+  View1<cplx> l, d, u, row, tmp;
+  int lnz = 0, unz = 0;    // il(n+1)-1, iu(n+1)-1
+  int lmax = 0, umax = 0;  // words given to l and to u (with spare rows)
+  // Complex words to spare after U (max/4 of the symbolic step's split if it
+  // fails in a workspace): the "ESP=" of a failed run.
+  int esp = 0;
+  bool beyond_32bit = false;  // a pattern would pass kMaxPatternEntries
+
+  // work_to[k], k = 0..n: complex multiply-adds of the elimination of rows
+  // 1..k: for every L entry (k, j), one per entry of U row j.
+  std::vector<std::int64_t> work_to;
+
+  // Called every few hundred rows by zn_factor when set.
+  const Progress* progress = nullptr;
+};
+
+// Binds f to the order of n, the orders r, c and ic, and the workspace
+// (nsp words at space) or, with nsp = 0, to storage sized by the phases.
+void zn_init(SparseFactor& f, int n, View1<std::int32_t> r, View1<std::int32_t> c,
+             View1<std::int32_t> ic, cplx* space, int nsp);
+
+// Minimum-degree order of the graph of the strict upper triangle of A into
+// p and its inverse ip, in the workspace (its first nsp integers) or in
+// storage of its own when nsp = 0. Returns 0, 9n+vi or 10n+1.
+int zn_order(const SparseRows& a, View1<std::int32_t> p, View1<std::int32_t> ip, cplx* space,
+             int nsp, const Progress* progress);
+
+// Symbolic factorization: the patterns of L and U, their counts and the work
+// of each row. Returns 0, n+v, 2n+v, 3n+k, 5n+k, 6n+k or 10n+1; sets f.esp.
+int zn_analyse(SparseFactor& f, const SparseRows& a);
+
+// Bytes the numeric factorization will hold once zn_analyse has passed:
+// the patterns and the values it allocates (0 to allocate in a workspace).
+std::int64_t zn_memory_bytes(const SparseFactor& f);
+
+// Numeric factorization on the analysed patterns. Returns 0, 4n+1, 7n+1,
+// 8n+k or 10n+1; sets f.esp.
+int zn_factor(SparseFactor& f, const SparseRows& a);
+
+// Solves A z = b, or A^T z = b (plain transpose, no conjugation), with the
+// factors; b[1..n], z[1..n].
+void zn_solve(SparseFactor& f, View1<cplx> b, View1<cplx> z);
+void zn_solve_transposed(SparseFactor& f, View1<cplx> b, View1<cplx> z);
+
+// Kernels of the phases.
+
+// Symbolic factorization: fills the patterns il/jl of L and iu/ju of U of
+// the reordered matrix, with q (n+1) and im (n) as scratch. Returns 0, n+v,
+// 2n+v, 3n+k, 5n+k or 6n+k.
+int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
+         View1<std::int32_t> il, View1<std::int32_t> jl, const int& jlmax,
+         View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
+         View1<std::int32_t> q, View1<std::int32_t> im);
+
+// Numeric factorization on the patterns of znsf into l, d and u; the words
+// of u past iu(n+1)-1 up to umax hold further dense rows, so that several
+// rows can be eliminated together (the results do not depend on how many).
+// Returns 0, 4n+1, 7n+1 or 8n+k.
+int znnf(SparseFactor& f, const SparseRows& a);
+
+// Forward elimination with L and its pivots, then back substitution with U:
+// z = A^-1 b, through f.tmp.
+void znns(SparseFactor& f, View1<cplx> b, View1<cplx> z);
+
+// z = A^-T b: U^T forward by columns, then L^T backward with the pivots.
+void znnt(SparseFactor& f, View1<cplx> b, View1<cplx> z);
 
 }  // namespace tp

@@ -1,6 +1,6 @@
-// Numeric LU factorization on the patterns of znsf, row by row, with the
-// forward elimination of b inside it, then back substitution into z.
-// flag 0, 4n+1 (l too short), 7n+1 (u too short) or 8n+k (zero pivot).
+// Numeric LU factorization on the patterns of znsf, row by row, into the
+// factor's l, d and u. Returns 0, 4n+1 (l too short), 7n+1 (u too short) or
+// 8n+k (zero pivot).
 #include <algorithm>
 #include <climits>
 
@@ -13,10 +13,14 @@ namespace {
 
 // Rows eliminated together: each U row read from memory serves every row of
 // the block that needs it while it is still in the cache.
-constexpr int kBlock = 8;
+constexpr int kBlock = kFactorBlock;
+
+// Blocks of rows between two progress reports.
+constexpr int kBlocksPerReport = 64;
 
 // Two doubles handled together: the real and imaginary parts of one complex
-// word. Each lane is rounded as the scalar operation would be.
+// word. Each lane is rounded as the scalar operation would be. The vector
+// extension and its element access are common to g++ and clang++.
 typedef double Pair __attribute__((vector_size(16)));
 
 // A multiplier x as the two pairs (xr, xr) and (-xi, xi): then
@@ -48,7 +52,7 @@ inline void eliminate(double* const* w, const Multiplier* x, const double* uw,
   for (int tu = first; tu <= last; ++tu) {
     const long off = 2L * (jup[tu - 1] - 1);
     const Pair uv = load(uw + 2 * (tu - 1));
-    const Pair us = __builtin_shuffle(uv, (__attribute__((vector_size(16))) std::int64_t){1, 0});
+    const Pair us = {uv[1], uv[0]};  // (ui, ur)
     for (int i = 0; i < m; ++i) {
       double* e = w[i] + off;
       store(e, load(e) - (x[i].re * uv + x[i].im * us));
@@ -67,20 +71,16 @@ inline void eliminate(double* const* w, const Multiplier* x, const double* uw,
 // exhausted, before any later row of the block can need its U row. The
 // dense rows beyond the first sit in the words to spare after U; with fewer
 // spare words the blocks are shorter, down to one row at a time.
-void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> ic,
-          View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a, View1<cplx> z,
-          View1<cplx> b, View1<std::int32_t> il, View1<std::int32_t> jl, View1<cplx> l,
-          const int& lmax, View1<cplx> d, View1<std::int32_t> iu, View1<std::int32_t> ju,
-          View1<cplx> u, const int& umax, View1<cplx> row, View1<cplx> tmp, int& flag) {
-  if (lmax < il(n + 1) - 1) {
-    flag = 4 * n + 1;
-    return;
-  }
+int znnf(SparseFactor& f, const SparseRows& a) {
+  const int n = f.n;
+  const auto &r = f.r, &ic = f.ic, &ia = a.ia, &ja = a.ja;
+  const auto &il = f.il, &jl = f.jl, &iu = f.iu, &ju = f.ju;
+  const auto &l = f.l, &d = f.d, &u = f.u, &row = f.row;
+  const auto& av = a.a;
+  const int umax = f.umax;
+  if (f.lmax < il(n + 1) - 1) return 4 * n + 1;
   const int nu = iu(n + 1) - 1;
-  if (umax < nu) {
-    flag = 7 * n + 1;
-    return;
-  }
+  if (umax < nu) return 7 * n + 1;
 
   // Dense rows of a block: row itself, then rows in the spare words.
   const long long spare = static_cast<long long>(umax) - nu;
@@ -93,9 +93,10 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
   const std::int32_t* jup = &ju(1);  // ju(t) at jup[t-1]
 
   for (int k0 = 1; k0 <= n; k0 += block) {
+    if (f.progress != nullptr && (k0 - 1) % (kBlocksPerReport * block) == 0)
+      (*f.progress)(static_cast<double>(f.work_to[k0 - 1]), static_cast<double>(f.work_to[n]));
     const int nb = std::min(block, n - k0 + 1);
     int next[kBlock], end[kBlock];  // L positions of each row still to do
-    cplx s[kBlock];
     for (int i = 0; i < nb; ++i) {
       const int k = k0 + i;
       const View1<cplx> w{dense[i]};
@@ -105,8 +106,7 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
       for (int t = iu(k); t < iu(k + 1); ++t) w(ju(t)) = 0.0;
       // Scatter row r(k) of A in the new column numbers.
       const int v = r(k);
-      for (int e = ia(v); e < ia(v + 1); ++e) w(ic(ja(e))) = a(e);
-      s[i] = b(v);
+      for (int e = ia(v); e < ia(v + 1); ++e) w(ic(ja(e))) = av(e);
       next[i] = il(k);
       end[i] = il(k + 1);
     }
@@ -119,21 +119,16 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
         const View1<cplx> w{dense[done]};
         // No pivoting: only an exactly zero pivot stops the factorization.
         const cplx pivot = w(k);
-        if (pivot.real() == 0.0 && pivot.imag() == 0.0) {
-          flag = 8 * n + k;
-          return;
-        }
+        if (pivot.real() == 0.0 && pivot.imag() == 0.0) return 8 * n + k;
         const cplx dk = cdiv(cplx(1.0, 0.0), pivot);
         d(k) = dk;
-        tmp(k) = zn_mul(s[done], dk);
         for (int t = iu(k); t < iu(k + 1); ++t) u(t) = zn_mul(w(ju(t)), dk);
         ++done;
       }
       if (done == nb) break;
 
       // The next column of the union of the L patterns, and the rows that
-      // hold it. Each multiplier is the entry of L; it also updates the
-      // right-hand side. The rows needing U row j go through it eight, four,
+      // hold it. Each multiplier is the entry of L. The rows needing U row j go through it eight, four,
       // two or one at a time.
       int j = INT_MAX;
       for (int i = done; i < nb; ++i)
@@ -148,7 +143,6 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
         const cplx x = dense[i][j - 1];
         l(next[i]) = x;
         ++next[i];
-        s[i] = s[i] - zn_mul(x, tmp(j));
         ws[m] = zn_parts(*dense[i]);
         xs[m] = multiplier(x);
         ++m;
@@ -164,8 +158,7 @@ void znnf(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std:
     }
   }
 
-  zn_back_substitution(n, c, iu, ju, u, z, tmp);
-  flag = 0;
+  return 0;
 }
 
 }  // namespace tp

@@ -1,14 +1,14 @@
-// Solve A^T z = b (plain transpose, no conjugation) with the factors already
-// in the workspace: M^T = U^T L^T, so U^T forward by columns, then L^T
-// backward with the pivots.
+// Solve A^T z = b (plain transpose, no conjugation) with the factors:
+// M^T = U^T L^T, so U^T forward by columns, then L^T backward with the
+// pivots.
 #include "sparse/zndrv.hpp"
 
 namespace tp {
 
-void znnt(const int& n, View1<std::int32_t> r, View1<std::int32_t> c, View1<std::int32_t> il,
-          View1<std::int32_t> jl, View1<cplx> l, View1<cplx> d, View1<std::int32_t> iu,
-          View1<std::int32_t> ju, View1<cplx> u, View1<cplx> z, View1<cplx> b,
-          View1<cplx> tmp) {
+void znnt(SparseFactor& f, View1<cplx> b, View1<cplx> z) {
+  const int n = f.n;
+  const auto &r = f.r, &c = f.c, &il = f.il, &jl = f.jl, &iu = f.iu, &ju = f.ju;
+  const auto &l = f.l, &d = f.d, &u = f.u, &tmp = f.tmp;
   for (int k = 1; k <= n; ++k) tmp(k) = b(c(k));
   for (int k = 1; k <= n; ++k) {
     const cplx t = tmp(k);

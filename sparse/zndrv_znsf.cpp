@@ -10,10 +10,13 @@ namespace tp {
 // m stops at im(m): once some row k has found column k in U row m, every
 // later row with m in its L pattern receives the columns of row m beyond k
 // through row k itself, so reading them again would only find them present.
-void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std::int32_t> ia,
-          View1<std::int32_t> ja, View1<std::int32_t> il, View1<std::int32_t> jl,
-          const int& jlmax, View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
-          View1<std::int32_t> q, View1<std::int32_t> im, int& flag) {
+int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
+         View1<std::int32_t> il, View1<std::int32_t> jl, const int& jlmax,
+         View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
+         View1<std::int32_t> q, View1<std::int32_t> im) {
+  const int n = a.n;
+  const auto& ia = a.ia;
+  const auto& ja = a.ja;
   const int np1 = n + 1;
   int nl = 0;  // L column indices stored so far
   int nu = 0;  // U column indices stored so far
@@ -25,8 +28,7 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
     q(np1) = np1;
     const int v = r(k);
     if (ia(v) >= ia(v + 1)) {
-      flag = n + v;
-      return;
+      return n + v;
     }
     // The search for the place of j starts at the column linked in just
     // before when that one lies left of j: the list is ordered, so the place
@@ -37,8 +39,7 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
       int m = prev < j ? prev : np1;
       while (q(m) < j) m = q(m);
       if (q(m) == j) {
-        flag = 2 * n + v;
-        return;
+        return 2 * n + v;
       }
       q(j) = q(m);
       q(m) = j;
@@ -52,8 +53,7 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
       // Room is checked before the store: the next integer past ju is
       // beyond the workspace.
       if (nl + 1 > jlmax) {
-        flag = 3 * n + k;
-        return;
+        return 3 * n + k;
       }
       jl(++nl) = m;
       int from = m;
@@ -72,15 +72,13 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
 
     // 5. The diagonal must be in the pattern.
     if (m != k) {
-      flag = 5 * n + k;
-      return;
+      return 5 * n + k;
     }
 
     // 6. Columns right of the diagonal go to U.
     for (int x = q(k); x != np1; x = q(x)) {
       if (nu + 1 > jumax) {
-        flag = 6 * n + k;
-        return;
+        return 6 * n + k;
       }
       ju(++nu) = x;
     }
@@ -90,7 +88,7 @@ void znsf(const int& n, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std
     il(k + 1) = nl + 1;
     iu(k + 1) = nu + 1;
   }
-  flag = 0;
+  return 0;
 }
 
 }  // namespace tp

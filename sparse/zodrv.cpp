@@ -14,7 +14,7 @@ namespace tp {
 void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
            View1<cplx> a, View1<std::int32_t> p, View1<std::int32_t> ip,
            const int& nsp, View1<std::int32_t> isp, const int& path,
-           int& flag) {
+           int& flag, const Progress* progress) {
   flag = 0;
   if (path < 1 || path > 5) {
     flag = 11 * n + 1;
@@ -30,7 +30,7 @@ void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
     const View1<std::int32_t> v{isp.p};
     const View1<std::int32_t> l{isp.p + max};
     const View1<std::int32_t> head{isp.p + 2 * max};
-    md(n, ia, ja, max, v, l, head, p, ip, v, flag);
+    md(n, ia, ja, max, v, l, head, p, ip, v, flag, progress);
     if (flag != 0) return;
   }
 

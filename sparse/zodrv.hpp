@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/complex.hpp"
+#include "common/progress.hpp"
 #include "common/tables.hpp"
 
 namespace tp {
@@ -20,18 +21,20 @@ namespace tp {
 void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
            View1<cplx> a, View1<std::int32_t> p, View1<std::int32_t> ip,
            const int& nsp, View1<std::int32_t> isp, const int& path,
-           int& flag);
+           int& flag, const Progress* progress = nullptr);
 
 // Minimum-degree ordering with element absorption, mass elimination and
 // prototype/duplicate vertices. Fills last = p and next = ip; flag 9n+vi if
-// the max list slots do not hold the graph.
+// the max list slots do not hold the graph. progress, when given, hears of
+// the vertices numbered every few thousand.
 //   v[1..max], l[1..max]: list entries (value, link); slots 1..n are heads
 //   head[1..n]: degree lists, list d holding the vertices of degree d-1
 //   mark[1..n]: tags and overlap counts (the caller may share it with v)
 void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
         const int& max, View1<std::int32_t> v, View1<std::int32_t> l,
         View1<std::int32_t> head, View1<std::int32_t> last,
-        View1<std::int32_t> next, View1<std::int32_t> mark, int& flag);
+        View1<std::int32_t> next, View1<std::int32_t> mark, int& flag,
+        const Progress* progress = nullptr);
 
 // Symmetric reordering of a matrix stored by one triangle: moves each entry
 // (i, k) with ip(k) < ip(i) to (k, i), so that every entry lies in the upper

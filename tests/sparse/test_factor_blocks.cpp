@@ -43,7 +43,7 @@ TEST(FactorBlocks, SolutionIsTheSameBitForBitWhateverTheSpareRoom) {
     Workspace roomy(100000);  // room for eight rows at a time
     Solve s(m, roomy);
     s.order(p);
-    s.run(1, b);
+    s.run(b);
     ASSERT_EQ(s.flag, 0) << "n " << n;
     const auto blocked = s.solution();
 
@@ -52,7 +52,7 @@ TEST(FactorBlocks, SolutionIsTheSameBitForBitWhateverTheSpareRoom) {
       Workspace tight(100000 - s.esp + spare);
       Solve t(m, tight);
       t.order(p);
-      t.run(1, b);
+      t.run(b);
       ASSERT_EQ(t.flag, 0) << "n " << n << " spare " << spare;
       EXPECT_EQ(t.esp, spare);
       EXPECT_TRUE(same_bits(t.solution(), blocked)) << "n " << n << " spare " << spare;
@@ -70,7 +70,7 @@ TEST(FactorBlocks, ZeroPivotIsReportedAtItsRowInsideABlock) {
                           {{4, 1.0}}});
   Workspace ws(1000);
   Solve s(m, ws);
-  s.run(1, {1.0, 1.0, 1.0, 1.0});
+  s.run({1.0, 1.0, 1.0, 1.0});
   EXPECT_EQ(s.flag, 8 * 4 + 3);
 }
 

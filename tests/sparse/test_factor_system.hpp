@@ -81,7 +81,7 @@ inline std::vector<std::vector<cplx>> transpose(const std::vector<std::vector<cp
 }
 
 // The solver's workspace: nsp complex words, and one guard word behind them
-// that the solver must never touch.
+// that the solver must never touch. nsp = 0: the factor sizes its own.
 struct Workspace {
   explicit Workspace(int words) : nsp(words), store(words + 1, cplx(7.5, -7.5)) {}
   View1<cplx> rsp() { return View1<cplx>{store.data()}; }
@@ -91,12 +91,14 @@ struct Workspace {
   std::vector<cplx> store;
 };
 
-// One call of zndrv on a system with row order r, column order c.
+// The solver's phases on a system with row order r, column order c, in the
+// workspace ws (or, with a workspace of 0 words, in storage of its own).
 struct Solve {
   Csr m;
   std::vector<std::int32_t> r, c, ic;
   Workspace& ws;
   std::vector<cplx> z;
+  SparseFactor f;
   int esp = -999;
   int flag = -999;
 
@@ -113,18 +115,46 @@ struct Solve {
     ic.assign(m.n, 0);
     for (int k = 1; k <= m.n; ++k) ic[c[k - 1] - 1] = k;
   }
-  const std::vector<cplx>& run(int path, std::vector<cplx> b) {
+  SparseRows rows() {
+    return SparseRows{m.n, View1<std::int32_t>{m.ia.data()}, View1<std::int32_t>{m.ja.data()},
+                      View1<cplx>{m.a.data()}};
+  }
+  // Analyse; flag and esp as the phase leaves them.
+  void analyse() {
+    zn_init(f, m.n, View1<std::int32_t>{r.data()}, View1<std::int32_t>{c.data()},
+            View1<std::int32_t>{ic.data()}, ws.store.data(), ws.nsp);
+    flag = zn_analyse(f, rows());
+    esp = f.esp;
+  }
+  void factor() {
+    flag = zn_factor(f, rows());
+    esp = f.esp;
+  }
+  const std::vector<cplx>& solve(std::vector<cplx> b, bool transposed = false) {
     b.push_back(0.0);
-    auto iv = [](const std::vector<std::int32_t>& v) {
-      return View1<std::int32_t>{const_cast<std::int32_t*>(v.data())};
-    };
-    auto cv = [](const std::vector<cplx>& v) { return View1<cplx>{const_cast<cplx*>(v.data())}; };
-    zndrv(m.n, iv(r), iv(c), iv(ic), iv(m.ia), iv(m.ja), cv(m.a), cv(b), cv(z), ws.nsp, ws.isp(),
-          ws.rsp(), esp, path, flag);
+    if (transposed) zn_solve_transposed(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
+    else zn_solve(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
+    return z;
+  }
+  // All three phases, stopping at the first nonzero flag.
+  const std::vector<cplx>& run(std::vector<cplx> b) {
+    analyse();
+    if (flag == 0) factor();
+    if (flag == 0) solve(std::move(b));
     return z;
   }
   std::vector<cplx> solution() const { return std::vector<cplx>(z.begin(), z.begin() + m.n); }
 };
+
+// Largest difference of z from ref relative to ref's largest entry.
+inline double max_diff(const std::vector<cplx>& z, const std::vector<cplx>& ref) {
+  double scale = 0.0, diff = 0.0;
+  for (std::size_t i = 0; i < ref.size(); ++i) {
+    scale = std::max(scale, std::abs(ref[i]));
+    diff = std::max(diff, std::abs(z[i] - ref[i]));
+  }
+  return diff / scale;
+}
 
 inline std::vector<std::int32_t> random_permutation(int n, std::mt19937& gen) {
   std::vector<std::int32_t> p(n);
