@@ -45,13 +45,20 @@ double relative_residual(const std::vector<cd>& z) {
 
 // Scalar multiply-adds per second: y = y + a x on arrays held in the first
 // level cache, one double at a time (no vectors, no fused multiply-add).
+#if defined(__clang__)
+__attribute__((noinline)) double scalar_rate() {
+#else
 __attribute__((optimize("no-tree-vectorize"), noinline)) double scalar_rate() {
+#endif
   static double x[1024], y[1024];
   for (int i = 0; i < 1024; ++i) x[i] = 1e-3 * i, y[i] = 0;
   const int sweeps = 200000;
   const double t0 = now();
   for (int s = 0; s < sweeps; ++s) {
     const double a = 1e-9 * (s & 7);
+#if defined(__clang__)
+#pragma clang loop vectorize(disable) interleave(disable)
+#endif
     for (int i = 0; i < 1024; ++i) y[i] = y[i] + a * x[i];
     asm volatile("" : : "r"(y) : "memory");
   }
