@@ -126,9 +126,19 @@ std::int64_t parse_memory_size(const char* text) {
   return static_cast<std::int64_t>(bytes);
 }
 
-std::int64_t memory_limit() {
+namespace {
+
+// THREEPHASE_MAX_MEMORY, or null when unset or empty.
+const char* memory_setting() {
   const char* set = std::getenv("THREEPHASE_MAX_MEMORY");
-  if (set == nullptr || *set == '\0') return available_memory();
+  return set != nullptr && *set != '\0' ? set : nullptr;
+}
+
+}  // namespace
+
+std::int64_t memory_limit() {
+  const char* set = memory_setting();
+  if (set == nullptr) return available_memory();
   const std::int64_t limit = parse_memory_size(set);
   if (limit < 0)
     input_error("THREEPHASE_MAX_MEMORY",
@@ -136,11 +146,15 @@ std::int64_t memory_limit() {
   return limit;
 }
 
+// Without THREEPHASE_MAX_MEMORY the patterns the analysis already holds
+// count as available: they are part of the need and already taken from
+// what the kernel reports free.
 void check_factor_memory(const SparseFactor& f) {
   const std::int64_t need = zn_memory_bytes(f);
-  const std::int64_t limit = memory_limit();
+  const FactorStorage held = factor_storage(f.n, f.lnz, f.unz);
+  const bool set = memory_setting() != nullptr;
+  const std::int64_t limit = memory_limit() + (set ? 0 : 4 * held.ints + 8 * held.counts);
   if (need <= limit) return;
-  const bool set = std::getenv("THREEPHASE_MAX_MEMORY") != nullptr;
   std::fprintf(stderr,
                "threephase: the factorization of the %d unknowns needs %s (%lld bytes) but the "
                "limit is %s (%lld bytes, %s); use fewer cells along x or y (the need grows "
@@ -161,6 +175,11 @@ void order_system(const int& neq, System& sys, cplx* workspace, const int& nsp) 
   const int flag =
       zn_order(system_rows(neq, sys), sys.c.view(), sys.ic.view(), workspace, nsp, &progress);
   progress_end(line);
+  if (nsp == 0 && ordering_ints(neq, sys.ia(neq + 1) - 1) > kMaxPatternEntries)
+    std::fprintf(stderr,
+                 "threephase: the ordering of %d unknowns needs more than %lld list slots, "
+                 "beyond its 32-bit positions; use fewer cells along x or y\n",
+                 neq, static_cast<long long>(kMaxPatternEntries));
   if (flag != 0) {
     FreeLine(std_out()) << "FLAG=" << flag;
     stop(9);

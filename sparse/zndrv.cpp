@@ -94,13 +94,14 @@ int analyse_in_workspace(SparseFactor& f, const SparseRows& a) {
 }
 
 // Symbolic factorization in arrays of its own. The fill is not known before
-// it: jl and ju start at the size of A and double each time one runs out,
-// up to the 32-bit limit of the positions.
+// it: jl and ju start at twice the size of A and both grow fourfold (the
+// patterns of a structurally symmetric matrix fill alike) each time one
+// runs out, up to the 32-bit limit of the positions. Grids of the program
+// need one or two runs.
 int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
   const int n = f.n;
   const std::int64_t nnz = a.ia(n + 1) - 1;
-  std::int64_t jlmax = std::max<std::int64_t>(nnz, 16);
-  std::int64_t jumax = jlmax;
+  std::int64_t room = std::min(std::max<std::int64_t>(2 * nnz, 16), kMaxPatternEntries);
   std::vector<std::int32_t> q(n + 1), im(n);
   f.own_il.assign(n + 1, 0);
   f.own_iu.assign(n + 1, 0);
@@ -108,25 +109,23 @@ int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
   f.iu = View1<std::int32_t>{f.own_iu.data()};
   f.esp = 0;
   for (;;) {
-    f.own_jl.resize(jlmax);
-    f.own_ju.resize(jumax);
+    f.own_jl.resize(room);
+    f.own_ju.resize(room);
     f.jl = View1<std::int32_t>{f.own_jl.data()};
     f.ju = View1<std::int32_t>{f.own_ju.data()};
-    const int flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(jlmax), f.iu, f.ju,
-                          static_cast<int>(jumax), View1<std::int32_t>{q.data()},
+    const int flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(room), f.iu, f.ju,
+                          static_cast<int>(room), View1<std::int32_t>{q.data()},
                           View1<std::int32_t>{im.data()});
-    const bool l_full = flag > 3 * n && flag <= 4 * n;
-    const bool u_full = flag > 6 * n && flag <= 7 * n;
-    std::int64_t& grow = l_full ? jlmax : jumax;
-    if (!l_full && !u_full) {
+    const bool full = (flag > 3 * n && flag <= 4 * n) || (flag > 6 * n && flag <= 7 * n);
+    if (!full) {
       if (flag != 0) return flag;
       break;
     }
-    if (grow >= kMaxPatternEntries) {
+    if (room >= kMaxPatternEntries) {
       f.beyond_32bit = true;
       return flag;
     }
-    grow = std::min(2 * grow, kMaxPatternEntries);
+    room = std::min(4 * room, kMaxPatternEntries);
   }
   f.lnz = f.il(n + 1) - 1;
   f.unz = f.iu(n + 1) - 1;

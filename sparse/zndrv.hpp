@@ -129,6 +129,9 @@ int zn_factor(SparseFactor& f, const SparseRows& a);
 void zn_solve(SparseFactor& f, View1<cplx> b, View1<cplx> z);
 void zn_solve_transposed(SparseFactor& f, View1<cplx> b, View1<cplx> z);
 
+// ||A z - b|| / ||b|| in the 2-norm, b[1..n], z[1..n].
+double zn_residual(const SparseRows& a, View1<cplx> z, View1<cplx> b);
+
 // Kernels of the phases.
 
 // Symbolic factorization: fills the patterns il/jl of L and iu/ju of U of

@@ -128,8 +128,8 @@ int znnf(SparseFactor& f, const SparseRows& a) {
       if (done == nb) break;
 
       // The next column of the union of the L patterns, and the rows that
-      // hold it. Each multiplier is the entry of L. The rows needing U row j go through it eight, four,
-      // two or one at a time.
+      // hold it. Each multiplier is the entry of L. The rows needing U row
+      // j go through it eight, four, two or one at a time.
       int j = INT_MAX;
       for (int i = done; i < nb; ++i)
         if (next[i] < end[i]) j = std::min(j, jl(next[i]));
