@@ -157,8 +157,8 @@ void check_factor_memory(const SparseFactor& f) {
   if (need <= limit) return;
   std::fprintf(stderr,
                "threephase: the factorization of the %d unknowns needs %s (%lld bytes) but the "
-               "limit is %s (%lld bytes, %s); use fewer cells along x or y (the need grows "
-               "about as the 1.2th power of the number of cells)%s\n",
+               "limit is %s (%lld bytes, %s); use fewer cells along x or y (halving both "
+               "divides the need by about five)%s\n",
                f.n, show_bytes(need).c_str(), static_cast<long long>(need),
                show_bytes(limit).c_str(), static_cast<long long>(limit),
                set ? "THREEPHASE_MAX_MEMORY" : "physical memory available",

@@ -7,6 +7,8 @@
 #include <regex>
 
 #include "driver/run.hpp"
+#include "support/deck_edit.hpp"
+#include "support/run.hpp"
 #include "support/testing.hpp"
 
 namespace {
@@ -74,12 +76,13 @@ TEST(MemoryLimit, RunOf61By61CellsRefusedUnderOneMegabyte) {
   using namespace tp::testing;
   const std::string dir = fresh_dir("memory61");
   copy_example("permafrost", dir);
-  auto lines = split_lines(read_file(dir + "/deck"));
-  for (int i : {4, 5}) lines[i] = "61" + lines[i].substr(lines[i].find(' '));
-  std::string deck;
-  for (const auto& line : lines) deck += line + "\n";
+  auto lines = example_lines("permafrost");
+  for (const char* field : {"nx", "ny"}) {
+    const std::string& line = lines[line_of_field(field) - 1];
+    lines = with_field(lines, field, "61" + line.substr(line.find(' ')));
+  }
   setenv("THREEPHASE_MAX_MEMORY", "1M", 1);
-  const RunResult r = run_program(dir, deck);
+  const RunResult r = run_program(dir, join_lines(lines));
   unsetenv("THREEPHASE_MAX_MEMORY");
   if (r.status == 2 && r.err.find("61") != std::string::npos)
     GTEST_SKIP() << "the deck reader still refuses grids past 60 cells: " << r.err;
