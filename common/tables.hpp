@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 
 #include "common/capacity.hpp"
@@ -47,8 +48,14 @@ class Array1 {
 
  public:
   Array1() = default;
-  Array1(const Array1&) = delete;
-  Array1& operator=(const Array1&) = delete;
+  Array1(const Array1& o) { *this = o; }
+  // A copy of every entry (a deliberate, whole-table copy).
+  Array1& operator=(const Array1& o) {
+    if (this != &o && resize(o.n_) && o.n_ > 0) {
+      std::memcpy(v_, o.v_, static_cast<std::size_t>(o.n_) * sizeof(T));
+    }
+    return *this;
+  }
   ~Array1() { std::free(v_); }
   // Allocates n zeroed entries (the old ones are dropped); false when the
   // memory is not there.
@@ -83,8 +90,14 @@ class Array2 {
 
  public:
   Array2() = default;
-  Array2(const Array2&) = delete;
-  Array2& operator=(const Array2&) = delete;
+  Array2(const Array2& o) { *this = o; }
+  // A copy of every entry (a deliberate, whole-table copy).
+  Array2& operator=(const Array2& o) {
+    if (this != &o && resize(o.rows_, o.cols_) && o.v_ != nullptr) {
+      std::memcpy(v_, o.v_, static_cast<std::size_t>(o.rows_) * o.cols_ * sizeof(T));
+    }
+    return *this;
+  }
   ~Array2() { std::free(v_); }
   // Allocates rows by cols zeroed entries; false when the memory is not there.
   bool resize(int rows, int cols) {

@@ -76,7 +76,8 @@ int main() {
     // 6.2 Coefficients of every cell at the frequency of the case.
     const double omega = deck.freq * 6.283185307179586;
     Fractions fr;
-    compute_coefficients(deck, sample, refs, omega, icase, co, fr, maps);
+    elastic_coefficients(deck, sample, refs, omega, icase, co, maps);
+    mass_coefficients(deck, sample, refs, icase, co, fr, maps);
 
     // 6.3 Average density.
     FreeLine(out) << "  computes average density, ";

@@ -51,13 +51,13 @@ void read_reference_file(const char* name, const char* const* what, int n, doubl
 }
 
 // The rock-physics routines know two models; the deck reader keeps to them.
-void check_key_model(const int& key_model) {
+void check_key_model(const int& key_model, const char* routine) {
   if (key_model == 0 || key_model == 1) return;
   char what[160];
   std::snprintf(what, sizeof what,
                 "key_model = %d names no rock-physics model (0 permafrost, 1 shaley sand)",
                 key_model);
-  input_error("e_modulus", what);
+  input_error(routine, what);
 }
 
 void echo_values(const double* v, int n) {
@@ -139,9 +139,17 @@ void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Result
 
 std::int64_t solver_words(const Deck& d) { return table_sizes(d.nx, d.ny).words; }
 
-void read_side_files(const Deck& d, Sample& s, ReferenceValues& refs) {
+void read_elastic_references(ReferenceValues& refs) {
   read_reference_file("elast_coef_sand", kElasticWhat, kElasticReferences, refs.elastic);
+}
+
+void read_friction_references(ReferenceValues& refs) {
   read_reference_file("b11_b22_b12_sand", kFrictionWhat, kFrictionReferences, refs.friction);
+}
+
+void read_side_files(const Deck& d, Sample& s, ReferenceValues& refs) {
+  read_elastic_references(refs);
+  read_friction_references(refs);
   read_porosity_file(d, s);
 }
 
@@ -164,31 +172,31 @@ void material_map_pass(Deck& d, Sample& s, Unit& plain, Unit& gnu) {
   close_unit(plain);
 }
 
-void compute_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
+void elastic_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
                           const double& omega, const int& icase, Coefficients& co,
-                          Fractions& fr, CoefficientMaps& maps) {
-  const bool first_case = icase == 1;
-  check_key_model(d.key_model);
-
-  // 1. Elastic coefficients; the reference values of a known sand are echoed
-  // for comparison only.
-  if (first_case) echo_values(refs.elastic, kElasticReferences);
-  ElasticReport elastic;
-  CellFailure fail = e_modulus(d, s, omega, co, elastic);
-  print_elastic_report(d.key_model, elastic);
-  int cells = cells_done(s.grid, fail);
+                          CoefficientMaps& maps) {
+  check_key_model(d.key_model, "e_modulus");
+  // The reference values of a known sand are echoed for comparison only.
+  if (icase == 1) echo_values(refs.elastic, kElasticReferences);
+  ElasticReport first;
+  const CellFailure fail = e_modulus(d, s, omega, co, first);
+  print_elastic_report(d.key_model, first);
+  const int cells = cells_done(s.grid, fail);
   print_negative_lambda1(s.grid, co.lambda1, cells);
-  if (first_case) write_elastic_maps(s.grid, co, cells, maps);
+  if (icase == 1) write_elastic_maps(s.grid, co, cells, maps);
   if (fail) stop_at_cell(fail);
+}
 
-  // 2. Mass and friction coefficients.
-  if (first_case) echo_values(refs.friction, kFrictionReferences);
+void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
+                       const int& icase, Coefficients& co, Fractions& fr,
+                       CoefficientMaps& maps) {
+  check_key_model(d.key_model, "mass_visco_coef");
+  if (icase == 1) echo_values(refs.friction, kFrictionReferences);
   FreeLine(std_out()) << "enters  mass_visco_coef  key_model " << d.key_model;
-  MassReport mass;
-  fail = mass_visco_coef(d, s, co, fr, mass);
-  print_mass_report(d.key_model, mass);
-  cells = cells_done(s.grid, fail);
-  if (first_case) write_friction_maps(s.grid, co, cells, maps);
+  MassReport first;
+  const CellFailure fail = mass_visco_coef(d, s, co, fr, first);
+  print_mass_report(d.key_model, first);
+  if (icase == 1) write_friction_maps(s.grid, co, cells_done(s.grid, fail), maps);
   if (fail) stop_at_cell(fail);
 }
 

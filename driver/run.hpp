@@ -30,6 +30,11 @@ void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Result
 // Complex words of the solver workspace for the deck's grid.
 std::int64_t solver_words(const Deck& d);
 
+// The reference values of "elast_coef_sand" and of "b11_b22_b12_sand"; a
+// missing, short or garbled file ends the run with a message naming it.
+void read_elastic_references(ReferenceValues& refs);
+void read_friction_references(ReferenceValues& refs);
+
 // Reads the side files before anything is computed: the two reference files
 // into refs and, for the fractal porosity model, "porosity.frac" into s.phi.
 // A missing, short or garbled file ends the run with a message naming it.
@@ -41,12 +46,21 @@ void read_side_files(const Deck& d, Sample& s, ReferenceValues& refs);
 // material number outside 1..nmat.
 void material_map_pass(Deck& d, Sample& s, Unit& plain, Unit& gnu);
 
-// The elastic, mass and friction coefficients of every cell at omega, with
-// their first-cell reports; in case 1 also the reference echoes and the
-// coefficient maps. Prints the message and stops at a cell that fails.
-void compute_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
+// The elastic coefficients of every cell at omega with the first-cell
+// report and the negative-lambda1 warnings; in case 1 also the echo of the
+// elastic reference values and the nine elastic maps (the cells done, when
+// a cell fails). Prints the message and stops at a cell that fails.
+void elastic_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
                           const double& omega, const int& icase, Coefficients& co,
-                          Fractions& fr, CoefficientMaps& maps);
+                          CoefficientMaps& maps);
+
+// The mass and friction coefficients of every cell with the first-cell
+// report; fr gets the fractions of the last cell. In case 1 also the echo
+// of the friction reference values and the three friction maps. Prints the
+// message and stops at a cell that fails.
+void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
+                       const int& icase, Coefficients& co, Fractions& fr,
+                       CoefficientMaps& maps);
 
 // Bulk density averaged over the cells: the water fraction of each cell with
 // the solid fractions of the last cell treated by the mass routine.

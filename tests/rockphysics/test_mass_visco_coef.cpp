@@ -15,14 +15,14 @@ namespace {
 
 using tp::testing::CapturedOutput;
 using tp::testing::InFreshDir;
-using tp::testing::MassFields;
+using tp::testing::CoefficientSet;
 using tp::testing::RockDeck;
 using tp::testing::print_to_file;
 using tp::testing::report_number;
 using tp::testing::run_mass_visco_coef;
 using tp::testing::split_lines;
 
-MassFields mf;
+CoefficientSet mf;
 
 // A 2 by 3 deck whose cells all differ in porosity.
 RockDeck varied(RockDeck d) {
