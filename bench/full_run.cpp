@@ -31,7 +31,7 @@ Fractions fr;
 double rob_med, omega, freq_fix;
 CellWaves last;
 System sys;
-cplx* workspace = nullptr;
+Array1<cplx> workspace;
 int nsp = 0;
 Results results;
 ResultFiles files;
@@ -88,10 +88,9 @@ void run_to_assembly(const std::string& dir, StageTimes& t) {
   open_result_files(files);
   read_deck(deck);
   size_tables(deck, sample, co, sys, results);
-  std::free(workspace);
-  nsp = static_cast<int>(solver_words(deck));
-  workspace = static_cast<cplx*>(zeroed_storage(static_cast<std::size_t>(nsp), sizeof(cplx)));
-  if (workspace == nullptr) std::exit(1);
+  // The workspace is kept from one run to the next of the same size.
+  if (workspace.size() != table_sizes(deck.nx, deck.ny).words) size_workspace(deck, workspace);
+  nsp = static_cast<int>(workspace.size());
   read_side_files(deck, sample, refs);
   material_map_pass(deck, sample, map_plain, map_gnu);
   deck.phi_layer(1) = 0.1;
@@ -119,9 +118,9 @@ void run_to_assembly(const std::string& dir, StageTimes& t) {
 
 void run_solver(StageTimes& t) {
   const double t0 = now();
-  order_system(neq_, sys, workspace, nsp);
+  order_system(neq_, sys, workspace.data(), nsp);
   const double t1 = now();
-  factor_and_solve(neq_, sys, workspace, nsp);
+  factor_and_solve(neq_, sys, workspace.data(), nsp);
   t.factor = now() - t1;
   t.ordering = t1 - t0;
 }
@@ -145,14 +144,14 @@ const UnknownVector& rhs() { return sys.rhs_m; }
 const UnknownVector& solution() { return sys.z; }
 
 long long fill() {
-  const std::int32_t* il = reinterpret_cast<const std::int32_t*>(workspace);
+  const std::int32_t* il = reinterpret_cast<const std::int32_t*>(workspace.data());
   const std::int32_t* iu = il + neq_ + 1;
   return static_cast<long long>(il[neq_] - 1) + (iu[neq_] - 1);
 }
 
 long long factor_multiply_adds() {
   const int n = neq_;
-  const std::int32_t* il = reinterpret_cast<const std::int32_t*>(workspace);  // il(k) at il[k-1]
+  const std::int32_t* il = reinterpret_cast<const std::int32_t*>(workspace.data());  // il(k) at il[k-1]
   const std::int32_t* iu = il + n + 1;      // iu(k) at iu[k-1]
   const std::int32_t* jl = il + 2 * n + 2;  // jl(t) at jl[t-1]
   long long ops = 0;

@@ -9,9 +9,6 @@
 //   threephase < deck        (in a directory holding the side files)
 //
 // A normal run ends with exit status 40.
-#include <cstdint>
-#include <cstdlib>
-
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/structures.hpp"
@@ -26,8 +23,7 @@ namespace {
 using namespace tp;
 
 // Every table of the run, sized from the deck in step 3. The solver's one
-// workspace is an area of complex words, seen also as 32-bit integers;
-// calloc hands it out as pages of zeros mapped on first touch.
+// workspace is an area of complex words, seen also as 32-bit integers.
 Deck deck;
 Sample sample;
 ReferenceValues refs;
@@ -37,6 +33,7 @@ Results results;
 ResultFiles files;
 CoefficientMaps maps;
 Unit map_plain, map_gnu;
+Array1<cplx> workspace;
 
 }  // namespace
 
@@ -54,9 +51,8 @@ int main() {
   // 3. Every table sized from the grid, once: nothing is allocated later.
   // Grids within 60 by 60 keep the solver workspace of 11102000 words.
   size_tables(deck, sample, co, sys, results);
-  const std::int64_t nsp = solver_words(deck);
-  auto* workspace = static_cast<cplx*>(zeroed_storage(static_cast<std::size_t>(nsp), sizeof(cplx)));
-  if (workspace == nullptr) input_error("the grid", "the solver workspace does not fit in the memory available");
+  size_workspace(deck, workspace);
+  const int nsp = static_cast<int>(workspace.size());
 
   // 4. The side files, read before anything is computed: the reference
   // values and, for the fractal model, the porosity of every cell.
@@ -98,8 +94,8 @@ int main() {
     FreeLine(out) << "number of unknowns nodos = " << neq;
 
     // 6.6 Minimum-degree ordering, then sparse LU with the solve.
-    order_system(neq, sys, workspace, static_cast<int>(nsp));
-    factor_and_solve(neq, sys, workspace, static_cast<int>(nsp));
+    order_system(neq, sys, workspace.data(), nsp);
+    factor_and_solve(neq, sys, workspace.data(), nsp);
 
     // 6.7 Effective moduli, velocities, Q and maps: computed, then written.
     const SampleState state{nx,        ny,        deck.h,    deck.domain_size, fr.s1,

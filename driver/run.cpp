@@ -137,7 +137,11 @@ void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Result
   if (!ok) refuse_grid(d, "do not fit in the memory available");
 }
 
-std::int64_t solver_words(const Deck& d) { return table_sizes(d.nx, d.ny).words; }
+void size_workspace(const Deck& d, Array1<cplx>& workspace) {
+  if (!workspace.resize(table_sizes(d.nx, d.ny).words)) {
+    refuse_grid(d, "with the solver workspace do not fit in the memory available");
+  }
+}
 
 void read_elastic_references(ReferenceValues& refs) {
   read_reference_file("elast_coef_sand", kElasticWhat, kElasticReferences, refs.elastic);

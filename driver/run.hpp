@@ -27,8 +27,10 @@ void read_deck(Deck& d);
 // ends the run with a message giving the grid and the need.
 void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Results& r);
 
-// Complex words of the solver workspace for the deck's grid.
-std::int64_t solver_words(const Deck& d);
+// Allocates the solver workspace for the deck's grid (zeros): 11102000
+// complex words within 60 by 60 cells, a multiple of the matrix room beyond.
+// Memory that is not there ends the run with a message giving the need.
+void size_workspace(const Deck& d, Array1<cplx>& workspace);
 
 // The reference values of "elast_coef_sand" and of "b11_b22_b12_sand"; a
 // missing, short or garbled file ends the run with a message naming it.
