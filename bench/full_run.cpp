@@ -15,8 +15,6 @@
 #include "driver/postprocess.hpp"
 #include "driver/run.hpp"
 #include "driver/sweep.hpp"
-#include "fem/global_numbering.hpp"
-#include "fem/global_sist.hpp"
 #include "model/porosity.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
@@ -28,20 +26,21 @@ namespace {
 using namespace tp;
 
 Deck deck;
-IntField matnum;
-RealField phi;
+Sample sample;
+ReferenceValues refs;
 Coefficients co;
 Fractions fr;
 double rob_med, omega, freq_fix;
-double vp1, vp2, vp3, vs1, vs2, q1000_p1, q1000_p2, q1000_p3, q1000_s1, q1000_s2;
+CellWaves last;
 System sys;
-alignas(16) cplx workspace[kSolverWords];
-CellResults cells;
+Array1<cplx> workspace;
+int nsp = 0;
+Results results;
 ResultFiles files;
+CoefficientMaps maps;
 Unit map_plain, map_gnu;
 int neq_ = 0;
 SparseFactor factor;
-
 
 void close_result_files() {
   for (Unit* u : {&files.vp_anal, &files.vp_eq, &files.q_eq, &files.q_anal, &files.pressure,
@@ -91,31 +90,31 @@ void run_to_assembly(const std::string& dir, StageTimes& t) {
   double t0 = now();
   open_result_files(files);
   read_deck(deck);
-  const int nx = deck.nx, ny = deck.ny;
-  material_map_pass(deck, matnum, map_plain, map_gnu);
+  size_tables(deck, sample, co, sys, results);
+  // The workspace is kept from one run to the next of the same size.
+  if (workspace.size() != table_sizes(deck.nx, deck.ny).words) size_workspace(deck, workspace);
+  nsp = static_cast<int>(workspace.size());
+  read_side_files(deck, sample, refs);
+  material_map_pass(deck, sample, map_plain, map_gnu);
   deck.phi_layer(1) = 0.1;
   deck.phi_layer(2) = 0.1;
-  porosity(nx, ny, deck.phi_layer, deck.model, phi);
+  porosity(deck, sample);
   double t1 = now();
   t.read = t1 - t0;
 
   omega = deck.freq * 6.283185307179586;
-  compute_coefficients(deck, matnum, phi, omega, 1, co, fr);
-  rob_med = average_density(deck, matnum, phi, fr);
+  elastic_coefficients(deck, sample, refs, omega, 1, co, maps);
+  mass_coefficients(deck, sample, refs, 1, co, fr, maps);
+  rob_med = average_density(deck, sample, fr);
   freq_fix = first_sweep_point(deck.freq, deck.freq_max, deck.n_freq);
   t0 = now();
   t.rock = t0 - t1;
 
-  veloc_aten(nx, ny, omega, co.p11, co.p12, co.p13, co.p22, co.p23, co.p33, co.f11, co.f12,
-             co.f22, co.lambda1, co.lambda3, co.mu1, co.mu3, co.mu13, co.b1, co.b2, co.m, co.d3,
-             vp1, vp2, vp3, vs1, vs2, q1000_p1, q1000_p2, q1000_p3, q1000_s1, q1000_s2);
+  last = plane_waves(sample.grid, omega, co);
   t1 = now();
   t.planewave = t1 - t0;
 
-  global_numbering(nx, ny, sys.xnod);
-  global_sist(omega, nx, ny, deck.h, sys.xnod, co.lambda1, co.lambda3, co.mu1, co.mu3, co.mu13,
-              co.b1, co.b2, co.m, co.d3, co.p11, co.p12, co.p13, co.p22, co.p23, co.p33, co.f11,
-              co.f12, co.f22, sys.avec, sys.ia, sys.ja, sys.rhs_m);
+  assemble_system(omega, sample.grid, co, sys);
   neq_ = unknowns(deck);
   t.assembly = now() - t1;
 }
@@ -123,11 +122,10 @@ void run_to_assembly(const std::string& dir, StageTimes& t) {
 // The solver's phases as the driver runs them, each timed.
 void run_solver(StageTimes& t) {
   const SparseRows a{neq_, sys.ia.view(), sys.ja.view(), sys.avec.view()};
-  const int nsp = deck.nx <= kMaxCells && deck.ny <= kMaxCells ? kSolverWords : 0;
   const double t0 = now();
-  int flag = zn_order(a, sys.c.view(), sys.ic.view(), workspace, nsp, nullptr);
+  int flag = zn_order(a, sys.c.view(), sys.ic.view(), workspace.data(), nsp, nullptr);
   const double t1 = now();
-  zn_init(factor, neq_, sys.c.view(), sys.c.view(), sys.ic.view(), workspace, nsp);
+  zn_init(factor, neq_, sys.c.view(), sys.c.view(), sys.ic.view(), workspace.data(), nsp);
   if (flag == 0) flag = zn_analyse(factor, a);
   const double t2 = now();
   if (flag == 0) flag = zn_factor(factor, a);
@@ -148,8 +146,9 @@ void run_post(StageTimes& t) {
   const double t0 = now();
   const SampleState state{deck.nx,      deck.ny,  deck.h,            deck.domain_size,
                           fr.s1,        fr.s3_matrix, rob_med,     deck.phi_layer(1),
-                          deck.freq,    freq_fix, vp1,               q1000_p1};
-  post_process(sys.z, sys.xnod, co, state, cells, files);
+                          deck.freq,    freq_fix, last.p[0].v,       last.p[0].q1000};
+  post_process(sys, co, state, results);
+  write_results(state, results, files);
   flush_all_units();
   t.post = now() - t0;
 }

@@ -13,36 +13,29 @@
 
 #include "common/output.hpp"
 #include "common/stop.hpp"
-#include "common/tables.hpp"
+#include "common/structures.hpp"
 #include "driver/postprocess.hpp"
 #include "driver/run.hpp"
 #include "driver/sweep.hpp"
 #include "driver/timer.hpp"
-#include "fem/global_numbering.hpp"
-#include "fem/global_sist.hpp"
 #include "model/porosity.hpp"
-#include "planewave/veloc_aten.hpp"
 
 namespace {
 
 using namespace tp;
 
-// Every table of the run, in static storage. constinit: they start as zeros
-// in the program image, not by a clearing pass at start-up. The solver's
-// workspace of 11102000 complex words, seen also as 32-bit integers, serves
-// samples within 60 by 60 cells; beyond, the solver sizes its own storage
-// from the symbolic factorization (solver_words = 0). It is plain bytes, so
-// that no compiler has to run eleven million constructors to prove it zero
-// (clang++ gives up) and no page of it is touched before the solver needs it.
-alignas(cplx) constinit std::byte workspace_bytes[sizeof(cplx) * kSolverWords]{};
-constinit Deck deck{};
-constinit IntField matnum{};
-constinit RealField phi{};
-constinit Coefficients co{};
-constinit System sys{};
-constinit CellResults cells{};
-constinit ResultFiles files{};
-constinit Unit map_plain{}, map_gnu{};
+// Every table of the run, sized from the deck in step 3. The solver's one
+// workspace is an area of complex words, seen also as 32-bit integers.
+Deck deck;
+Sample sample;
+ReferenceValues refs;
+Coefficients co;
+System sys;
+Results results;
+ResultFiles files;
+CoefficientMaps maps;
+Unit map_plain, map_gnu;
+Array1<cplx> workspace;
 
 }  // namespace
 
@@ -57,61 +50,66 @@ int main() {
   read_deck(deck);
   const int nx = deck.nx, ny = deck.ny;
 
-  // 3. Layer geometry and the material map.
-  material_map_pass(deck, matnum, map_plain, map_gnu);
+  // 3. Every table sized from the grid, once: nothing is allocated later.
+  // Grids within 60 by 60 keep the solver workspace of 11102000 words.
+  size_tables(deck, sample, co, sys, results);
+  size_workspace(deck, workspace);
+  const int nsp = static_cast<int>(workspace.size());
 
-  // 4. The case loop: one case, at the frequency of the deck.
+  // 4. The side files, read before anything is computed: the reference
+  // values and, for the fractal model, the porosity of every cell.
+  read_side_files(deck, sample, refs);
+
+  // 5. Layer geometry and the material map.
+  material_map_pass(deck, sample, map_plain, map_gnu);
+
+  // 6. The case loop: one case, at the frequency of the deck.
   for (int icase = 1; icase <= 1; ++icase) {
-    // 4.1 Every case runs with water proportion 0.1 in both layers: the
+    // 6.1 Every case runs with water proportion 0.1 in both layers: the
     // deck's values only served the ice-model check.
     deck.phi_layer(1) = 0.1;
     deck.phi_layer(2) = 0.1;
-    porosity(nx, ny, deck.phi_layer, deck.model, phi);
+    porosity(deck, sample);
 
-    // 4.2 Coefficients of every cell at the frequency of the case.
+    // 6.2 Coefficients of every cell at the frequency of the case.
     const double omega = deck.freq * 6.283185307179586;
     Fractions fr;
-    compute_coefficients(deck, matnum, phi, omega, icase, co, fr);
+    elastic_coefficients(deck, sample, refs, omega, icase, co, maps);
+    mass_coefficients(deck, sample, refs, icase, co, fr, maps);
 
-    // 4.3 Unknown numbering and average density.
-    global_numbering(nx, ny, sys.xnod);
+    // 6.3 Average density.
     FreeLine(out) << "  computes average density, ";
-    const double rob_med = average_density(deck, matnum, phi, fr);
+    const double rob_med = average_density(deck, sample, fr);
     FreeLine(out) << "average density rob_med is (kg/m**3)" << rob_med;
     const double freq_fix = first_sweep_point(deck.freq, deck.freq_max, deck.n_freq);
     blank_line(out);
     FreeLine(out) << "cycle=" << icase;
     FreeLine(out) << "freq (Hz), omega_fix " << deck.freq << omega;
 
-    // 4.4 Closed-form plane waves of every cell (values of the last cell).
-    double vp1, vp2, vp3, vs1, vs2, q1000_p1, q1000_p2, q1000_p3, q1000_s1, q1000_s2;
-    veloc_aten(nx, ny, omega, co.p11, co.p12, co.p13, co.p22, co.p23, co.p33, co.f11, co.f12,
-               co.f22, co.lambda1, co.lambda3, co.mu1, co.mu3, co.mu13, co.b1, co.b2, co.m,
-               co.d3, vp1, vp2, vp3, vs1, vs2, q1000_p1, q1000_p2, q1000_p3, q1000_s1,
-               q1000_s2);
+    // 6.4 Closed-form plane waves of every cell (values of the last cell).
+    const CellWaves last = plane_waves(sample.grid, omega, co);
 
-    // 4.5 The harmonic system of the compressibility test. The element
+    // 6.5 The harmonic system of the compressibility test. The element
     // routine zeroes the mass coefficients: the test carries no inertia.
-    global_sist(omega, nx, ny, deck.h, sys.xnod, co.lambda1, co.lambda3, co.mu1, co.mu3,
-                co.mu13, co.b1, co.b2, co.m, co.d3, co.p11, co.p12, co.p13, co.p22, co.p23,
-                co.p33, co.f11, co.f12, co.f22, sys.avec, sys.ia, sys.ja, sys.rhs_m);
+    assemble_system(omega, sample.grid, co, sys);
     const int neq = unknowns(deck);
     FreeLine(out) << "number of unknowns nodos = " << neq;
 
-    // 4.6 Minimum-degree ordering, then sparse LU with the solve.
-    const int solver_words = (nx <= kMaxCells && ny <= kMaxCells) ? kSolverWords : 0;
-    cplx* const workspace = reinterpret_cast<cplx*>(workspace_bytes);
-    order_system(neq, sys, workspace, solver_words);
-    factor_and_solve(neq, sys, workspace, solver_words);
+    // 6.6 Minimum-degree ordering, then sparse LU with the solve. Within 60
+    // by 60 cells the solver works in the workspace of 11102000 words; beyond,
+    // it sizes its own storage from the symbolic factorization (nsp = 0).
+    order_system(neq, sys, workspace.data(), nsp);
+    factor_and_solve(neq, sys, workspace.data(), nsp);
 
-    // 4.7 Effective moduli, velocities, Q and maps.
+    // 6.7 Effective moduli, velocities, Q and maps: computed, then written.
     const SampleState state{nx,        ny,        deck.h,    deck.domain_size, fr.s1,
                             fr.s3_matrix, rob_med, deck.phi_layer(1), deck.freq, freq_fix,
-                            vp1,       q1000_p1};
-    post_process(sys.z, sys.xnod, co, state, cells, files);
+                            last.p[0].v, last.p[0].q1000};
+    post_process(sys, co, state, results);
+    write_results(state, results, files);
   }
 
-  // 5. Processor time of the run, in hours.
+  // 7. Processor time of the run, in hours.
   empty_line(out);
   FmtLine(out) << " running time=" << f_edit(timer() / 3600.0, 15, 6) << "hours";
   stop(40);

@@ -20,6 +20,16 @@ void open_result_files(ResultFiles& f) {
   open_unit(f.solid3, kSolid3File);
 }
 
+bool size_results(Results& r, int nx, int ny) {
+  bool ok = r.strain1.resize(nx, ny);
+  ok = r.strain3.resize(nx, ny) && ok;
+  ok = r.stress.resize(nx, ny) && ok;
+  ok = r.pres.resize(nx, ny) && ok;
+  ok = r.derx_pres.resize(nx, ny) && ok;
+  ok = r.dery_pres.resize(nx, ny) && ok;
+  return r.grad_pres_mod.resize(nx, ny) && ok;
+}
+
 WaveProperties wave_properties(const cplx& modulus, const double& rho) {
   WaveProperties w;
   w.q = modulus.real() / modulus.imag();
@@ -67,9 +77,9 @@ cplx modulus_of(const cplx& deltavol, double area) {
 
 }  // namespace
 
-void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficients& co,
-                  const SampleState& s, CellResults& cells, ResultFiles& files) {
-  Unit& out = std_out();
+void post_process(const System& sys, const Coefficients& co, const SampleState& s, Results& r) {
+  const UnknownVector& z = sys.z;
+  const XnodTable& xnod = sys.xnod;
   const int nx = s.nx, ny = s.ny;
   const double h = s.h;
   const double area = nx * s.domain_size * h;
@@ -82,31 +92,14 @@ void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficie
     sum1 += z(xnod(e, 7));
     sum3 += z(xnod(e, 19));
   }
-  const cplx deltavol1 = h * sum1;
-  const cplx deltavol3 = h * sum3;
-  const cplx deltavol = s.s1 * deltavol1 + s.s3_matrix * deltavol3;
-  FreeLine(out) << " h " << h;
-  empty_line(out);
-  FreeLine(out) << "deltavol1=" << deltavol1;
-  empty_line(out);
-  empty_line(out);
-  FreeLine(out) << "deltavol3=" << deltavol3;
-  empty_line(out);
-  FreeLine(out) << "s1, s3 " << s.s1 << s.s3_matrix;
-  empty_line(out);
-  empty_line(out);
-  FreeLine(out) << "deltavol=" << deltavol;
+  r.deltavol1 = h * sum1;
+  r.deltavol3 = h * sum3;
+  r.deltavol = s.s1 * r.deltavol1 + s.s3_matrix * r.deltavol3;
 
   // 2. The modulus seen by the top of solid 1. Both solids carry the load,
   // and friction moves energy between them, so its Q may be negative.
-  const cplx mstar = modulus_of(deltavol1, area);
-  WaveProperties w = wave_properties(mstar, s.rob_med);
-  FreeLine(out) << "from deltavol1 Velocity(m/s) FE = " << w.v;
-  FreeLine(out) << "from deltavol1 1000/Q FE        = " << w.q1000;
-  FreeLine(out) << "from deltavol1  Q FE            = " << w.q;
-  FreeLine(out) << "from deltavol1 Re(p33) FE mstar      = " << mstar.real();
-  FreeLine(out) << "from deltavol1 Im(p33) FE mstar      = " << mstar.imag();
-  empty_line(out);
+  r.mstar = modulus_of(r.deltavol1, area);
+  r.w_mstar = wave_properties(r.mstar, s.rob_med);
 
   // 3. Strain and stress of every cell, with their sums.
   cplx strain_sum(0.0), stress_sum(0.0);
@@ -118,15 +111,9 @@ void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficie
       const cplx divw = flux_divergence(Z, h);
       const cplx stress = (co.lambda1(j, k) + 2.0 * co.mu1(j, k)) * strain1 +
                           co.d3(j, k) * divw + co.mu13(j, k) * strain3;
-      cells.strain1(j, k) = strain1;
-      cells.strain3(j, k) = strain3;
-      cells.stress(j, k) = stress;
-      FreeLine(files.re_strain1) << j << k << strain1.real();
-      FreeLine(files.im_strain1) << j << k << strain1.imag();
-      FreeLine(files.re_strain3) << j << k << strain3.real();
-      FreeLine(files.im_strain3) << j << k << strain3.imag();
-      FreeLine(files.re_stress) << j << k << stress.real();
-      FreeLine(files.im_stress) << j << k << stress.imag();
+      r.strain1(j, k) = strain1;
+      r.strain3(j, k) = strain3;
+      r.stress(j, k) = stress;
       strain_sum += strain1;
       stress_sum += stress;
     }
@@ -134,35 +121,16 @@ void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficie
 
   // 4. The modulus of the averaged stress over the averaged strain.
   const cplx cells_n(static_cast<double>(nx * ny));
-  const cplx av_strain = cdiv(strain_sum, cells_n);
-  const cplx av_stress = cdiv(stress_sum, cells_n);
-  FreeLine(out) << " av_strain " << av_strain;
-  empty_line(out);
-  FreeLine(out) << " av_stress " << av_stress;
-  const cplx c33 = cdiv(av_stress, av_strain);
-  w = wave_properties(c33, s.rob_med);
-  FreeLine(out) << " ****************************************";
-  empty_line(out);
-  FreeLine(out) << "using averages  Velocity(m/s) FE = " << w.v;
-  FreeLine(out) << "using averages 1000/Q FE         = " << w.q1000;
-  FreeLine(out) << "using averages Q FE              = " << w.q;
-  FreeLine(out) << "using averages Re(c33) FE        = " << c33.real();
-  FreeLine(out) << "using averages Im(c33) FE        = " << c33.imag();
-  empty_line(out);
-  FreeLine(out) << " ****************************************";
+  r.av_strain = cdiv(strain_sum, cells_n);
+  r.av_stress = cdiv(stress_sum, cells_n);
+  r.c33 = cdiv(r.av_stress, r.av_strain);
+  r.w_c33 = wave_properties(r.c33, s.rob_med);
 
-  // 5. The result tables: finite-element values from c33 beside the
-  // closed-form fast P wave.
-  FreeLine(files.vp_anal) << s.water << s.vp1;
-  table_line(files.vp_eq, s.water, w.v);
-  table_line(files.q_eq, s.water, w.q1000);
-  table_line(files.q_anal, s.freq, s.q1000_p1);
+  // 5. The modulus seen by the top of solid 3.
+  r.mstar3 = modulus_of(r.deltavol3, area);
+  r.w_mstar3 = wave_properties(r.mstar3, s.rob_med);
 
-  // 6. The modulus seen by the top of solid 3.
-  const cplx mstar3 = modulus_of(deltavol3, area);
-  const WaveProperties w3 = wave_properties(mstar3, s.rob_med);
-
-  // 7. Fluid pressure of every cell and, inside the sample, the size of its
+  // 6. Fluid pressure of every cell and, inside the sample, the size of its
   // gradient from backward differences (the real part of the x difference
   // with the imaginary part of the y difference).
   for (int k = 1; k <= ny; ++k) {
@@ -171,23 +139,90 @@ void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficie
       const cplx theta1 = x_strain(Z, 1, h) + y_strain(Z, 5, h);
       const cplx theta3 = x_strain(Z, 13, h) + y_strain(Z, 17, h);
       const cplx divw = flux_divergence(Z, h);
-      cplx& p = cells.pres(j, k);
+      cplx& p = r.pres(j, k);
       p = -(co.b1(j, k) * theta1 + co.b2(j, k) * theta3 + co.m(j, k) * divw);
-      FreeLine(files.pressure) << j << k << std::abs(p);
       if (j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1) {
-        cells.derx_pres(j, k) = cdiv(p - cells.pres(j - 1, k), cplx(h));
-        cells.dery_pres(j, k) = cdiv(p - cells.pres(j, k - 1), cplx(h));
-        const double gx = cells.derx_pres(j, k).real();
-        const double gy = cells.dery_pres(j, k).imag();
-        cells.grad_pres_mod(j, k) = std::sqrt(gx * gx + gy * gy);
-        FreeLine(files.grad_pressure) << j - 1 << k - 1 << cells.grad_pres_mod(j, k);
+        r.derx_pres(j, k) = cdiv(p - r.pres(j - 1, k), cplx(h));
+        r.dery_pres(j, k) = cdiv(p - r.pres(j, k - 1), cplx(h));
+        const double gx = r.derx_pres(j, k).real();
+        const double gy = r.dery_pres(j, k).imag();
+        r.grad_pres_mod(j, k) = std::sqrt(gx * gx + gy * gy);
+      }
+    }
+  }
+}
+
+void write_results(const SampleState& s, const Results& r, ResultFiles& files) {
+  Unit& out = std_out();
+  const int nx = s.nx, ny = s.ny;
+
+  // 1. The volume changes and the modulus of the top of solid 1.
+  FreeLine(out) << " h " << s.h;
+  empty_line(out);
+  FreeLine(out) << "deltavol1=" << r.deltavol1;
+  empty_line(out);
+  empty_line(out);
+  FreeLine(out) << "deltavol3=" << r.deltavol3;
+  empty_line(out);
+  FreeLine(out) << "s1, s3 " << s.s1 << s.s3_matrix;
+  empty_line(out);
+  empty_line(out);
+  FreeLine(out) << "deltavol=" << r.deltavol;
+  WaveProperties w = r.w_mstar;
+  FreeLine(out) << "from deltavol1 Velocity(m/s) FE = " << w.v;
+  FreeLine(out) << "from deltavol1 1000/Q FE        = " << w.q1000;
+  FreeLine(out) << "from deltavol1  Q FE            = " << w.q;
+  FreeLine(out) << "from deltavol1 Re(p33) FE mstar      = " << r.mstar.real();
+  FreeLine(out) << "from deltavol1 Im(p33) FE mstar      = " << r.mstar.imag();
+  empty_line(out);
+
+  // 2. The strain and stress maps, one "j k value" line per cell.
+  for (int k = 1; k <= ny; ++k) {
+    for (int j = 1; j <= nx; ++j) {
+      FreeLine(files.re_strain1) << j << k << r.strain1(j, k).real();
+      FreeLine(files.im_strain1) << j << k << r.strain1(j, k).imag();
+      FreeLine(files.re_strain3) << j << k << r.strain3(j, k).real();
+      FreeLine(files.im_strain3) << j << k << r.strain3(j, k).imag();
+      FreeLine(files.re_stress) << j << k << r.stress(j, k).real();
+      FreeLine(files.im_stress) << j << k << r.stress(j, k).imag();
+    }
+  }
+
+  // 3. The modulus of the averages.
+  FreeLine(out) << " av_strain " << r.av_strain;
+  empty_line(out);
+  FreeLine(out) << " av_stress " << r.av_stress;
+  w = r.w_c33;
+  FreeLine(out) << " ****************************************";
+  empty_line(out);
+  FreeLine(out) << "using averages  Velocity(m/s) FE = " << w.v;
+  FreeLine(out) << "using averages 1000/Q FE         = " << w.q1000;
+  FreeLine(out) << "using averages Q FE              = " << w.q;
+  FreeLine(out) << "using averages Re(c33) FE        = " << r.c33.real();
+  FreeLine(out) << "using averages Im(c33) FE        = " << r.c33.imag();
+  empty_line(out);
+  FreeLine(out) << " ****************************************";
+
+  // 4. The result tables: finite-element values from c33 beside the
+  // closed-form fast P wave.
+  FreeLine(files.vp_anal) << s.water << s.vp1;
+  table_line(files.vp_eq, s.water, w.v);
+  table_line(files.q_eq, s.water, w.q1000);
+  table_line(files.q_anal, s.freq, s.q1000_p1);
+
+  // 5. The pressure maps; the gradient map numbers the inside cells from 1.
+  for (int k = 1; k <= ny; ++k) {
+    for (int j = 1; j <= nx; ++j) {
+      FreeLine(files.pressure) << j << k << std::abs(r.pres(j, k));
+      if (j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1) {
+        FreeLine(files.grad_pressure) << j - 1 << k - 1 << r.grad_pres_mod(j, k);
       }
     }
   }
 
-  // 8. The solid-3 records.
-  table_line(files.solid3, s.freq_fix, w3.q);
-  FreeLine(files.solid3) << s.freq_fix << mstar3.real() << mstar3.imag();
+  // 6. The solid-3 records.
+  table_line(files.solid3, s.freq_fix, r.w_mstar3.q);
+  FreeLine(files.solid3) << s.freq_fix << r.mstar3.real() << r.mstar3.imag();
 }
 
 }  // namespace tp

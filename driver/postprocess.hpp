@@ -3,7 +3,7 @@
 // effective moduli, velocities and Q, with the strain, stress and pressure
 // maps; and the result files that carry them.
 #include "common/output.hpp"
-#include "common/tables.hpp"
+#include "common/structures.hpp"
 
 namespace tp {
 
@@ -20,19 +20,6 @@ struct ResultFiles {
 constexpr const char* kSolid3File = "mstar3_solid3";
 
 void open_result_files(ResultFiles& files);
-
-// Per-cell results of the post-processing. The pressure tables are larger
-// than any grid; only cells j <= nx, k <= ny are used.
-using PressureTable = Table2<cplx, kPressureCells, kPressureCells>;
-struct CellResults {
-  CellField<cplx> strain1;  // vertical strain of solid 1
-  CellField<cplx> strain3;  // vertical strain of solid 3
-  CellField<cplx> stress;   // vertical stress (Pa)
-  PressureTable pres;       // fluid pressure (Pa)
-  PressureTable derx_pres;  // backward x difference of pres (Pa/m)
-  PressureTable dery_pres;  // backward y difference of pres (Pa/m)
-  Table2<double, kPressureCells, kPressureCells> grad_pres_mod;
-};
 
 // Wave properties of a complex modulus M in a medium of density rho:
 // Q = Re M / Im M, and the phase velocity 1 / Re(1 / sqrt(M / rho)).
@@ -54,10 +41,35 @@ struct SampleState {
   double vp1, q1000_p1;  // closed-form fast P wave
 };
 
-// Turns the solution z into deltavol1/3, mstar, c33, mstar3, the strain,
-// stress and pressure maps (with the cells' elastic coefficients co), and
-// writes every result line and file.
-void post_process(const UnknownVector& z, const XnodTable& xnod, const Coefficients& co,
-                  const SampleState& s, CellResults& cells, ResultFiles& files);
+// What the post-processing computes: the volume changes of the top side,
+// the moduli mstar (solid 1 top), c33 (averaged stress over averaged strain)
+// and mstar3 (solid 3 top) with their wave properties, and per cell (1..nx,
+// 1..ny) the vertical strains and stress and the fluid pressure, with its
+// backward differences and the size of its gradient inside the sample.
+struct Results {
+  cplx deltavol1, deltavol3, deltavol;
+  cplx mstar, av_strain, av_stress, c33, mstar3;
+  WaveProperties w_mstar{}, w_c33{}, w_mstar3{};
+  CellField<cplx> strain1;    // vertical strain of solid 1
+  CellField<cplx> strain3;    // vertical strain of solid 3
+  CellField<cplx> stress;     // vertical stress (Pa)
+  CellField<cplx> pres;       // fluid pressure (Pa)
+  CellField<cplx> derx_pres;  // backward x difference of pres (Pa/m), inside
+  CellField<cplx> dery_pres;  // backward y difference of pres (Pa/m), inside
+  RealField grad_pres_mod;
+};
+
+// Sizes the per-cell results to nx by ny (zeros); false when the memory is
+// not there.
+bool size_results(Results& r, int nx, int ny);
+
+// Turns the solution sys.z into the results, with the cells' elastic
+// coefficients co.
+void post_process(const System& sys, const Coefficients& co, const SampleState& s, Results& r);
+
+// Prints the results' report lines and writes every result line and file:
+// the strain, stress and pressure maps, the result tables and the solid-3
+// records.
+void write_results(const SampleState& s, const Results& r, ResultFiles& files);
 
 }  // namespace tp

@@ -75,11 +75,12 @@ void check_int(const LineSource& deck, const DeckField& f, const char* shown, in
   const FieldRule* r = refusing_rule(f, v, any);
   if (r == nullptr && v <= capacity) return;
   if (r == nullptr) r = &f.rules[0];
-  char what[160];
+  char what[320];
   if (r->has_max) {
     const int hi = r->max < capacity ? static_cast<int>(r->max) : capacity;
-    std::snprintf(what, sizeof what, "%s = %d is outside the allowed range %d..%d", shown, v,
-                  static_cast<int>(r->min), hi);
+    std::snprintf(what, sizeof what, "%s = %d is outside the allowed range %d..%d%s%s%s", shown,
+                  v, static_cast<int>(r->min), hi, r->why[0] != '\0' ? " (" : "", r->why,
+                  r->why[0] != '\0' ? ")" : "");
   } else {
     std::snprintf(what, sizeof what, "%s = %d: %s", shown, v, r->why);
   }
@@ -166,19 +167,22 @@ void echo_layer(int i, const IntLayers& nl, const RealLayers& akf, const RealLay
 
 }  // namespace
 
-void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, int& nx,
-             int& ny, int& key_model, int& nmat, RealLayers& akf, RealLayers& ro2,
-             RealLayers& eta, RealLayers& ro1, RealLayers& ro3, RealLayers& phi_a,
-             RealLayers& phi_layer, RealLayers& capa_1_0, RealLayers& capa_3_0, RealLayers& s3,
-             RealLayers& rs1, RealLayers& rs3, RealLayers& coef_b13, RealLayers& ak_s1,
-             RealLayers& xmu_s1, RealLayers& ak_s3, RealLayers& xmu_s3, RealLayers& ak_air,
-             RealLayers& xmu_air, int& model, double& h, IntLayers& nl) {
+void readata(Deck& d) {
+  double &freq = d.freq, &freq_max = d.freq_max, &domain_size = d.domain_size, &h = d.h;
+  int &n_freq = d.n_freq, &nx = d.nx, &ny = d.ny, &key_model = d.key_model, &nmat = d.nmat,
+      &model = d.model;
+  IntLayers& nl = d.nl;
+  RealLayers &akf = d.akf, &ro2 = d.ro2, &eta = d.eta, &ro1 = d.ro1, &ro3 = d.ro3,
+             &phi_a = d.phi_a, &phi_layer = d.phi_layer, &capa_1_0 = d.capa_1_0,
+             &capa_3_0 = d.capa_3_0, &s3 = d.s3, &rs1 = d.rs1, &rs3 = d.rs3,
+             &coef_b13 = d.coef_b13, &ak_s1 = d.ak_s1, &xmu_s1 = d.xmu_s1, &ak_s3 = d.ak_s3,
+             &xmu_s3 = d.xmu_s3, &ak_air = d.ak_air, &xmu_air = d.xmu_air;
   static LineSource deck;
   open_stdin_source(deck);
   Unit& out = std_out();
 
-  // Head lines. Sizes are checked as they are read: the tables hold at most
-  // kMaxCells a side and kMaxLayers layers.
+  // Head lines. Sizes are checked as they are read: the tables are sized from
+  // the grid, up to kMaxGridCells a side, and hold kMaxLayers layers.
   FieldContext ctx;
   freq = head_real(deck, field("freq"));
   check_real(deck, deck.line_no, field("freq"), "freq", freq, ctx);
@@ -191,8 +195,8 @@ void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, i
   check_real(deck, freq_max_line, field("freq_max"), "freq_max", freq_max, ctx);
   domain_size = head_real(deck, field("domain_size"));
   check_real(deck, deck.line_no, field("domain_size"), "domain_size", domain_size, ctx);
-  nx = head_int(deck, field("nx"), kMaxCells);
-  ny = head_int(deck, field("ny"), kMaxCells);
+  nx = head_int(deck, field("nx"), kMaxGridCells);
+  ny = head_int(deck, field("ny"), kMaxGridCells);
   key_model = head_int(deck, field("key_model"), 1);
   ctx.key_model = key_model;
   model = head_int(deck, field("model"), 1);

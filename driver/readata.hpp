@@ -1,27 +1,21 @@
 #pragma once
 // The input deck: 9 head lines, then 20 lines for each layer, read from
 // standard input, echoed on standard output.
-#include "common/tables.hpp"
+#include "common/structures.hpp"
 
 namespace tp {
 
-// Reads the deck from standard input into the driver's scalars and per-layer
-// tables, echoes it, and computes the cell side h = domain_size / ny.
+// Reads the deck from standard input into d (head values and per-layer
+// tables), echoes it, and computes the cell side h = domain_size / ny.
 // Stops with code 11 when a layer of the ice model holds no room for ice
 // (phi_layer >= phi_a). Rejects, naming the deck line and value, a grid
-// outside 1..60 cells a side, a layer count outside 1..2, a model key other
+// outside 1..2000 cells a side, a layer count outside 1..2, a model key other
 // than 0 or 1, a negative layer thickness or a period of zero cells, and,
 // before anything is computed, values that cannot give a run: a real that is
 // not finite, freq, domain_size, a fluid or grain modulus or a density not
 // above 0, freq_max not above 0 when the sweep has more than one point, a
 // porosity or shale proportion outside 0..1, and a permeability or grain
 // size not above 0 in the model that uses it.
-void readata(double& freq, double& freq_max, int& n_freq, double& domain_size, int& nx,
-             int& ny, int& key_model, int& nmat, RealLayers& akf, RealLayers& ro2,
-             RealLayers& eta, RealLayers& ro1, RealLayers& ro3, RealLayers& phi_a,
-             RealLayers& phi_layer, RealLayers& capa_1_0, RealLayers& capa_3_0, RealLayers& s3,
-             RealLayers& rs1, RealLayers& rs3, RealLayers& coef_b13, RealLayers& ak_s1,
-             RealLayers& xmu_s1, RealLayers& ak_s3, RealLayers& xmu_s3, RealLayers& ak_air,
-             RealLayers& xmu_air, int& model, double& h, IntLayers& nl);
+void readata(Deck& d);
 
 }  // namespace tp

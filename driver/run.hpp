@@ -1,56 +1,83 @@
 #pragma once
-// The tables of a run and the stages of its case, as the main program calls
-// them in order (the benchmarks call the same stages one by one).
+// The stages of a run's case, as the main program calls them in order (the
+// benchmarks call the same stages one by one). The stages own what the run
+// prints and writes and where it stops; the computing routines they call
+// only compute.
 #include <cstdint>
 
 #include "common/output.hpp"
-#include "common/tables.hpp"
+#include "common/structures.hpp"
+#include "driver/postprocess.hpp"
+#include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
 
 namespace tp {
 
-// The deck: head values and per-layer tables.
-struct Deck {
-  double freq = 0, freq_max = 0, domain_size = 0, h = 0;
-  int n_freq = 0, nx = 0, ny = 0, key_model = 0, model = 0, nmat = 0;
-  IntLayers nl;
-  RealLayers akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1, rs3,
-      coef_b13, ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air, layer_size;
-};
-
-// The volume fractions the mass routine returns for the last cell it treats.
-struct Fractions {
-  double s1 = 0, s3_matrix = 0, phi1 = 0, phi3 = 0;
-};
-
-// The finite-element system of the compressibility test and its solution.
-struct System {
-  XnodTable xnod;
-  RowStarts ia;
-  ColumnIndices ja;
-  MatrixValues avec;
-  UnknownVector rhs_m, z;
-  Permutation c, ic;
+// The coefficient maps, one "j k value" line per cell, written in the first
+// case: the nine elastic maps (xmu1_gnu ... d3_gnu) and the three friction
+// maps (b11_gnu, b22_gnu, b12_gnu).
+struct CoefficientMaps {
+  Unit elastic[9];
+  Unit b11, b22, b12;
 };
 
 // Reads the deck from standard input (readata) into d.
 void read_deck(Deck& d);
 
+// Allocates every table of the run from the deck's grid: the sample, the
+// coefficients, the system and the per-cell results, all zero. A grid whose
+// counts pass the 32-bit positions, or whose tables do not fit in memory,
+// ends the run with a message giving the grid and the need.
+void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Results& r);
+
+// Allocates the solver workspace for the deck's grid (zeros): 11102000
+// complex words within 60 by 60 cells; none beyond, where the solver sizes
+// its own storage from the symbolic factorization.
+// Memory that is not there ends the run with a message giving the need.
+void size_workspace(const Deck& d, Array1<cplx>& workspace);
+
+// The reference values of "elast_coef_sand" and of "b11_b22_b12_sand"; a
+// missing, short or garbled file ends the run with a message naming it.
+void read_elastic_references(ReferenceValues& refs);
+void read_friction_references(ReferenceValues& refs);
+
+// Reads the side files before anything is computed: the two reference files
+// into refs and, for the fractal porosity model, "porosity.frac" into s.phi.
+// A missing, short or garbled file ends the run with a message naming it.
+void read_side_files(const Deck& d, Sample& s, ReferenceValues& refs);
+
 // Prints the layer geometry, gives every cell material 1 (the sample's
 // heterogeneity comes from the porosity field alone), writes the map to
 // "matnum_p33" (then closed) and "matnum_p33_gnu", and stops with 222 on a
 // material number outside 1..nmat.
-void material_map_pass(Deck& d, IntField& map, Unit& plain, Unit& gnu);
+void material_map_pass(Deck& d, Sample& s, Unit& plain, Unit& gnu);
 
-// The elastic, mass and friction coefficients of every cell at omega.
-void compute_coefficients(const Deck& d, const IntField& map, const RealField& phi,
+// The elastic coefficients of every cell at omega with the first-cell
+// report and the negative-lambda1 warnings; in case 1 also the echo of the
+// elastic reference values and the nine elastic maps (the cells done, when
+// a cell fails). Prints the message and stops at a cell that fails.
+void elastic_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
                           const double& omega, const int& icase, Coefficients& co,
-                          Fractions& fr);
+                          CoefficientMaps& maps);
+
+// The mass and friction coefficients of every cell with the first-cell
+// report; fr gets the fractions of the last cell. In case 1 also the echo
+// of the friction reference values and the three friction maps. Prints the
+// message and stops at a cell that fails.
+void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
+                       const int& icase, Coefficients& co, Fractions& fr,
+                       CoefficientMaps& maps);
 
 // Bulk density averaged over the cells: the water fraction of each cell with
 // the solid fractions of the last cell treated by the mass routine.
-double average_density(const Deck& d, const IntField& map, const RealField& water,
-                       const Fractions& fr);
+double average_density(const Deck& d, const Sample& s, const Fractions& fr);
+
+// The closed-form plane waves of every cell with their report; returns the
+// waves of the last cell. Prints the message and stops at a velocity <= 0.
+CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co);
+
+// Numbers the unknowns and assembles the harmonic system of the test.
+void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
 
 // Number of unknowns of the nx by ny grid.
 int unknowns(const Deck& d);

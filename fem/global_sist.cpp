@@ -6,43 +6,49 @@
 #include <bit>
 #include <cstdint>
 
-#include "fem/global_numbering.hpp"
 #include "fem/local_sys.hpp"
 
 namespace tp {
 namespace {
 
-// Both assemblies clear ja and avec over 50 neq positions, the average room
-// per unknown the fixed capacity allows.
-constexpr int kRoomPerUnknown = kMaxNonzeros / kMaxNeq;
-static_assert(kRoomPerUnknown == 50);
-
-// Pattern work area of the fast assembly (static: nothing is allocated
-// during a run).
+// Pattern work area of the fast assembly, sized from the grid once per
+// assembly.
 // sorted_global(t, e), t = 1..20: the global unknowns of element e in
 // increasing order; sorted_local(t, e) the local unknown each comes from.
-Table2<std::int32_t, kLocalDofs, kMaxElements> sorted_global;
-Table2<std::int32_t, kLocalDofs, kMaxElements> sorted_local;
 // The elements holding global unknown g are incidence(incidence_start(g) ..
 // incidence_start(g+1) - 1), in increasing order.
-Table1<std::int32_t, kMaxNeq + 1> incidence_start;
-Table1<std::int32_t, kMaxElements * kLocalDofs> incidence;
-// The columns of the row being built, one bit per unknown (bit (c - 1) % 64
-// of word (c - 1) / 64 + 1 for column c); all zero between rows.
-constexpr int kColumnWords = kMaxNeq / 64 + 1;
-Table1<std::uint64_t, kColumnWords> column_bits;
+// column_bits(1..neq/64+1): the columns of the row being built, one bit per
+// unknown (bit (c - 1) % 64 of word (c - 1) / 64 + 1 for column c); all
+// zero between rows.
 // pattern_source(g): the first unknown whose row has the same pattern as row
 // g (the unknowns of one node share it).
-Table1<std::int32_t, kMaxNeq> pattern_source;
+struct PatternWork {
+  Array2<std::int32_t> sorted_global, sorted_local;
+  Array1<std::int32_t> incidence_start, incidence, pattern_source;
+  Array1<std::uint64_t> column_bits;
+  int column_words = 0;
+  bool size(int nel, int neq) {
+    column_words = neq / 64 + 1;
+    bool ok = sorted_global.resize(kLocalDofs, nel);
+    ok = sorted_local.resize(kLocalDofs, nel) && ok;
+    ok = incidence_start.resize(std::int64_t{neq} + 1) && ok;
+    ok = incidence.resize(std::int64_t{nel} * kLocalDofs) && ok;
+    ok = pattern_source.resize(neq) && ok;
+    return column_bits.resize(column_words) && ok;
+  }
+};
 
 // Adds one element matrix into the global matrix.
-using ElementAdder = void (*)(int ne, const XnodTable& xnod, const ElementMatrix& a,
-                              int neq, RowStarts& ia, ColumnIndices& ja,
-                              MatrixValues& avec);
+using ElementAdder = void (*)(int ne, const ElementMatrix& a, const PatternWork& w,
+                              System& sys);
 
 // Sorts each element's global unknowns and lists the elements of every
 // unknown (a counting sort over the unknowns).
-void index_elements(int nel, int neq, const XnodTable& xnod) {
+void index_elements(int nel, int neq, const XnodTable& xnod, PatternWork& w) {
+  auto& sorted_global = w.sorted_global;
+  auto& sorted_local = w.sorted_local;
+  auto& incidence_start = w.incidence_start;
+  auto& incidence = w.incidence;
   for (int g = 1; g <= neq + 1; ++g) incidence_start(g) = 0;
   for (int e = 1; e <= nel; ++e) {
     // Insertion sort of the 20 numbers, carrying their local indices along.
@@ -75,7 +81,9 @@ void index_elements(int nel, int neq, const XnodTable& xnod) {
 
 // True when unknowns g - 1 and g belong to the same elements (the four
 // values of a node always do), so their rows share one pattern.
-bool same_elements(int g) {
+bool same_elements(int g, const PatternWork& w) {
+  const auto& incidence_start = w.incidence_start;
+  const auto& incidence = w.incidence;
   const int n = incidence_start(g + 1) - incidence_start(g);
   if (g == 1 || incidence_start(g) - incidence_start(g - 1) != n) return false;
   for (int i = 0; i < n; ++i) {
@@ -88,14 +96,20 @@ bool same_elements(int g) {
 // g, sorted. The columns are marked in a bit table and read back in order
 // over the few words between the row's smallest and largest column. Fills
 // ia(1..neq+1) and ja(1..nnz).
-void build_pattern(int nel, int neq, const XnodTable& xnod, RowStarts& ia,
-                   ColumnIndices& ja) {
-  index_elements(nel, neq, xnod);
-  for (int w = 1; w <= kColumnWords; ++w) column_bits(w) = 0;
+void build_pattern(int nel, int neq, PatternWork& work, System& sys) {
+  index_elements(nel, neq, sys.xnod, work);
+  auto& ia = sys.ia;
+  auto& ja = sys.ja;
+  const auto& sorted_global = work.sorted_global;
+  const auto& incidence_start = work.incidence_start;
+  const auto& incidence = work.incidence;
+  auto& column_bits = work.column_bits;
+  auto& pattern_source = work.pattern_source;
+  for (int w = 1; w <= work.column_words; ++w) column_bits(w) = 0;
   int pos = 1;
   ia(1) = 1;
   for (int g = 1; g <= neq; ++g) {
-    if (same_elements(g)) {
+    if (same_elements(g, work)) {
       pattern_source(g) = pattern_source(g - 1);
       for (int p = ia(g - 1); p < ia(g); ++p) ja(pos++) = ja(p);
     } else {
@@ -130,8 +144,14 @@ void build_pattern(int nel, int neq, const XnodTable& xnod, RowStarts& ia,
 // of each of its rows, so one forward walk along a row finds their offsets
 // from the row start; rows of one pattern (the four values of a corner)
 // share the walk.
-void add_into_pattern(int ne, const XnodTable& xnod, const ElementMatrix& a, int,
-                      RowStarts& ia, ColumnIndices& ja, MatrixValues& avec) {
+void add_into_pattern(int ne, const ElementMatrix& a, const PatternWork& work, System& sys) {
+  const auto& xnod = sys.xnod;
+  const auto& ia = sys.ia;
+  const auto& ja = sys.ja;
+  auto& avec = sys.avec;
+  const auto& sorted_global = work.sorted_global;
+  const auto& sorted_local = work.sorted_local;
+  const auto& pattern_source = work.pattern_source;
   int source[kLocalDofs];
   int offset[kLocalDofs][kLocalDofs];
   int walked = 0;
@@ -155,37 +175,30 @@ void add_into_pattern(int ne, const XnodTable& xnod, const ElementMatrix& a, int
   }
 }
 
-void add_by_insertion(int ne, const XnodTable& xnod, const ElementMatrix& a, int neq,
-                      RowStarts& ia, ColumnIndices& ja, MatrixValues& avec) {
+void add_by_insertion(int ne, const ElementMatrix& a, const PatternWork&, System& sys) {
+  const auto& xnod = sys.xnod;
   for (int il = 1; il <= kLocalDofs; ++il) {
     for (int jl = 1; jl <= kLocalDofs; ++jl) {
-      contribucion_yale(xnod(ne, jl), xnod(ne, il), a(il, jl), neq, ia, ja, avec);
+      contribucion_yale(xnod(ne, jl), xnod(ne, il), a(il, jl), sys.neq, sys.ia, sys.ja,
+                        sys.avec);
     }
   }
 }
 
 // The cell loop both assemblies share: j outer, k inner, each element matrix
 // handed to `add`, each element load summed into rhs_m.
-void assemble_cells(ElementAdder add, int neq, const double& omega, const int& nx,
-                    const int& ny, const double& h, const XnodTable& xnod,
-                    const RealField& lambda1, const RealField& lambda3,
-                    const RealField& mu1, const RealField& mu3, const RealField& mu13,
-                    const RealField& b1, const RealField& b2, const RealField& m,
-                    const RealField& d3, RealField& p11, RealField& p12, RealField& p13,
-                    RealField& p22, RealField& p23, RealField& p33, const RealField& f11,
-                    const RealField& f12, const RealField& f22, MatrixValues& avec,
-                    RowStarts& ia, ColumnIndices& ja, UnknownVector& rhs_m) {
-  for (int g = 1; g <= neq; ++g) rhs_m(g) = cplx(0.0, 0.0);
+void assemble_cells(ElementAdder add, const PatternWork& work, const double& omega,
+                    const CellGrid& g, Coefficients& co, System& sys) {
+  auto& rhs_m = sys.rhs_m;
+  const auto& xnod = sys.xnod;
+  for (int q = 1; q <= sys.neq; ++q) rhs_m(q) = cplx(0.0, 0.0);
   ElementMatrix a;
   ElementVector b;
-  for (int j = 1; j <= nx; ++j) {
-    for (int k = 1; k <= ny; ++k) {
-      local_sys(j, k, nx, ny, omega, h, lambda1(j, k), lambda3(j, k), mu1(j, k),
-                mu3(j, k), mu13(j, k), b1(j, k), b2(j, k), m(j, k), d3(j, k),
-                p11(j, k), p12(j, k), p13(j, k), p22(j, k), p23(j, k), p33(j, k),
-                f11(j, k), f12(j, k), f22(j, k), a, b);
-      const int ne = (k - 1) * nx + j;
-      add(ne, xnod, a, neq, ia, ja, avec);
+  for (int j = 1; j <= g.nx; ++j) {
+    for (int k = 1; k <= g.ny; ++k) {
+      local_sys(g, j, k, omega, co, a, b);
+      const int ne = (k - 1) * g.nx + j;
+      add(ne, a, work, sys);
       for (int l = 1; l <= kLocalDofs; ++l) rhs_m(xnod(ne, l)) += b(l);
     }
   }
@@ -194,52 +207,34 @@ void assemble_cells(ElementAdder add, int neq, const double& omega, const int& n
 }  // namespace
 
 // Fast assembly: pattern first, then the element matrices summed into it.
-void global_sist(const double& omega, const int& nx, const int& ny, const double& h,
-                 const XnodTable& xnod, const RealField& lambda1, const RealField& lambda3,
-                 const RealField& mu1, const RealField& mu3, const RealField& mu13,
-                 const RealField& b1, const RealField& b2, const RealField& m,
-                 const RealField& d3, RealField& p11, RealField& p12, RealField& p13,
-                 RealField& p22, RealField& p23, RealField& p33, const RealField& f11,
-                 const RealField& f12, const RealField& f22, MatrixValues& avec,
-                 RowStarts& ia, ColumnIndices& ja, UnknownVector& rhs_m) {
-  const int neq = unknown_count(nx, ny);
-  build_pattern(nx * ny, neq, xnod, ia, ja);
-  const int nnz = ia(neq + 1) - 1;
-  const int room = kRoomPerUnknown * neq;
+int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System& sys) {
+  const int neq = sys.neq;
+  PatternWork work;
+  if (!work.size(g.nx * g.ny, neq)) return 1;
+  build_pattern(g.nx * g.ny, neq, work, sys);
+  const int nnz = sys.ia(neq + 1) - 1;
   // Every stored position starts at -0, the exact identity of IEEE addition
   // (-0 + x is x for every x, signed zeros included), so after its first
   // contribution it holds that value exactly as the insertion stores it.
-  for (int p = 1; p <= nnz; ++p) avec(p) = cplx(-0.0, -0.0);
-  for (int p = nnz + 1; p <= room; ++p) {
-    avec(p) = cplx(0.0, 0.0);
-    ja(p) = 0;
+  for (int p = 1; p <= nnz; ++p) sys.avec(p) = cplx(-0.0, -0.0);
+  for (int p = nnz + 1; p <= sys.room; ++p) {
+    sys.avec(p) = cplx(0.0, 0.0);
+    sys.ja(p) = 0;
   }
-  assemble_cells(add_into_pattern, neq, omega, nx, ny, h, xnod, lambda1, lambda3, mu1,
-                 mu3, mu13, b1, b2, m, d3, p11, p12, p13, p22, p23, p33, f11, f12, f22,
-                 avec, ia, ja, rhs_m);
+  assemble_cells(add_into_pattern, work, omega, g, co, sys);
+  return 0;
 }
 
 // Reference assembly: every element entry through the one-entry insertion.
-void global_sist_insertion(const double& omega, const int& nx, const int& ny,
-                           const double& h, const XnodTable& xnod,
-                           const RealField& lambda1, const RealField& lambda3,
-                           const RealField& mu1, const RealField& mu3,
-                           const RealField& mu13, const RealField& b1,
-                           const RealField& b2, const RealField& m, const RealField& d3,
-                           RealField& p11, RealField& p12, RealField& p13,
-                           RealField& p22, RealField& p23, RealField& p33,
-                           const RealField& f11, const RealField& f12,
-                           const RealField& f22, MatrixValues& avec, RowStarts& ia,
-                           ColumnIndices& ja, UnknownVector& rhs_m) {
-  const int neq = unknown_count(nx, ny);
-  for (int p = 1; p <= kRoomPerUnknown * neq; ++p) {
-    avec(p) = cplx(0.0, 0.0);
-    ja(p) = 0;
+void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co,
+                           System& sys) {
+  for (int p = 1; p <= sys.room; ++p) {
+    sys.avec(p) = cplx(0.0, 0.0);
+    sys.ja(p) = 0;
   }
-  for (int g = 1; g <= neq + 1; ++g) ia(g) = 1;
-  assemble_cells(add_by_insertion, neq, omega, nx, ny, h, xnod, lambda1, lambda3, mu1,
-                 mu3, mu13, b1, b2, m, d3, p11, p12, p13, p22, p23, p33, f11, f12, f22,
-                 avec, ia, ja, rhs_m);
+  for (int q = 1; q <= sys.neq + 1; ++q) sys.ia(q) = 1;
+  const PatternWork none;
+  assemble_cells(add_by_insertion, none, omega, g, co, sys);
 }
 
 // Adds value at (row, column), inserting the position in sorted place if new.

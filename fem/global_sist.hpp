@@ -9,42 +9,27 @@
 // with nnz = ia(neq+1) - 1. The stored positions are the union over the
 // elements of the 20 x 20 pairs of their global unknowns, zero values
 // included, so the pattern is symmetric even where the values are not.
-#include "common/tables.hpp"
+#include "common/structures.hpp"
 
 namespace tp {
 
-// Builds ia, ja, avec and rhs_m for the nx by ny grid of side h at angular
-// frequency omega from the numbering xnod and the 18 per-cell coefficient
-// tables. Positions 1..50 neq of ja and avec beyond the stored entries are
-// left zero. Leaves p11..p33 zero on every cell (see local_sys).
-// Builds the pattern first and then adds each element matrix into it, so the
-// time grows linearly with the stored entries; the result is bit for bit that
-// of global_sist_insertion, every position summing its contributions in the
-// cell order j outer, k inner.
-void global_sist(const double& omega, const int& nx, const int& ny, const double& h,
-                 const XnodTable& xnod, const RealField& lambda1, const RealField& lambda3,
-                 const RealField& mu1, const RealField& mu3, const RealField& mu13,
-                 const RealField& b1, const RealField& b2, const RealField& m,
-                 const RealField& d3, RealField& p11, RealField& p12, RealField& p13,
-                 RealField& p22, RealField& p23, RealField& p33, const RealField& f11,
-                 const RealField& f12, const RealField& f22, MatrixValues& avec,
-                 RowStarts& ia, ColumnIndices& ja, UnknownVector& rhs_m);
+// Builds sys.ia, ja, avec and rhs_m for the grid g at angular frequency
+// omega from the numbering sys.xnod and the 18 per-cell coefficients co;
+// sys must be sized for g (size_system). Positions up to sys.room of ja and
+// avec beyond the stored entries are left zero. Leaves p11..p33 zero on
+// every cell (see local_sys). Builds the pattern first and then adds each
+// element matrix into it, so the time grows linearly with the stored
+// entries; the result is bit for bit that of global_sist_insertion, every
+// position summing its contributions in the cell order j outer, k inner.
+// Returns 1 when its pattern work area cannot be allocated, else 0.
+int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
 
 // The same system built one entry at a time through contribucion_yale, in the
 // cell order j outer, k inner and the element order row outer, column inner.
 // Its time grows with the square of the stored entries; it is the reference
 // the fast assembly is checked against.
-void global_sist_insertion(const double& omega, const int& nx, const int& ny,
-                           const double& h, const XnodTable& xnod,
-                           const RealField& lambda1, const RealField& lambda3,
-                           const RealField& mu1, const RealField& mu3,
-                           const RealField& mu13, const RealField& b1,
-                           const RealField& b2, const RealField& m, const RealField& d3,
-                           RealField& p11, RealField& p12, RealField& p13,
-                           RealField& p22, RealField& p23, RealField& p33,
-                           const RealField& f11, const RealField& f12,
-                           const RealField& f22, MatrixValues& avec, RowStarts& ia,
-                           ColumnIndices& ja, UnknownVector& rhs_m);
+void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co,
+                           System& sys);
 
 // Adds value at (row, column) of the neq-row matrix (note the argument order:
 // column first). An existing position is summed into; a new one is inserted

@@ -78,22 +78,22 @@ cplx solid_fluid(bool y_comp, int c, int e, double bb, double fric) {
 }  // namespace
 
 // Element matrix and load of cell (j, k); clears the cell's mass coefficients.
-void local_sys(const int& j, const int& k, const int& nx, const int& ny,
-               const double& omega, const double& h,
-               const double& lambda1, const double& lambda3, const double& mu1,
-               const double& mu3, const double& mu13, const double& b1,
-               const double& b2, const double& m, const double& d3,
-               double& p11, double& p12, double& p13, double& p22, double& p23,
-               double& p33,
-               const double& f11, const double& f12, const double& f22,
-               ElementMatrix& a, ElementVector& b) {
+void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega,
+               Coefficients& co, ElementMatrix& a, ElementVector& b) {
+  const int nx = g.nx, ny = g.ny;
+  const double h = g.h;
+  const double lambda1 = co.lambda1(j, k), lambda3 = co.lambda3(j, k), mu1 = co.mu1(j, k),
+               mu3 = co.mu3(j, k), mu13 = co.mu13(j, k), b1 = co.b1(j, k), b2 = co.b2(j, k),
+               m = co.m(j, k), d3 = co.d3(j, k);
+  const double f11 = co.f11(j, k), f12 = co.f12(j, k), f22 = co.f22(j, k);
+
   // 1. A compressibility test is quasi-static: no inertia at all.
-  p11 = 0.0;
-  p12 = 0.0;
-  p13 = 0.0;
-  p22 = 0.0;
-  p23 = 0.0;
-  p33 = 0.0;
+  co.p11(j, k) = 0.0;
+  co.p12(j, k) = 0.0;
+  co.p13(j, k) = 0.0;
+  co.p22(j, k) = 0.0;
+  co.p23(j, k) = 0.0;
+  co.p33(j, k) = 0.0;
 
   // 2. The load: a unit stress pressing both solids down on the top side,
   // shared equally by the two top corners (∫ of phi3 or phi4 along the top

@@ -10,11 +10,11 @@ using ElementMatrix = Table2<cplx, kLocalDofs, kLocalDofs>;
 // b(l), l = 1..20, the element load in the same local order.
 using ElementVector = Table1<cplx, kLocalDofs>;
 
-// Element matrix a and load b of cell (j, k) of the nx by ny grid of side h
-// (metres) at angular frequency omega (rad/s), from the cell's 18
-// coefficients, each passed as the cell's entry of its per-cell table.
-// Sets the cell's six mass coefficients p11..p33 to zero first (the test is
-// quasi-static). Writes all 400 entries of a and all 20 of b.
+// Element matrix a and load b of cell (j, k) of the grid g (nx by ny cells
+// of side h, metres) at angular frequency omega (rad/s), from the cell's 18
+// coefficients in co. Sets the cell's six mass coefficients p11..p33 to zero
+// first (the test is quasi-static). Writes all 400 entries of a and all 20
+// of b.
 //
 // The weak form, per unit thickness, over the cell Q = [0, h]^2. Unknowns:
 // u1, u3 the displacements of solid 1 and solid 3 (bilinear at the corners,
@@ -52,14 +52,7 @@ using ElementVector = Table1<cplx, kLocalDofs>;
 // so zero in the column of a fixed unknown above them) and take K(l, n) for
 // n >= l. A fixed unknown has a zero load, so these half-cleared columns give
 // the same solution as fully cleared ones.
-void local_sys(const int& j, const int& k, const int& nx, const int& ny,
-               const double& omega, const double& h,
-               const double& lambda1, const double& lambda3, const double& mu1,
-               const double& mu3, const double& mu13, const double& b1,
-               const double& b2, const double& m, const double& d3,
-               double& p11, double& p12, double& p13, double& p22, double& p23,
-               double& p33,
-               const double& f11, const double& f12, const double& f22,
-               ElementMatrix& a, ElementVector& b);
+void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega,
+               Coefficients& co, ElementMatrix& a, ElementVector& b);
 
 }  // namespace tp

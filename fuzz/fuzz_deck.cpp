@@ -11,14 +11,7 @@
 
 namespace {
 
-struct Deck {
-  double freq, freq_max, domain_size, h;
-  int n_freq, nx, ny, key_model, model, nmat;
-  tp::IntLayers nl;
-  tp::RealLayers akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1, rs3,
-      coef_b13, ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air;
-};
-Deck d;
+tp::Deck d;
 
 }  // namespace
 
@@ -32,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::FILE* const saved = stdin;
   stdin = in;
   try {
-    tp::readata(d.freq, d.freq_max, d.n_freq, d.domain_size, d.nx, d.ny, d.key_model, d.nmat,
-                d.akf, d.ro2, d.eta, d.ro1, d.ro3, d.phi_a, d.phi_layer, d.capa_1_0, d.capa_3_0,
-                d.s3, d.rs1, d.rs3, d.coef_b13, d.ak_s1, d.xmu_s1, d.ak_s3, d.xmu_s3, d.ak_air,
-                d.xmu_air, d.model, d.h, d.nl);
-    // A deck that is read must describe a grid the tables hold.
-    if (d.nx < 1 || d.nx > tp::kMaxCells || d.ny < 1 || d.ny > tp::kMaxCells) __builtin_trap();
+    tp::readata(d);
+    // A deck that is read must describe a grid the tables can be sized for.
+    if (d.nx < 1 || d.nx > tp::kMaxGridCells || d.ny < 1 || d.ny > tp::kMaxGridCells) {
+      __builtin_trap();
+    }
+    if (!tp::table_sizes(d.nx, d.ny).fits) __builtin_trap();
     if (!(d.h > 0.0) || !(d.freq > 0.0)) __builtin_trap();
   } catch (const tp::fuzz::RunEnded&) {
   }

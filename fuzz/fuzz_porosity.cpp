@@ -1,5 +1,5 @@
 // Fuzz target of the porosity-file reader: the first two bytes choose the
-// grid (1..60 cells a side), the rest is the file "porosity.frac".
+// grid (1..256 cells a side), the rest is the file "porosity.frac".
 #include <cstdint>
 #include <cstdio>
 
@@ -13,8 +13,9 @@ tp::RealField phi;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const int nx = data[0] % tp::kMaxCells + 1;
-  const int ny = data[1] % tp::kMaxCells + 1;
+  const int nx = data[0] + 1;
+  const int ny = data[1] + 1;
+  phi.resize(nx, ny);
   data += 2;
   size -= 2;
   std::FILE* f = size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r")

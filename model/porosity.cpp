@@ -6,20 +6,23 @@
 
 namespace tp {
 
-// Layered rows or the file's values, cell by cell.
-void porosity(const int& nx, const int& ny, const RealLayers& phi_layer, const int& model,
-              RealField& phi) {
-  if (model == 0) {
-    const int half = ny / 2;
-    for (int k = 1; k <= ny; ++k) {
-      const double value = k <= half ? phi_layer(1) : phi_layer(2);
-      for (int j = 1; j <= nx; ++j) phi(j, k) = value;
-    }
-  } else if (model == 1) {
-    static LineSource frac;
-    if (frac.f == nullptr) open_file_source(frac, "porosity.frac");
-    read_porosity_field(frac, nx, ny, phi);
+// Layered rows; the file's values were read at the start of the run.
+void porosity(const Deck& d, Sample& s) {
+  if (d.model != 0) return;
+  const int nx = s.grid.nx, ny = s.grid.ny;
+  const int half = ny / 2;
+  for (int k = 1; k <= ny; ++k) {
+    const double value = k <= half ? d.phi_layer(1) : d.phi_layer(2);
+    for (int j = 1; j <= nx; ++j) s.phi(j, k) = value;
   }
+}
+
+void read_porosity_file(const Deck& d, Sample& s) {
+  if (d.model != 1) return;
+  LineSource frac;
+  open_file_source(frac, "porosity.frac");
+  read_porosity_field(frac, s.grid.nx, s.grid.ny, s.phi);
+  std::fclose(frac.f);
 }
 
 // One value per line, checked to be a water fraction.

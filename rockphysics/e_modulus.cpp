@@ -11,45 +11,15 @@
 
 #include <cmath>
 
-#include "common/output.hpp"
-#include "common/stop.hpp"
-#include "rockphysics/fractions.hpp"
 #include "rockphysics/kt.hpp"
 
 namespace tp {
 
 namespace {
 
-// The coefficient maps, one "j k value" line per cell, and the reference
-// file; opened in the first case, they stay open for the rest of the run.
-constexpr int kMaps = 9;
-const char* const kMapNames[kMaps] = {"xmu1_gnu",     "xmu3_gnu", "xmu13_gnu",
-                                      "xlambda1_gnu", "xlambda3_gnu", "b1_gnu",
-                                      "b2_gnu",       "xm_gnu",   "d3_gnu"};
-Unit maps[kMaps];
-LineSource reference;
-
-constexpr int kReferenceValues = 10;
-const char* const kReferenceWhat[kReferenceValues] = {
-    "the leading value",         "the reference mu1",     "the reference mu3",
-    "the reference mu13",        "the reference lambda1", "the reference lambda3",
-    "the reference b1",          "the reference b2",      "the reference m",
-    "the reference d3"};
-
 // Grain moduli of the two solids of a layer.
 struct Grains {
   double ks1, mus1, ks3, mus3;
-};
-
-// Every modulus of one cell, kept for the report of the first cell.
-struct CellModuli {
-  double km1, mum1, km3, mum3;      // dry frames
-  double kav, g1, g3, muav;         // average moduli
-  double mu1, mu3, mu13;            // shear moduli with the fluid coupling
-  double alfa1, alfa3, kg1, kg3, kg;
-  double k1, k2, k3, c12, c13, c23;
-  double h1, h3, bb1, bb2, bb3;
-  double lambda1, lambda3, d3;
 };
 
 // Permafrost frames: Kuster-Toksoz frames of grains with empty pores, scaled
@@ -137,179 +107,68 @@ void coupled_moduli(const CellFractions& f, const Grains& g, const double& kf, c
   c.d3 = c.bb3 - c.mu13 / 2.0;
 }
 
-void gpa_line(const char* label, const double& pa) { FreeLine(std_out()) << label << pa / 1e9; }
-
-void neg_lambda1_line(const int& j, const int& k, const double& lambda1) {
-  FreeLine(std_out()) << " neg. lambda1 j,k   " << j << k << lambda1;
-}
-
-// The permafrost fractions of the first cell.
-void report_permafrost_fractions(const int& j, const int& k, const CellFractions& f) {
-  Unit& out = std_out();
-  FreeLine(out) << "ice content s3_prima=" << f.s3_prima;
-  FreeLine(out) << "j,k, water saturation  Sw =" << j << k << f.sw;
-  print_asterisk_lines();
-  FreeLine(out) << "for j, k  = " << j << k;
-  FreeLine(out) << "  control (must be = 1) =  " << f.control;
-  empty_line(out);
-  print_asterisk_lines();
-  print_fraction_block(f, "bulk solid 1 fraction phi1 en e_mod   =",
-                       "solid 1 matrix fraction s1 en e_mod  =");
-  empty_line(out);
-  empty_line(out);
-  print_asterisk_lines();
-}
-
-// Average, bulk-type and Gassmann moduli of the first cell, in GPa.
-void report_moduli(const CellModuli& c) {
-  Unit& out = std_out();
-  empty_line(out);
-  FreeLine(out) << "Moduli  as in eqs. (A.2),(A.5),(A.6),(A.7)";
-  empty_line(out);
-  FreeLine(out) << "used in contitutive eqs. (4.6)--(4.8)";
-  empty_line(out);
-  FreeLine(out) << "alfa1,alfa3 =" << c.alfa1 << c.alfa3;
-  empty_line(out);
-  empty_line(out);
-  gpa_line("Kav(GPa)    = ", c.kav);
-  gpa_line("K1(GPa)     = ", c.k1);
-  gpa_line("K2(GPa)     = ", c.k2);
-  gpa_line("K3(GPa)     = ", c.k3);
-  gpa_line("C12(GPa)    = ", c.c12);
-  gpa_line("C13(GPa)    = ", c.c13);
-  gpa_line("C23(GPa)    = ", c.c23);
-  empty_line(out);
-  empty_line(out);
-  FreeLine(out) << " rigidity modulus mu1,mu3,mu13,muav eqs.  (A.1)";
-  gpa_line("xmuav(GPa)  = ", c.muav);
-  empty_line(out);
-  gpa_line("mu1(GPa)    = ", c.mu1);
-  gpa_line("mu3(GPa)    = ", c.mu3);
-  gpa_line("mu13(GPA)   = ", c.mu13);
-  empty_line(out);
-  empty_line(out);
-  FreeLine(out) << "  Gassmann moduli  eqs. (A.7)";
-  empty_line(out);
-  gpa_line("KG1(GPa)    = ", c.kg1);
-  gpa_line("KG3(GPa)    = ", c.kg3);
-  gpa_line("KG(GPa)     = ", c.kg);
-}
-
-// The constitutive coefficients of the first cell, in GPa, with the
-// three-dimensional forms beside the plane-strain ones.
-void report_coefficients(const int& j, const int& k, const CellModuli& c) {
-  Unit& out = std_out();
-  FreeLine(out) << " element j,k = " << j << k;
-  empty_line(out);
-  empty_line(out);
-  FreeLine(out) << "Modulos elasticos notacion Varnok et al. JASA 04";
-  FreeLine(out) << "(en Pa)";
-  empty_line(out);
-  gpa_line("H1=K_{G1}(GPa)     = ", c.h1);
-  gpa_line("H3=K_{G3}(GPa)     = ", c.h3);
-  gpa_line("B1(GPa)            = ", c.bb1);
-  gpa_line("B2(GPa)            = ", c.bb2);
-  gpa_line("B3(GPa)            = ", c.bb3);
-  gpa_line("M=k_av(Pa)        = ", c.kav);  // the label says Pa; the value is in GPa
-  gpa_line("xlambda1(GPa) (2D) = ", c.lambda1);
-  gpa_line("xlambda3(GPa) (2D) = ", c.lambda3);
-  gpa_line("d3(GPa) (2D)       = ", c.d3);
-  gpa_line("xlambda1(GPa) (3D) = ", c.h1 - 2.0 * c.mu1 / 3.0);
-  gpa_line("xlambda3(GPa) (3D) = ", c.h3 - 2.0 * c.mu3 / 3.0);
-  gpa_line("d3(GPa) (3D)       = ", c.bb3 - c.mu13 / 3.0);
-  gpa_line("mu1(GPa)           = ", c.mu1);
-  gpa_line("mu3(GPa)           = ", c.mu3);
-  gpa_line("mu13(GPA)          = ", c.mu13);
-  empty_line(out);
-}
-
 // The strain energy of the cell must be positive definite, or the medium
-// would release energy under some deformation.
-void check_strain_energy(const int& j, const int& k, const CellModuli& c) {
+// would release energy under some deformation: 0, or the stop 45687
+// (compressional part) or 45688 (shear part).
+int strain_energy_check(const CellModuli& c) {
   const double cross = c.mu13 + c.d3;
-  if ((2.0 * c.mu3 + c.lambda3) * (2.0 * c.mu1 + c.lambda1) - cross * cross <= 0.0) {
-    FreeLine(std_out()) << "j,k, strain energy not positive definite " << j << k;
-    stop(45687);
-  }
-  if (c.mu3 * c.mu1 - (c.mu13 * c.mu13) / 4.0 <= 0.0) {
-    FreeLine(std_out()) << " j,k,strain energy not positive definite" << j << k;
-    stop(45688);
-  }
+  if ((2.0 * c.mu3 + c.lambda3) * (2.0 * c.mu1 + c.lambda1) - cross * cross <= 0.0) return 45687;
+  if (c.mu3 * c.mu1 - (c.mu13 * c.mu13) / 4.0 <= 0.0) return 45688;
+  return 0;
 }
 
 }  // namespace
 
-void e_modulus(const int& nx, const int& ny, [[maybe_unused]] const int& nmat,
-               const IntField& matnum, const RealLayers& phi_a, const RealField& phi,
-               const RealLayers& s3, const RealLayers& akf, const RealLayers& eta,
-               const double& omega, const RealLayers& ak_air, const RealLayers& xmu_air,
-               const RealLayers& ak_s3, const RealLayers& xmu_s3, const RealLayers& ak_s1,
-               const RealLayers& xmu_s1, const int& key_model, RealField& lambda1,
-               RealField& lambda3, RealField& mu1, RealField& mu3, RealField& mu13, RealField& b1,
-               RealField& b2, RealField& m, RealField& d3, [[maybe_unused]] const RealLayers& ro1,
-               [[maybe_unused]] const RealLayers& ro2, [[maybe_unused]] const RealLayers& ro3,
-               const int& icase) {
-  check_key_model(key_model, "e_modulus");
-  const bool first_case = icase == 1;
-  if (first_case) {
-    for (int i = 0; i < kMaps; ++i) {
-      close_unit(maps[i]);  // a later first case (only tests make one) starts afresh
-      open_unit(maps[i], kMapNames[i]);
-    }
-    // Reference values of a known sand, echoed for comparison only.
-    open_reference(reference, "elast_coef_sand");
-    echo_reference_values(reference, kReferenceWhat, kReferenceValues);
-  }
-
+CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
+                      ElasticReport& first) {
+  const int key_model = d.key_model;
+  first.reached = 0;
   // j outer, k inner: the order of the map lines and of the stops.
-  for (int j = 1; j <= nx; ++j) {
-    for (int k = 1; k <= ny; ++k) {
-      const int mat = matnum(j, k);
+  for (int j = 1; j <= s.grid.nx; ++j) {
+    for (int k = 1; k <= s.grid.ny; ++k) {
+      const int mat = s.matnum(j, k);
       const bool first_cell = j == 1 && k == 1;
       CellFractions f;
-      cell_fractions(key_model, j, k, phi_a(mat), phi(j, k), s3(mat), "e_modulus", f);
-      if (key_model == 0 && first_cell) report_permafrost_fractions(j, k, f);
-      check_control(f);
+      CellFailure fail =
+          checked_cell_fractions(d, s, j, k, "e_modulus", f, first.f, first.reached);
+      if (fail) return fail;
 
-      const Grains g{ak_s1(mat), xmu_s1(mat), ak_s3(mat), xmu_s3(mat)};
+      const Grains g{d.ak_s1(mat), d.xmu_s1(mat), d.ak_s3(mat), d.xmu_s3(mat)};
       CellModuli c;
       if (key_model == 0) {
-        permafrost_frames(f, g, ak_air(mat), xmu_air(mat), c);
+        permafrost_frames(f, g, d.ak_air(mat), d.xmu_air(mat), c);
       } else {
-        if (first_cell) FmtLine(std_out()) << " output of  Krief s model  eqs. (A.8)-(A.9)";
         krief_frames(f, g, c);
       }
-      coupled_moduli(f, g, akf(mat), eta(mat), omega, c);
-      if (first_cell) report_moduli(c);
-
-      if (c.lambda1 <= 0.0) neg_lambda1_line(j, k, c.lambda1);
+      coupled_moduli(f, g, d.akf(mat), d.eta(mat), omega, c);
       if (first_cell) {
-        report_coefficients(j, k, c);
+        first.c = c;
+        first.reached = 2;
+        fail.value = c.lambda1;
         if (c.lambda1 <= 0.0) {
-          neg_lambda1_line(j, k, c.lambda1);
-          stop(12345);
+          fail.code = 12345;
+          return fail;
         }
-        if (c.lambda3 <= 0.0) stop(12346);
+        if (c.lambda3 <= 0.0) {
+          fail.code = 12346;
+          return fail;
+        }
       }
 
-      lambda1(j, k) = c.lambda1;
-      lambda3(j, k) = c.lambda3;
-      mu1(j, k) = c.mu1;
-      mu3(j, k) = c.mu3;
-      mu13(j, k) = c.mu13;
-      b1(j, k) = c.bb1;
-      b2(j, k) = c.bb2;
-      m(j, k) = c.kav;
-      d3(j, k) = c.d3;
-
-      if (first_case) {
-        const double values[kMaps] = {c.mu1,      c.mu3, c.mu13, c.lambda1, c.lambda3,
-                                      c.bb1,      c.bb2, c.kav,  c.d3};
-        for (int i = 0; i < kMaps; ++i) FreeLine(maps[i]) << j << k << values[i];
-      }
-      check_strain_energy(j, k, c);
+      co.lambda1(j, k) = c.lambda1;
+      co.lambda3(j, k) = c.lambda3;
+      co.mu1(j, k) = c.mu1;
+      co.mu3(j, k) = c.mu3;
+      co.mu13(j, k) = c.mu13;
+      co.b1(j, k) = c.bb1;
+      co.b2(j, k) = c.bb2;
+      co.m(j, k) = c.kav;
+      co.d3(j, k) = c.d3;
+      fail.code = strain_energy_check(c);
+      if (fail) return fail;
     }
   }
+  return CellFailure{};
 }
 
 }  // namespace tp

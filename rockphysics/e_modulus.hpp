@@ -1,21 +1,35 @@
 #pragma once
 // Elastic coefficients of the three-phase medium, cell by cell.
-#include "common/tables.hpp"
+#include "common/structures.hpp"
+#include "rockphysics/fractions.hpp"
 
 namespace tp {
 
-// Fills the nine elastic coefficients (Pa) of every cell from the per-layer
-// constants and phi, for key_model 0 (permafrost) or 1 (shaley sand); reports
-// cell (1, 1); in case 1 writes the coefficient maps and echoes
-// "elast_coef_sand". Stops 45678, 555, 12345, 12346, 45687 or 45688.
-void e_modulus(const int& nx, const int& ny, const int& nmat, const IntField& matnum,
-               const RealLayers& phi_a, const RealField& phi, const RealLayers& s3,
-               const RealLayers& akf, const RealLayers& eta, const double& omega,
-               const RealLayers& ak_air, const RealLayers& xmu_air, const RealLayers& ak_s3,
-               const RealLayers& xmu_s3, const RealLayers& ak_s1, const RealLayers& xmu_s1,
-               const int& key_model, RealField& lambda1, RealField& lambda3, RealField& mu1,
-               RealField& mu3, RealField& mu13, RealField& b1, RealField& b2, RealField& m,
-               RealField& d3, const RealLayers& ro1, const RealLayers& ro2, const RealLayers& ro3,
-               const int& icase);
+// Every modulus of one cell, kept for the report of the first cell.
+struct CellModuli {
+  double km1, mum1, km3, mum3;      // dry frames
+  double kav, g1, g3, muav;         // average moduli
+  double mu1, mu3, mu13;            // shear moduli with the fluid coupling
+  double alfa1, alfa3, kg1, kg3, kg;
+  double k1, k2, k3, c12, c13, c23;
+  double h1, h3, bb1, bb2, bb3;
+  double lambda1, lambda3, d3;
+};
+// What the report shows of cell (1, 1): its fractions (reached 1 or more),
+// then all its moduli (reached 2, when its fractions add up to one).
+struct ElasticReport {
+  int reached = 0;
+  CellFractions f;
+  CellModuli c;
+};
+
+// Fills the nine elastic coefficients (Pa) of every cell of the sample at
+// omega from the deck's per-layer constants, for key_model 0 (permafrost) or
+// 1 (shaley sand), cells in the order j outer, k inner; keeps cell (1, 1) in
+// first. Returns the first failed check with its cell: 45678, kZeroFraction,
+// 555, at cell (1, 1) 12345 (lambda1 <= 0, value lambda1) or 12346, and 45687
+// or 45688 (after the cell's coefficients are stored).
+CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
+                      ElasticReport& first);
 
 }  // namespace tp

@@ -1,8 +1,8 @@
 #pragma once
 // Volume fractions of one cell of the three-phase medium, shared by the
 // elastic moduli and the mass and friction coefficients, which must see the
-// same fractions; also the reference files both routines echo.
-#include "common/input.hpp"
+// same fractions.
+#include "common/structures.hpp"
 
 namespace tp {
 
@@ -20,34 +20,22 @@ struct CellFractions {
   double control = 0.0;
 };
 
-// Fractions of cell (j, k) for key_model 0 (ice fills phi_a - phi) or 1
-// (shale is the share s3_layer of the solid). Stops with 45678 when the ice
-// fraction is outside (0, 1); ends the run naming `routine` and the cell
-// when phi, phi1 or phi3 is zero, before anything divides by it.
-void cell_fractions(const int& key_model, const int& j, const int& k, const double& phi_a,
-                    const double& phi, const double& s3_layer, const char* routine,
-                    CellFractions& f);
+// Fractions of a cell for key_model 0 (ice fills phi_a - phi) or 1 (shale
+// is the share s3_layer of the solid). Returns 0; 45678 when the ice
+// fraction is outside (0, 1); or kZeroFraction, naming in `zero` the
+// fraction phi, phi1 or phi3 that is zero, before anything divides by it.
+int cell_fractions(const int& key_model, const double& phi_a, const double& phi,
+                   const double& s3_layer, CellFractions& f, const char*& zero);
 
-// Stops with 555 when the three bulk fractions do not add up to one.
-void check_control(const CellFractions& f);
+// The fractions of cell (j, k) of the sample from the constants of its
+// layer, checked as the coefficient routines need them: a failure (45678,
+// kZeroFraction, 555) comes back with the cell and `routine`. Cell (1, 1)'s
+// fractions are kept in first_f (reached = 1) before their sum is checked.
+CellFailure checked_cell_fractions(const Deck& d, const Sample& s, const int& j, const int& k,
+                                   const char* routine, CellFractions& f,
+                                   CellFractions& first_f, int& reached);
 
-// The g10.5 block of the first-cell report, ending with an empty line; the
-// two labels name the routine that prints it.
-void print_fraction_block(const CellFractions& f, const char* phi1_label, const char* s1_label);
-
-// Two lines of asterisks that frame the permafrost fractions in the report.
-void print_asterisk_lines();
-
-// Ends the run (input error naming the routine) unless key_model is 0 or 1.
-void check_key_model(const int& key_model, const char* routine);
-
-// Opens the reference file `name` for reading; a missing file ends the run
-// with a message naming it (the file is not created).
-void open_reference(LineSource& src, const char* name);
-
-// Reads n values from src, one per line in free form, and echoes each on a
-// free-form line. `what` names each value for the message of a short or
-// unreadable file.
-void echo_reference_values(LineSource& src, const char* const* what, const int& n);
+// True when the three bulk fractions add up to one (else the cell stops 555).
+bool control_holds(const CellFractions& f);
 
 }  // namespace tp

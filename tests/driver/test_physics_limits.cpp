@@ -245,3 +245,34 @@ TEST(MstarLimit, SolidsLockedByFrictionGiveHalfTheLockedFrameStiffness) {
   glued.coef_b13 = 1.0e12;
   expect_mstar_limit(glued, "locked_solid_friction", true);
 }
+
+// The tables are sized from the deck: grids past the old 60 by 60 ceiling,
+// a 61 by 61 square and strips of 1 by 300 and 250 by 2 cells, run through
+// the solver (with its placeholder workspace) to the normal end, and their
+// c33 still meets the frame stiffness of the sealed uniform sample.
+TEST(GridsBeyondSixtyCells, RunToStop40AndKeepC33TheFrameStiffness) {
+  Deck square = permafrost();
+  square.nx = square.ny = 61;
+  Deck column = shaley_sand();
+  column.nx = 1;
+  column.ny = 300;
+  Deck row = permafrost();
+  row.nx = 250;
+  row.ny = 2;
+  const struct {
+    Deck deck;
+    const char* tag;
+  } cases[] = {{square, "grid_61x61"}, {column, "grid_1x300"}, {row, "grid_250x2"}};
+  for (const auto& c : cases) {
+    const Report r = run_deck(c.deck, c.tag);
+    ASSERT_EQ(r.status, 40) << c.tag;
+    const int cells = c.deck.nx * c.deck.ny;
+    EXPECT_EQ(split_lines(read_file(r.dir + "/real_stress_map")).size(),
+              static_cast<std::size_t>(cells))
+        << c.tag;
+    EXPECT_EQ(split_lines(read_file(r.dir + "/xm_gnu")).size(), static_cast<std::size_t>(cells))
+        << c.tag;
+    const double frame = uniform_value(r, "xlambda1_gnu") + 2 * uniform_value(r, "xmu1_gnu");
+    EXPECT_LT(relative(reported(r, kReC33), frame), 1e-8) << c.tag;
+  }
+}

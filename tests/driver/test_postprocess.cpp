@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/postprocess.hpp"
+#include "support/sample.hpp"
 #include "support/testing.hpp"
 
 using namespace tp;
@@ -16,12 +17,10 @@ using tp::testing::split_lines;
 
 namespace {
 
-XnodTable xnod;
-UnknownVector z;
-Coefficients co;
-RealField &lambda1 = co.lambda1, &mu1 = co.mu1, &mu13 = co.mu13, &d3 = co.d3, &b1 = co.b1,
-          &b2 = co.b2, &m = co.m;
-CellResults cells;
+System sys;
+tp::testing::CoefficientSet co;
+RealField &lambda1 = co.lambda1, &mu1 = co.mu1, &m = co.m;
+Results cells;
 ResultFiles files;
 
 class PostProcess : public ::testing::Test {
@@ -30,10 +29,6 @@ class PostProcess : public ::testing::Test {
     dir_ = tp::testing::fresh_dir("post");
     ASSERT_EQ(::chdir(dir_.c_str()), 0);
     open_result_files(files);
-    for (auto& v : z.v) v = 0.0;
-    for (RealField* f : {&lambda1, &mu1, &mu13, &d3, &b1, &b2, &m}) {
-      for (auto& v : f->v) v = 0.0;
-    }
   }
   void TearDown() override {
     for (Unit* u : {&files.vp_anal, &files.vp_eq, &files.q_eq, &files.q_anal, &files.pressure,
@@ -46,19 +41,25 @@ class PostProcess : public ::testing::Test {
   }
 
   // Independent unknowns: slot l of element e is unknown 20 (e - 1) + l.
+  // Every table starts at zero.
   void grid(int nx, int ny) {
     nx_ = nx;
     ny_ = ny;
+    sys.xnod.resize(nx * ny, 20);
+    sys.z.resize(20 * nx * ny);
+    co.size(nx, ny);
+    size_results(cells, nx, ny);
     for (int e = 1; e <= nx * ny; ++e) {
-      for (int l = 1; l <= 20; ++l) xnod(e, l) = 20 * (e - 1) + l;
+      for (int l = 1; l <= 20; ++l) sys.xnod(e, l) = 20 * (e - 1) + l;
     }
   }
-  cplx& Z(int j, int k, int l) { return z(20 * ((k - 1) * nx_ + j - 1) + l); }
+  cplx& Z(int j, int k, int l) { return sys.z(20 * ((k - 1) * nx_ + j - 1) + l); }
 
   std::string run() {
     SampleState s{nx_, ny_, h_, ny_ * h_, 0.6, 0.3, 2000.0, 0.1, 100.0, 100.0, 3000.0, 5.0};
     CapturedOutput cap;
-    post_process(z, xnod, co, s, cells, files);
+    post_process(sys, co, s, cells);
+    write_results(s, cells, files);
     std::fflush(nullptr);
     return cap.text();
   }

@@ -1,74 +1,64 @@
 #pragma once
-// Shared fixtures of the finite-element tests: per-cell coefficient sets and
-// global systems held in static storage (the matrix tables are tens of MB).
+// Shared fixtures of the finite-element tests: the shared coefficient set,
+// sized to the largest grid the tests assemble, and global systems sized to
+// each grid.
 #include <cstring>
-#include <random>
 
-#include "common/tables.hpp"
+#include "common/structures.hpp"
 #include "fem/global_numbering.hpp"
 #include "fem/global_sist.hpp"
 #include "fem/local_sys.hpp"
+#include "support/sample.hpp"
 
 namespace tp::femtest {
 
-using tp::Coefficients;
+using Coefficients = testing::CoefficientSet;
+using GlobalSystem = System;
 
-struct GlobalSystem {
-  MatrixValues avec;
-  RowStarts ia;
-  ColumnIndices ja;
-  UnknownVector rhs;
-};
-
-// Positive coefficients of realistic magnitudes, different in every cell
-// (elastic in Pa, mass in kg/m^3, friction in kg/(m^3 s)).
+// Coefficients of up to 60 by 60 cells: positive, of realistic magnitudes,
+// different in every cell, or the same everywhere (a homogeneous sample).
 inline void fill_random(Coefficients& c, unsigned stream) {
-  std::mt19937_64 gen(stream);
-  std::uniform_real_distribution<double> unit(0.5, 1.5);
-  RealField* elastic[] = {&c.lambda1, &c.lambda3, &c.mu1, &c.mu3, &c.mu13,
-                          &c.b1,      &c.b2,      &c.m,   &c.d3};
-  RealField* mass[] = {&c.p11, &c.p12, &c.p13, &c.p22, &c.p23, &c.p33};
-  RealField* friction[] = {&c.f11, &c.f12, &c.f22};
-  for (int k = 1; k <= kMaxCells; ++k) {
-    for (int j = 1; j <= kMaxCells; ++j) {
-      for (RealField* f : elastic) (*f)(j, k) = 1.0e9 * unit(gen);
-      for (RealField* f : mass) (*f)(j, k) = 1.0e3 * unit(gen);
-      for (RealField* f : friction) (*f)(j, k) = 1.0e7 * unit(gen);
-    }
-  }
+  c.size(60, 60);
+  c.fill_random(stream);
 }
-
-// Every entry set to one constant (a homogeneous sample).
 inline void fill_uniform(Coefficients& c, double elastic, double mass, double friction) {
-  for (int k = 1; k <= kMaxCells; ++k) {
-    for (int j = 1; j <= kMaxCells; ++j) {
-      for (RealField* f : {&c.lambda1, &c.lambda3, &c.mu1, &c.mu3, &c.mu13, &c.b1, &c.b2,
-                           &c.m, &c.d3}) {
-        (*f)(j, k) = elastic;
-      }
-      for (RealField* f : {&c.p11, &c.p12, &c.p13, &c.p22, &c.p23, &c.p33}) (*f)(j, k) = mass;
-      for (RealField* f : {&c.f11, &c.f12, &c.f22}) (*f)(j, k) = friction;
-    }
-  }
+  c.size(60, 60);
+  c.fill_uniform(elastic, mass, friction);
 }
 
 // The element matrix and load of cell (j, k) from the coefficient set.
 inline void cell_system(int j, int k, int nx, int ny, double omega, double h,
                         Coefficients& c, ElementMatrix& a, ElementVector& b) {
-  local_sys(j, k, nx, ny, omega, h, c.lambda1(j, k), c.lambda3(j, k), c.mu1(j, k),
-            c.mu3(j, k), c.mu13(j, k), c.b1(j, k), c.b2(j, k), c.m(j, k), c.d3(j, k),
-            c.p11(j, k), c.p12(j, k), c.p13(j, k), c.p22(j, k), c.p23(j, k),
-            c.p33(j, k), c.f11(j, k), c.f12(j, k), c.f22(j, k), a, b);
+  local_sys(CellGrid{nx, ny, h}, j, k, omega, c, a, b);
 }
 
-// Numbers the grid into xnod and assembles it, fast or by one-entry insertion.
-inline void assemble(bool fast, double omega, int nx, int ny, double h, XnodTable& xnod,
-                     Coefficients& c, GlobalSystem& s) {
-  global_numbering(nx, ny, xnod);
-  auto* run = fast ? &global_sist : &global_sist_insertion;
-  run(omega, nx, ny, h, xnod, c.lambda1, c.lambda3, c.mu1, c.mu3, c.mu13, c.b1, c.b2,
-      c.m, c.d3, c.p11, c.p12, c.p13, c.p22, c.p23, c.p33, c.f11, c.f12, c.f22, s.avec,
-      s.ia, s.ja, s.rhs);
+// Sizes s for the nx by ny grid, unless it already is (what it holds stays).
+inline void size_for(GlobalSystem& s, int nx, int ny) {
+  if (s.neq != unknown_count(nx, ny) || s.xnod.rows() != nx * ny) size_system(s, nx, ny);
+}
+
+// Fills a system sized for the grid with a recognisable junk pattern, as
+// left by an earlier case.
+inline void soil(GlobalSystem& s, int nx, int ny) {
+  size_for(s, nx, ny);
+  std::memset(static_cast<void*>(s.ia.data()), 0x5a, sizeof(std::int32_t) * (s.neq + 1));
+  std::memset(static_cast<void*>(s.ja.data()), 0x5a, sizeof(std::int32_t) * s.room);
+  std::memset(static_cast<void*>(s.avec.data()), 0x5a, sizeof(cplx) * s.room);
+  std::memset(static_cast<void*>(s.rhs_m.data()), 0x5a, sizeof(cplx) * s.neq);
+}
+
+// Numbers the grid into s.xnod and assembles it, fast or by one-entry
+// insertion.
+inline void assemble(bool fast, double omega, int nx, int ny, double h, Coefficients& c,
+                     GlobalSystem& s) {
+  size_for(s, nx, ny);
+  global_numbering(nx, ny, s.xnod);
+  const CellGrid g{nx, ny, h};
+  if (fast) {
+    global_sist(omega, g, c, s);
+  } else {
+    global_sist_insertion(omega, g, c, s);
+  }
 }
 
 // Value stored at (row, column); sets found to false when not stored.

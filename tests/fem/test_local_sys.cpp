@@ -7,27 +7,33 @@
 #include <complex>
 
 #include "fem/local_sys.hpp"
+#include "support/sample.hpp"
 
 namespace tp {
 namespace {
 
 // One cell's coefficients, distinct enough that a swapped coefficient or a
 // wrong block shows: elastic in Pa, friction in kg/(m^3 s).
-struct Cell {
-  double lambda1 = 3.1e9, lambda3 = 4.7e9, mu1 = 2.3e9, mu3 = 1.9e9, mu13 = 0.7e9;
-  double b1 = 5.3e9, b2 = 1.3e9, m = 8.9e9, d3 = 0.6e9;
-  double p11 = 0.0, p12 = 0.0, p13 = 0.0, p22 = 0.0, p23 = 0.0, p33 = 0.0;
-  double f11 = 2.9e7, f12 = 1.7e7, f22 = 4.1e7;
+struct Cell : testing::CellCoefficients {
+  Cell() {
+    lambda1 = 3.1e9, lambda3 = 4.7e9, mu1 = 2.3e9, mu3 = 1.9e9, mu13 = 0.7e9;
+    b1 = 5.3e9, b2 = 1.3e9, m = 8.9e9, d3 = 0.6e9;
+    f11 = 2.9e7, f12 = 1.7e7, f22 = 4.1e7;
+  }
 };
 
 constexpr double kOmega = 2.0 * M_PI * 50.0;
 constexpr double kH = 0.02;
 
+// The element of cell (j, k) of an nx by ny grid holding c there; c takes
+// back the cell's coefficients as local_sys leaves them.
 void element(Cell& c, int j, int k, int nx, int ny, double omega, double h,
              ElementMatrix& a, ElementVector& b) {
-  local_sys(j, k, nx, ny, omega, h, c.lambda1, c.lambda3, c.mu1, c.mu3, c.mu13, c.b1, c.b2,
-            c.m, c.d3, c.p11, c.p12, c.p13, c.p22, c.p23, c.p33, c.f11, c.f12, c.f22, a,
-            b);
+  static testing::CoefficientSet co;
+  co.size(nx, ny);
+  co.set(j, k, c);
+  local_sys(CellGrid{nx, ny, h}, j, k, omega, co, a, b);
+  static_cast<testing::CellCoefficients&>(c) = co.at(j, k);
 }
 
 // Entry agrees with the closed form to rounding, part by part.

@@ -14,23 +14,40 @@ using tp::testing::CapturedOutput;
 
 namespace {
 
-IntField map;
-RealField phi;
+Deck deck;
+Sample sample;
+
+// A fresh nx by ny sample of cell side h, its fields all zero.
+void grid(int nx, int ny, double h = 0.5) {
+  deck.nx = nx;
+  deck.ny = ny;
+  deck.h = h;
+  sample.grid = CellGrid{nx, ny, h};
+  sample.matnum.resize(nx, ny);
+  sample.phi.resize(nx, ny);
+}
 
 // Material of row k (every column must agree), 0 where the row was not set.
 int row_material(int nx, int k) {
+  const IntField& map = sample.matnum;
   for (int j = 2; j <= nx; ++j) EXPECT_EQ(map(j, k), map(1, k)) << "row " << k;
   return map(1, k);
 }
 
-void stack(int nx, int ny, int nl1, int nl2) {
-  for (auto& v : map.v) v = 0;
-  IntLayers nl;
-  nl(1) = nl1;
-  nl(2) = nl2;
-  RealLayers size;
-  CapturedOutput quiet;
-  makematnum(nx, ny, nl, size, 0.5, map);
+int stack(int nx, int ny, int nl1, int nl2, double h = 0.5) {
+  grid(nx, ny, h);
+  deck.nl(1) = nl1;
+  deck.nl(2) = nl2;
+  return makematnum(deck, sample);
+}
+
+// Fills the layered porosity of an nx by ny sample under `model`.
+void layered(int nx, int ny, int model, double phi1, double phi2) {
+  grid(nx, ny);
+  deck.model = model;
+  deck.phi_layer(1) = phi1;
+  deck.phi_layer(2) = phi2;
+  porosity(deck, sample);
 }
 
 }  // namespace
@@ -47,18 +64,11 @@ TEST(LayerStack, RowsOfAnIncompletePeriodAreLeftAlone) {
   for (int k = 1; k <= 10; ++k) EXPECT_EQ(row_material(2, k), want[k - 1]) << "row " << k;
 }
 
-TEST(LayerStack, PeriodThickerThanTheSampleFillsNothingButPrintsTheGeometry) {
-  for (auto& v : map.v) v = 0;
-  IntLayers nl;
-  nl(1) = 8;
-  nl(2) = 5;
-  RealLayers size;
-  CapturedOutput cap;
-  makematnum(4, 6, nl, size, 0.25, map);
+TEST(LayerStack, PeriodThickerThanTheSampleFillsNothingButKeepsTheLayerSizes) {
+  EXPECT_EQ(stack(4, 6, 8, 5, 0.25), 0) << "no whole period";
   for (int k = 1; k <= 6; ++k) EXPECT_EQ(row_material(4, k), 0);
-  EXPECT_NE(cap.text().find("  nper = number of periods  0\n"), std::string::npos);
-  EXPECT_DOUBLE_EQ(size(1), 2.0);
-  EXPECT_DOUBLE_EQ(size(2), 1.25);
+  EXPECT_DOUBLE_EQ(deck.layer_size(1), 2.0);
+  EXPECT_DOUBLE_EQ(deck.layer_size(2), 1.25);
 }
 
 TEST(LayerStack, EmptySecondLayerLeavesOnlyMaterialOne) {
@@ -68,44 +78,47 @@ TEST(LayerStack, EmptySecondLayerLeavesOnlyMaterialOne) {
 }
 
 TEST(LayeredPorosity, LowerHalfTakesLayerOneUpperHalfLayerTwo) {
-  RealLayers layer;
-  layer(1) = 0.1;
-  layer(2) = 0.2;
-  porosity(3, 5, layer, 0, phi);  // ny/2 = 2 rows below
+  layered(3, 5, 0, 0.1, 0.2);  // ny/2 = 2 rows below
   for (int k = 1; k <= 5; ++k) {
-    for (int j = 1; j <= 3; ++j) EXPECT_EQ(phi(j, k), k <= 2 ? 0.1 : 0.2);
+    for (int j = 1; j <= 3; ++j) EXPECT_EQ(sample.phi(j, k), k <= 2 ? 0.1 : 0.2);
   }
-  porosity(2, 1, layer, 0, phi);  // a single row belongs to the upper half
-  EXPECT_EQ(phi(1, 1), 0.2);
+  layered(2, 1, 0, 0.1, 0.2);  // a single row belongs to the upper half
+  EXPECT_EQ(sample.phi(1, 1), 0.2);
 }
 
-TEST(LayeredPorosity, UnknownModelLeavesTheFieldAsItWas) {
-  RealLayers layer;
-  layer(1) = layer(2) = 0.3;
-  phi(1, 1) = 0.77;
-  porosity(1, 1, layer, 2, phi);
-  EXPECT_EQ(phi(1, 1), 0.77);
+TEST(LayeredPorosity, OtherModelsLeaveTheFieldAsItWas) {
+  for (int model : {1, 2}) {
+    grid(1, 1);
+    sample.phi(1, 1) = 0.77;
+    deck.model = model;
+    deck.phi_layer(1) = deck.phi_layer(2) = 0.3;
+    porosity(deck, sample);
+    EXPECT_EQ(sample.phi(1, 1), 0.77) << "model " << model;
+  }
 }
 
 class FractalPorosity : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The porosity file stays open from one call to the next: each death
-    // test must start from a fresh process, not a fork of this one.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     dir_ = tp::testing::fresh_dir("frac");
     ASSERT_EQ(::chdir(dir_.c_str()), 0);
   }
   void TearDown() override { ASSERT_EQ(::chdir("/"), 0); }
+  // Reads porosity.frac into an nx by ny sample of the fractal model.
+  static void read(int nx, int ny) {
+    grid(nx, ny);
+    deck.model = 1;
+    read_porosity_file(deck, sample);
+  }
   std::string dir_;
-  RealLayers layer{};
 };
 
 TEST_F(FractalPorosity, LinesFillRowsWithTheXIndexFastest) {
   // e12.4 fields: a decimal point, implied decimals, an exponent, blanks.
   tp::testing::write_file("porosity.frac",
                           "  1.0000E-01\n2500\n 0.30E+00\n3\n   0.15     ignored\n0.2\n");
-  porosity(3, 2, layer, 1, phi);
+  read(3, 2);
+  const RealField& phi = sample.phi;
   EXPECT_DOUBLE_EQ(phi(1, 1), 0.1);
   EXPECT_DOUBLE_EQ(phi(2, 1), 0.25);
   EXPECT_DOUBLE_EQ(phi(3, 1), 0.3);
@@ -114,19 +127,37 @@ TEST_F(FractalPorosity, LinesFillRowsWithTheXIndexFastest) {
   EXPECT_DOUBLE_EQ(phi(3, 2), 0.2);
 }
 
+// The file has no width limit of its own: a strip of 1 by 300 cells and a
+// grid of 250 by 2 take one line per cell, x index fastest.
+TEST_F(FractalPorosity, FilesOfGridsBeyondSixtyCellsASideAreReadWhole) {
+  for (const auto& [nx, ny] : {std::pair{1, 300}, std::pair{250, 2}}) {
+    std::string text;
+    for (int n = 0; n < nx * ny; ++n) text += std::to_string(0.001 * (n % 500 + 1)) + "\n";
+    tp::testing::write_file("porosity.frac", text);
+    read(nx, ny);
+    EXPECT_DOUBLE_EQ(sample.phi(nx, ny), 0.001 * ((nx * ny - 1) % 500 + 1));
+    EXPECT_DOUBLE_EQ(sample.phi(1, ny), 0.001 * ((nx * (ny - 1)) % 500 + 1));
+  }
+}
+
+TEST_F(FractalPorosity, LayeredModelReadsNoFile) {
+  grid(2, 2);
+  deck.model = 0;
+  read_porosity_file(deck, sample);  // no porosity.frac here, and none needed
+  EXPECT_EQ(sample.phi(2, 2), 0.0);
+}
+
 TEST_F(FractalPorosity, MissingFileIsNamed) {
-  EXPECT_EXIT(porosity(2, 2, layer, 1, phi), ::testing::ExitedWithCode(2),
-              "porosity.frac: cannot open");
+  EXPECT_EXIT(read(2, 2), ::testing::ExitedWithCode(2), "porosity.frac: cannot open");
 }
 
 TEST_F(FractalPorosity, ShortFileNamesTheCellItLacks) {
   tp::testing::write_file("porosity.frac", "0.1\n0.1\n0.1\n");
-  EXPECT_EXIT(porosity(2, 2, layer, 1, phi), ::testing::ExitedWithCode(2),
+  EXPECT_EXIT(read(2, 2), ::testing::ExitedWithCode(2),
               "porosity.frac: .*after line 3.*cell \\(2, 2\\)");
 }
 
 TEST_F(FractalPorosity, TextLineIsReportedWithItsLineNumber) {
   tp::testing::write_file("porosity.frac", "0.1\n0.1\nporous\n0.1\n");
-  EXPECT_EXIT(porosity(2, 2, layer, 1, phi), ::testing::ExitedWithCode(2),
-              "porosity.frac, line 3: .*porous");
+  EXPECT_EXIT(read(2, 2), ::testing::ExitedWithCode(2), "porosity.frac, line 3: .*porous");
 }

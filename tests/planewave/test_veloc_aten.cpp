@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/tables.hpp"
+#include "driver/run.hpp"
 #include "planewave/veloc_aten.hpp"
+#include "support/sample.hpp"
 #include "support/testing.hpp"
 
 namespace {
@@ -18,44 +21,56 @@ namespace {
 using tp::cplx;
 
 // One cell's coefficients: mass (kg/m3), friction (kg/(m3 s)), elastic (Pa).
-struct Coefs {
-  double p11, p12, p13, p22, p23, p33, f11, f12, f22;
-  double lambda1, lambda3, mu1, mu3, mu13, b1, b2, m, d3;
-};
+using Coefs = tp::testing::CellCoefficients;
+
+// The values of a cell in the order mass, friction, elastic.
+Coefs cell_of(std::initializer_list<double> v) {
+  const double* x = v.begin();
+  Coefs c;
+  c.p11 = x[0], c.p12 = x[1], c.p13 = x[2], c.p22 = x[3], c.p23 = x[4], c.p33 = x[5];
+  c.f11 = x[6], c.f12 = x[7], c.f22 = x[8];
+  c.lambda1 = x[9], c.lambda3 = x[10], c.mu1 = x[11], c.mu3 = x[12], c.mu13 = x[13];
+  c.b1 = x[14], c.b2 = x[15], c.m = x[16], c.d3 = x[17];
+  return c;
+}
 
 // Water-saturated sand with ice, and a shaley sand (shale as solid 3), both
 // tight (about a millidarcy, so large friction): at 1 Hz their slow waves
 // are thousands of times slower than the fast one.
-const Coefs kIceSand = {1800, -100, -30, 400, -50, 300, 1e11, -2e10, 1e10,
-                        5e9,  3e9,  6e9, 2e9, 1e9, 1e9, 3e8, 5e9, 3e8};
-const Coefs kShaleySand = {1700, -150, -20, 450, -80, 500, 5e11, -1e11, 1e11,
-                           4e9,  6e9,  5e9, 3e9, 5e8, 2e9, 1e9, 6e9, 5e8};
-
-struct Fields : tp::Coefficients {
-  void set(int j, int k, const Coefs& c) {
-    p11(j, k) = c.p11, p12(j, k) = c.p12, p13(j, k) = c.p13, p22(j, k) = c.p22;
-    p23(j, k) = c.p23, p33(j, k) = c.p33, f11(j, k) = c.f11, f12(j, k) = c.f12;
-    f22(j, k) = c.f22, lambda1(j, k) = c.lambda1, lambda3(j, k) = c.lambda3;
-    mu1(j, k) = c.mu1, mu3(j, k) = c.mu3, mu13(j, k) = c.mu13, b1(j, k) = c.b1;
-    b2(j, k) = c.b2, m(j, k) = c.m, d3(j, k) = c.d3;
-  }
-};
+const Coefs kIceSand = cell_of({1800, -100, -30, 400, -50, 300, 1e11, -2e10, 1e10,
+                                5e9,  3e9,  6e9, 2e9, 1e9, 1e9, 3e8, 5e9, 3e8});
+const Coefs kShaleySand = cell_of({1700, -150, -20, 450, -80, 500, 5e11, -1e11, 1e11,
+                                   4e9,  6e9,  5e9, 3e9, 5e8, 2e9, 1e9, 6e9, 5e8});
 
 // Velocities vp1, vp2, vp3, vs1, vs2 and their 1000/Q, in that order.
 struct Result {
   double v[5], q[5];
 };
 
-Fields fields;
+// Room for the largest grid of these tests.
+tp::testing::CoefficientSet& sized_fields() {
+  static tp::testing::CoefficientSet f;
+  f.size(4, 3);
+  return f;
+}
+tp::testing::CoefficientSet& fields = sized_fields();
 
+// The driver's plane-wave stage on the first nx by ny cells: its report and
+// the waves of the last cell.
 Result run(int nx, int ny, double omega, std::string* printed = nullptr) {
-  Result r;
+  tp::testing::CoefficientSet grid;
+  grid.size(nx, ny);
+  for (int k = 1; k <= ny; ++k)
+    for (int j = 1; j <= nx; ++j) grid.set(j, k, fields.at(j, k));
   tp::testing::CapturedOutput out;
-  Fields& f = fields;
-  tp::veloc_aten(nx, ny, omega, f.p11, f.p12, f.p13, f.p22, f.p23, f.p33, f.f11, f.f12, f.f22,
-                 f.lambda1, f.lambda3, f.mu1, f.mu3, f.mu13, f.b1, f.b2, f.m, f.d3, r.v[0], r.v[1],
-                 r.v[2], r.v[3], r.v[4], r.q[0], r.q[1], r.q[2], r.q[3], r.q[4]);
+  const tp::CellWaves w = tp::plane_waves(tp::CellGrid{nx, ny, 0.01}, omega, grid);
   if (printed) *printed = out.text();
+  Result r;
+  for (int n = 0; n < 5; ++n) {
+    const tp::Wave& x = n < 3 ? w.p[n] : w.s[n - 3];
+    r.v[n] = x.v;
+    r.q[n] = x.q1000;
+  }
   return r;
 }
 

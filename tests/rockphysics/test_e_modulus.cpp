@@ -14,7 +14,7 @@
 namespace {
 
 using tp::testing::CapturedOutput;
-using tp::testing::ElasticFields;
+using tp::testing::CoefficientSet;
 using tp::testing::InFreshDir;
 using tp::testing::RockDeck;
 using tp::testing::print_to_file;
@@ -25,8 +25,8 @@ using tp::testing::run_e_modulus;
 using tp::testing::split_lines;
 
 // Fields are large: one set shared by the tests of this file.
-ElasticFields e;
-ElasticFields e2;
+CoefficientSet e;
+CoefficientSet e2;
 
 void expect_rel(double got, double want, double tol, const char* what) {
   EXPECT_NEAR(got, want, tol * std::fabs(want)) << what;

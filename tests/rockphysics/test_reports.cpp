@@ -14,8 +14,8 @@ namespace {
 using tp::testing::CapturedOutput;
 using tp::testing::InFreshDir;
 
-tp::testing::ElasticFields e;
-tp::testing::MassFields mf;
+tp::testing::CoefficientSet e;
+tp::testing::CoefficientSet mf;
 
 // Both routines on a 2 by 2 deck; only cell (1, 1) is reported.
 std::string reports_of(const tp::testing::RockDeck& d) {
