@@ -52,6 +52,10 @@ void close_result_files() {
 
 }  // namespace
 
+const Deck& deck_of_run() { return deck; }
+double angular_frequency() { return omega; }
+const Coefficients& coefficients() { return co; }
+
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
       .count();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/tables.hpp"
+#include "driver/run.hpp"
 
 namespace tpbench {
 
@@ -50,6 +51,12 @@ long long fill();
 // Complex multiply-adds of the numeric factorization, as its symbolic phase
 // counts them: for every L entry (k, j), one per entry of U row j.
 long long factor_multiply_adds();
+
+// The deck, the angular frequency and the cells' coefficients of the last
+// run_to_assembly, to build the same sample's system on other grids.
+const tp::Deck& deck_of_run();
+double angular_frequency();
+const tp::Coefficients& coefficients();
 
 // Wall-clock seconds.
 double now();
