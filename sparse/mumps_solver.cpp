@@ -98,10 +98,10 @@ namespace {
 
 // Job numbers of the library, and the one of ours that ends a worker.
 constexpr int kJobInit = -1, kJobEnd = -2, kJobAnalyse = 1, kJobFactor = 2, kJobSolve = 3;
-constexpr int kJobQuit = -100;
 constexpr int kUseCommWorld = -987654;  // the library's name for MPI_COMM_WORLD
 
 #if defined(THREEPHASE_HAVE_MPI)
+constexpr int kJobQuit = -100;  // ends a worker's loop
 // Processes of the run and whether MPI is live.
 int world_size = 1;
 bool mpi_live = false;

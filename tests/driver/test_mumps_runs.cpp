@@ -209,6 +209,24 @@ INSTANTIATE_TEST_SUITE_P(
       return p.parent_path().filename().string() + "_" + p.filename().string();
     });
 
+// Factors on disk and METIS's order change only the rounding.
+TEST(MumpsVariants, OutOfCoreFactorsAndMetisOrderAgreeWithTheOwnSolver) {
+  REQUIRE_MUMPS();
+  const std::string own = fresh_dir("own-variants");
+  copy_case(source_path("examples/fractal"), own);
+  ASSERT_EQ(run_with(own, "own").status, 40);
+  const std::pair<const char*, const char*> settings[] = {{"THREEPHASE_MUMPS_OOC", "1"},
+                                                          {"THREEPHASE_MUMPS_ORDER", "metis"}};
+  for (const auto& [name, value] : settings) {
+    if (std::string(value) == "metis" && !tp::kHaveMetis) continue;
+    const std::string dir = fresh_dir(std::string("mumps-") + value);
+    copy_case(source_path("examples/fractal"), dir);
+    const auto r = run_with(dir, "mumps", name, value);
+    ASSERT_EQ(r.status, 40) << name << ": " << r.err;
+    expect_same_results(own, dir, 1e-10);
+  }
+}
+
 // The largest legacy grid and grids past the legacy tables: the permafrost
 // deck at nx by ny.
 class MumpsLargeGrid : public ::testing::TestWithParam<std::pair<int, int>> {};
