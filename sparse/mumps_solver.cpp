@@ -39,36 +39,44 @@ const char* const kSolverBuild = kHaveMetis
 
 // Status sentence; the codes are those of the library's manual.
 std::string mumps_message(int infog1, int infog2) {
+  // Sizes in the detail count units, or millions of them when negative.
+  const double size = infog2 >= 0 ? double(infog2) : -1e6 * infog2;
   char detail[160];
   const char* what = nullptr;
+  bool sized = true;
   switch (infog1) {
     case 0: return "no error";
     case kMumpsNotBuilt: return "this build of threephase has no MUMPS; use the own solver";
     case kMumpsNoMetis: return "this build has no METIS; use the AMD order";
     case -5: case -7: case -13:
-      what = "the solver could not allocate its working memory (%d)";
+      what = "the solver could not allocate its working memory (%.0f entries asked)";
       break;
     case -8: case -9: case -14: case -15: case -17: case -20:
-      what = "the solver's working space was too small (%d); enlarge it (ICNTL(14))";
+      what = "the solver's working space was too small (%.0f entries short); allow more "
+             "extra working space";
       break;
     case -19:
-      what = "the factorization needs more memory than the cap allows (%d MB short)";
+      what = "the factorization needs more memory than the cap allows (%.0f bytes short)";
       break;
     case -10:
-      what = "the matrix is numerically singular (%d pivots found)";
+      what = "the matrix is numerically singular (%.0f pivots found)";
+      sized = false;
       break;
     case -6:
-      what = "the matrix is structurally singular (rank %d)";
+      what = "the matrix is structurally singular (rank %.0f)";
+      sized = false;
       break;
     case -90: case -91: case -92:
-      what = "the out-of-core factors could not be written or read (%d); check the "
+      what = "the out-of-core factors could not be written or read (%.0f); check the "
              "disk and MUMPS_OOC_TMPDIR";
+      sized = false;
       break;
     default:
-      what = "MUMPS failed with detail %d";
+      what = "MUMPS failed (detail INFOG(2)=%.0f)";
+      sized = false;
       break;
   }
-  std::snprintf(detail, sizeof detail, what, infog2);
+  std::snprintf(detail, sizeof detail, what, sized ? size : double(infog2));
   return "MUMPS error INFOG(1)=" + std::to_string(infog1) + ": " + detail;
 }
 
