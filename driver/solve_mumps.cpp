@@ -3,7 +3,6 @@
 // and the backward-error check of the solution.
 #include "driver/solve_mumps.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,23 +19,6 @@ namespace {
 std::string env(const char* name) {
   const char* v = std::getenv(name);
   return v ? v : "";
-}
-
-// A size such as 800M, 16G, 1.5T or a plain number of bytes; -1 if bad.
-long long parse_size(const std::string& s) {
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(s.c_str(), &end);
-  if (end == s.c_str() || errno != 0 || !(v > 0)) return -1;
-  double scale = 1;
-  const std::string unit = end;
-  if (unit == "K" || unit == "k") scale = 1e3;
-  else if (unit == "M" || unit == "m") scale = 1e6;
-  else if (unit == "G" || unit == "g") scale = 1e9;
-  else if (unit == "T" || unit == "t") scale = 1e12;
-  else if (!unit.empty()) return -1;
-  const double bytes = v * scale;
-  return bytes < 9e18 ? static_cast<long long>(bytes) : -1;
 }
 
 // A whole number within lo..hi, or bad input naming the variable.
@@ -83,12 +65,6 @@ MumpsRunOptions mumps_options_from_environment() {
     o.solver.workspace_percent = env_int("THREEPHASE_MUMPS_WORKSPACE", 0, 100000);
   if (!env("THREEPHASE_MUMPS_MEMORY_CAP").empty())
     o.solver.memory_cap_mb = env_int("THREEPHASE_MUMPS_MEMORY_CAP", 1, 1 << 30);
-  const std::string limit = env("THREEPHASE_MAX_MEMORY");
-  if (!limit.empty()) {
-    o.memory_limit = parse_size(limit);
-    if (o.memory_limit < 0)
-      input_error("THREEPHASE_MAX_MEMORY", "expected a size such as 800M, 16G or bytes");
-  }
   return o;
 }
 
@@ -106,14 +82,16 @@ MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions&
   // starts: the factors on disk need only the out-of-core working memory.
   const long long need =
       opt.solver.out_of_core ? f.counts.memory_out_of_core : f.counts.memory_in_core;
-  if (opt.memory_limit > 0 && need > opt.memory_limit) {
+  const long long limit = memory_limit();
+  if (need > limit) {
     mumps_release(f);
     std::fprintf(stderr,
-                 "threephase: the factorization needs about %lld MB, above the limit of %lld MB "
-                 "(THREEPHASE_MAX_MEMORY); use a coarser grid%s\n",
-                 need / 1000000, opt.memory_limit / 1000000,
-                 opt.solver.out_of_core ? "" : " or out-of-core factors (THREEPHASE_MUMPS_OOC=1)");
-    stop(kMemoryLimitStop);
+                 "threephase: the MUMPS factorization of the %d unknowns needs about %.1f MiB "
+                 "but the limit is %.1f MiB (THREEPHASE_MAX_MEMORY, or the physical memory "
+                 "available); use fewer cells along x or y%s\n",
+                 neq, need / 1048576.0, limit / 1048576.0,
+                 opt.solver.out_of_core ? "" : ", or out-of-core factors (THREEPHASE_MUMPS_OOC=1)");
+    stop(kMemoryStopCode);
   }
 
   // 3. Numeric factorization, then the solve in place of a copy of the load.
