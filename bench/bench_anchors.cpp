@@ -26,7 +26,6 @@
 #include "fem/local_sys.hpp"
 #include "sparse/mumps_solver.hpp"
 #include "sparse/zndrv.hpp"
-#include "sparse/zodrv.hpp"
 
 #if defined(BENCH_WITH_UMFPACK)
 #include <umfpack.h>
@@ -203,46 +202,33 @@ Outcome run_mumps(const Csr& s, std::vector<cplx>& z, tp::MumpsOrder order) {
   return o;
 }
 
-// The own solver on a copy of the system (its ordering rewrites nothing on
-// path 1, but its workspace is sized here, not by the legacy capacity).
+// The own solver's phases as the driver runs them past the legacy tables:
+// order, analyse, factor (storage sized from the analysis), solve.
 Outcome run_own(const Csr& s, std::vector<cplx>& z) {
+  using tp::View1;
   Outcome o;
   const int n = s.n;
-  std::vector<std::int32_t> c(n), ic(n);
+  const tp::SparseRows a{n, View1<std::int32_t>{const_cast<std::int32_t*>(s.ia.data())},
+                         View1<std::int32_t>{const_cast<std::int32_t*>(s.ja.data())},
+                         View1<cplx>{const_cast<cplx*>(s.a.data())}};
+  std::vector<std::int32_t> p(n), ip(n);
   std::vector<cplx> b = s.b;
-  Csr m = s;
-  // Words: from twelve per stored entry, doubled until the factors fit
-  // (the integer view of the workspace must stay below 2^31).
-  for (long long nsp = 12LL * (s.ia[n] - 1); nsp < (1LL << 29); nsp *= 2) {
-    cplx* w = static_cast<cplx*>(std::calloc(nsp, sizeof(cplx)));
-    const tp::View1<std::int32_t> isp{reinterpret_cast<std::int32_t*>(w)};
-    const tp::View1<cplx> rsp{w};
-    const int words = static_cast<int>(nsp);
-    int flag = 0, esp = 0;
-    const double t0 = now();
-    tp::zodrv(n, {m.ia.data()}, {m.ja.data()}, {m.a.data()}, {c.data()}, {ic.data()}, words,
-              isp, 1, flag);
-    if (flag == 0)
-      tp::zndrv(n, {c.data()}, {c.data()}, {ic.data()}, {m.ia.data()}, {m.ja.data()},
-                {m.a.data()}, {b.data()}, {z.data()}, words, isp, rsp, esp, 1, flag);
-    o.seconds = now() - t0;
-    if (flag == 0) {
-      o.ok = true;
-      const std::int32_t* il = isp.p;
-      const std::int32_t* iu = isp.p + (n + 1);
-      const std::int32_t* jl = isp.p + 2 * (n + 1);
-      o.entries = double(il[n] - 1) + double(iu[n] - 1) + n;
-      // Eight real operations per complex multiply-add: one per L entry
-      // (k, j) and U entry of row j, plus one for the load.
-      double madds = 0;
-      for (int e = 0; e < il[n] - 1; ++e) madds += iu[jl[e]] - iu[jl[e] - 1] + 1;
-      o.flops = 8 * madds;
-    }
-    std::free(w);
-    // Only a want of room (3n+k, 4n+1, 6n+k, 7n+1, 10n+1) is worth a retry.
-    const bool room = (flag > 3 * n && flag <= 4 * n + 1) ||
-                      (flag > 6 * n && flag <= 7 * n + 1) || flag == 10 * n + 1;
-    if (o.ok || !room) break;
+  const double t0 = now();
+  int flag = tp::zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()},
+                          nullptr, 0, nullptr);
+  tp::SparseFactor f;
+  tp::zn_init(f, n, View1<std::int32_t>{p.data()}, View1<std::int32_t>{p.data()},
+              View1<std::int32_t>{ip.data()}, nullptr, 0);
+  if (flag == 0) flag = tp::zn_analyse(f, a);
+  if (flag == 0) flag = tp::zn_factor(f, a);
+  if (flag == 0) tp::zn_solve(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
+  o.seconds = now() - t0;
+  o.ok = flag == 0;
+  if (o.ok) {
+    o.entries = double(f.lnz) + f.unz + n;
+    o.flops = 8.0 * static_cast<double>(f.work_to[n]);  // 8 per complex multiply-add
+  } else {
+    std::printf("own solver flag %d\n", flag);
   }
   return o;
 }
