@@ -92,16 +92,25 @@ Csr assemble(int n) {
   }
   s.a.assign(s.ja.size(), cplx(-0.0, -0.0));
   s.b.assign(s.n, cplx(0.0, 0.0));
+  // Every cell with the coefficients of cell (1, 1) of the 60 by 60 run.
+  tp::Coefficients cell;
+  tp::size_coefficients(cell, n, n);
+  tp::RealField* to[] = {&cell.lambda1, &cell.lambda3, &cell.mu1, &cell.mu3, &cell.mu13,
+                         &cell.b1, &cell.b2, &cell.m, &cell.d3, &cell.p11, &cell.p12,
+                         &cell.p13, &cell.p22, &cell.p23, &cell.p33, &cell.f11, &cell.f12,
+                         &cell.f22};
+  const tp::RealField* from[] = {&co.lambda1, &co.lambda3, &co.mu1, &co.mu3, &co.mu13, &co.b1,
+                                 &co.b2, &co.m, &co.d3, &co.p11, &co.p12, &co.p13, &co.p22,
+                                 &co.p23, &co.p33, &co.f11, &co.f12, &co.f22};
+  for (int q = 0; q < 18; ++q)
+    for (int j = 1; j <= n; ++j)
+      for (int k = 1; k <= n; ++k) (*to[q])(j, k) = (*from[q])(1, 1);
+  const tp::CellGrid grid{n, n, h};
   tp::ElementMatrix em;
   tp::ElementVector ev;
   for (int j = 1; j <= n; ++j)
     for (int k = 1; k <= n; ++k) {
-      double p[6] = {co.p11(1, 1), co.p12(1, 1), co.p13(1, 1),
-                     co.p22(1, 1), co.p23(1, 1), co.p33(1, 1)};
-      tp::local_sys(j, k, n, n, omega, h, co.lambda1(1, 1), co.lambda3(1, 1), co.mu1(1, 1),
-                    co.mu3(1, 1), co.mu13(1, 1), co.b1(1, 1), co.b2(1, 1), co.m(1, 1),
-                    co.d3(1, 1), p[0], p[1], p[2], p[3], p[4], p[5], co.f11(1, 1),
-                    co.f12(1, 1), co.f22(1, 1), em, ev);
+      tp::local_sys(grid, j, k, omega, cell, em, ev);
       cell_unknowns(n, j, k, g);
       for (int l = 1; l <= 20; ++l) {
         const int r = g[l - 1];
