@@ -1,0 +1,447 @@
+#include "deck/keyword_deck.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <toml++/toml.h>
+
+#include "common/stop.hpp"
+#include "deck/deck_fields.hpp"
+
+namespace tp {
+
+namespace {
+
+// The names a [run] table may hold.
+constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity", "solver",
+                                    "output"};
+
+int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
+
+// Fills err and returns the reader's failure status, so that a check reads
+// `return refuse(err, line, key, what)`.
+int refuse(DeckError& err, int line, std::string key, std::string what) {
+  err.line = line;
+  err.key = std::move(key);
+  err.what = std::move(what);
+  return kInputErrorStatus;
+}
+
+// The TOML type of a node, as a message names it.
+const char* type_name(const toml::node& n) {
+  switch (n.type()) {
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a float";
+    case toml::node_type::boolean: return "a boolean";
+    case toml::node_type::table: return "a table";
+    case toml::node_type::array: return "an array";
+    default: return "a date or time";
+  }
+}
+
+// A number (TOML float or integer) as a double; refuses other types and
+// values that are not finite.
+int read_real(const toml::node& n, const std::string& key, double& v, DeckError& err) {
+  if (const auto* f = n.as_floating_point()) {
+    v = f->get();
+  } else if (const auto* i = n.as_integer()) {
+    v = static_cast<double>(i->get());
+  } else {
+    return refuse(err, line_of(n), key,
+                  key + " must be a number, found " + type_name(n));
+  }
+  if (!std::isfinite(v)) {
+    return refuse(err, line_of(n), key, key + " = " + format_real(v) + " is not a finite number");
+  }
+  return 0;
+}
+
+// A TOML integer that fits an int.
+int read_int(const toml::node& n, const std::string& key, int& v, DeckError& err) {
+  const auto* i = n.as_integer();
+  if (i == nullptr) {
+    return refuse(err, line_of(n), key, key + " must be an integer, found " + type_name(n));
+  }
+  const std::int64_t x = i->get();
+  if (x < std::numeric_limits<int>::min() || x > std::numeric_limits<int>::max()) {
+    return refuse(err, line_of(n), key, key + " = " + std::to_string(x) + " is not an int");
+  }
+  v = static_cast<int>(x);
+  return 0;
+}
+
+// A model key written as its number or its name.
+int read_choice(const toml::node& n, const std::string& key, const char* name0,
+                const char* name1, int& v, DeckError& err) {
+  if (const auto* s = n.as_string()) {
+    if (s->get() == name0) return v = 0, 0;
+    if (s->get() == name1) return v = 1, 0;
+    return refuse(err, line_of(n), key,
+                  key + " = \"" + s->get() + "\" is not \"" + name0 + "\" or \"" + name1 + "\"");
+  }
+  if (n.is_integer()) return read_int(n, key, v, err);
+  return refuse(err, line_of(n), key,
+                key + " must be \"" + name0 + "\", \"" + name1 + "\", 0 or 1, found " +
+                    type_name(n));
+}
+
+// Refuses any key of `t` that is not among the `n` known names.
+int refuse_unknown(const toml::table& t, const char* const* known, int n, const std::string& in,
+                   DeckError& err) {
+  for (const auto& [k, node] : t) {
+    bool found = false;
+    for (int i = 0; i < n && !found; ++i) found = k.str() == known[i];
+    if (!found) {
+      return refuse(err, line_of(node), std::string(k.str()),
+                    "unknown key '" + std::string(k.str()) + "'" + in);
+    }
+  }
+  return 0;
+}
+
+// The node of a required key, or a refusal naming the line `where` (the
+// table's header, or the end of the head values).
+int require_key(const toml::table& t, const char* key, int where, const std::string& in,
+                const char* meaning, const toml::node*& node, DeckError& err) {
+  node = t.get(key);
+  if (node != nullptr) return 0;
+  return refuse(err, where, key, in + " has no '" + key + "' (" + meaning + ")");
+}
+
+// The line where the head values end: that of the first table, or the last.
+int head_end_line(const toml::table& root, int last_line) {
+  int line = last_line;
+  for (const auto& [k, node] : root) {
+    if (node.is_table() || node.is_array_of_tables()) line = std::min(line, line_of(node));
+  }
+  return line;
+}
+
+int read_head(const toml::table& root, int head_line, Deck& d, DeckError& err) {
+  for (const HeadField& f : kHeadFields) {
+    const toml::node* n = nullptr;
+    if (int rc = require_key(root, f.name, head_line, "the deck", f.meaning, n, err)) return rc;
+    int rc = 0;
+    if (f.choice0 != nullptr) {
+      rc = read_choice(*n, f.name, f.choice0, f.choice1, d.*f.int_value, err);
+    } else if (f.int_value != nullptr) {
+      rc = read_int(*n, f.name, d.*f.int_value, err);
+    } else {
+      rc = read_real(*n, f.name, d.*f.real_value, err);
+    }
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+// Checks the head values against their ranges, naming the line of each.
+int check_head(const toml::table& root, const Deck& d, DeckError& err) {
+  for (const HeadField& f : kHeadFields) {
+    std::string what;
+    if (!head_value_allowed(f, d, what)) return refuse(err, line_of(*root.get(f.name)), f.name, what);
+  }
+  return 0;
+}
+
+int read_layer(const toml::table& t, int i, Deck& d, DeckError& err) {
+  const std::string in = " in [[layer]] " + std::to_string(i);
+  const int header = line_of(t);
+  const char* names[kLayerFieldCount + 1];
+  for (int f = 0; f < kLayerFieldCount; ++f) names[f] = kLayerFields[f].name;
+  names[kLayerFieldCount] = "nl";
+  if (int rc = refuse_unknown(t, names, kLayerFieldCount + 1, in, err)) return rc;
+
+  const std::string where = "[[layer]] " + std::to_string(i);
+  const toml::node* n = nullptr;
+  if (int rc = require_key(t, "nl", header, where, "thickness of the layer in cells", n, err)) {
+    return rc;
+  }
+  const std::string nl_key = layer_key("nl", i);
+  if (int rc = read_int(*n, nl_key, d.nl(i), err)) return rc;
+  if (d.nl(i) < 0) {
+    return refuse(err, line_of(*n), nl_key,
+                  nl_key + " = " + std::to_string(d.nl(i)) +
+                      ": a layer cannot be thinner than 0 cells");
+  }
+  for (const LayerField& f : kLayerFields) {
+    if (int rc = require_key(t, f.name, header, where, f.meaning, n, err)) return rc;
+    if (int rc = read_real(*n, layer_key(f.name, i), (d.*f.table)(i), err)) return rc;
+  }
+  return 0;
+}
+
+// Checks the values of layer i against their ranges (the model's and the
+// layer's), naming the line of each; then the room for ice.
+int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
+  for (const LayerField& f : kLayerFields) {
+    std::string what;
+    if (!layer_value_allowed(f, i, d, what)) {
+      return refuse(err, line_of(*t.get(f.name)), layer_key(f.name, i), what);
+    }
+  }
+  if (d.key_model == 0 && !(d.phi_layer(i) < d.phi_a(i))) {
+    const std::string key = layer_key("phi_layer", i);
+    return refuse(err, line_of(*t.get("phi_layer")), key,
+                  key + " = " + format_real(d.phi_layer(i)) + " is not below " +
+                      layer_key("phi_a", i) + " = " + format_real(d.phi_a(i)) +
+                      " (permafrost model: the pores not filled with water hold the ice)");
+  }
+  return 0;
+}
+
+int read_layers(const toml::table& root, int head_line, Deck& d, DeckError& err) {
+  const toml::node* node = root.get("layer");
+  if (node == nullptr) {
+    return refuse(err, head_line, "layer", "the deck has no [[layer]] entry (nmat = " +
+                                               std::to_string(d.nmat) + ")");
+  }
+  const toml::array* layers = node->as_array();
+  if (layers == nullptr || !layers->is_array_of_tables()) {
+    return refuse(err, line_of(*node), "layer",
+                  "layer must be an array of tables: write each layer as [[layer]]");
+  }
+  const int count = static_cast<int>(layers->size());
+  if (count != d.nmat) {
+    const int line = line_of(*root.get("nmat"));
+    return refuse(err, line, "nmat",
+                  "nmat = " + std::to_string(d.nmat) + " but the deck has " +
+                      std::to_string(count) + " [[layer]] " + (count == 1 ? "entry" : "entries"));
+  }
+  for (int i = 1; i <= count; ++i) {
+    const toml::table& t = *(*layers)[static_cast<std::size_t>(i - 1)].as_table();
+    if (int rc = read_layer(t, i, d, err)) return rc;
+  }
+  if (d.nmat == 1) d.nl(2) = 0;
+  for (int i = 1; i <= count; ++i) {
+    const toml::table& t = *(*layers)[static_cast<std::size_t>(i - 1)].as_table();
+    if (int rc = check_layer(t, i, d, err)) return rc;
+  }
+  if (d.nl(1) + d.nl(2) == 0) {
+    return refuse(err, line_of(*node), "nl",
+                  "the layers are all 0 cells thick (nl(1) + nl(2) = 0); at least one must "
+                  "hold a cell");
+  }
+  return 0;
+}
+
+// A fraction in 0..1 from a number node.
+int read_fraction(const toml::node& n, const std::string& key, double& v, DeckError& err) {
+  if (int rc = read_real(n, key, v, err)) return rc;
+  if (v >= 0.0 && v <= 1.0) return 0;
+  return refuse(err, line_of(n), key, key + " = " + format_real(v) + " is outside 0..1");
+}
+
+// water_proportion: one number for every layer, or an array of nmat numbers.
+int read_water(const toml::node& n, const Deck& d, RunPlan& plan, DeckError& err) {
+  if (const auto* a = n.as_array()) {
+    const int count = static_cast<int>(a->size());
+    if (count != d.nmat) {
+      return refuse(err, line_of(n), "water_proportion",
+                    "water_proportion has " + std::to_string(count) +
+                        " values for nmat = " + std::to_string(d.nmat) + " layers");
+    }
+    for (int i = 1; i <= count; ++i) {
+      const toml::node& v = *a->get(static_cast<std::size_t>(i - 1));
+      if (int rc = read_fraction(v, layer_key("water_proportion", i), plan.water(i), err)) {
+        return rc;
+      }
+    }
+    return 0;
+  }
+  double w = 0.0;
+  if (!n.is_number()) {
+    return refuse(err, line_of(n), "water_proportion",
+                  std::string("water_proportion must be a number or an array of numbers, "
+                              "found ") + type_name(n));
+  }
+  if (int rc = read_fraction(n, "water_proportion", w, err)) return rc;
+  for (int i = 1; i <= d.nmat; ++i) plan.water(i) = w;
+  return 0;
+}
+
+// porosity: a number, "by_layer", or { file = "PATH" }; the model must agree.
+int read_porosity(const toml::node& n, const Deck& d, RunPlan& plan, DeckError& err) {
+  const std::string key = "porosity";
+  if (n.is_number()) {
+    plan.porosity = PorositySource::constant;
+    if (int rc = read_fraction(n, key, plan.porosity_value, err)) return rc;
+  } else if (const auto* s = n.as_string()) {
+    if (s->get() != "by_layer") {
+      return refuse(err, line_of(n), key,
+                    "porosity = \"" + s->get() +
+                        "\": write a number, \"by_layer\" or { file = \"PATH\" }");
+    }
+    plan.porosity = PorositySource::by_layer;
+  } else if (const auto* t = n.as_table()) {
+    const char* known[] = {"file"};
+    if (int rc = refuse_unknown(*t, known, 1, " in porosity", err)) return rc;
+    const toml::node* f = t->get("file");
+    if (f == nullptr || !f->is_string() || f->as_string()->get().empty()) {
+      return refuse(err, line_of(n), "porosity.file",
+                    "porosity = { file = \"PATH\" } needs the file's path as a string");
+    }
+    plan.porosity = PorositySource::file;
+    plan.porosity_file = f->as_string()->get();
+  } else {
+    return refuse(err, line_of(n), key,
+                  std::string("porosity must be a number, \"by_layer\" or { file = \"PATH\" }, "
+                              "found ") + type_name(n));
+  }
+  const bool from_file = plan.porosity == PorositySource::file;
+  if (from_file != (d.model == 1)) {
+    return refuse(err, line_of(n), key,
+                  from_file ? "a porosity file needs model = \"fractal\""
+                            : "model = \"fractal\" takes the porosity from a file: write "
+                              "porosity = { file = \"PATH\" }");
+  }
+  return 0;
+}
+
+// A string key whose value is one of the names given, as its index.
+int read_name(const toml::node& n, const char* key, const char* const* names, int count,
+              int& index, DeckError& err) {
+  std::string list;
+  for (int i = 0; i < count; ++i) list += std::string(i ? ", \"" : "\"") + names[i] + "\"";
+  const auto* s = n.as_string();
+  if (s == nullptr) {
+    return refuse(err, line_of(n), key,
+                  std::string(key) + " must be one of " + list + ", found " + type_name(n));
+  }
+  for (int i = 0; i < count; ++i) {
+    if (s->get() == names[i]) return index = i, 0;
+  }
+  return refuse(err, line_of(n), key,
+                std::string(key) + " = \"" + s->get() + "\" is not one of " + list);
+}
+
+int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& plan,
+             DeckError& err) {
+  const toml::node* node = root.get("run");
+  if (node == nullptr) {
+    return refuse(err, head_line, "run",
+                  "the deck has no [run] table (materials, water_proportion, porosity)");
+  }
+  const toml::table* run = node->as_table();
+  if (run == nullptr) return refuse(err, line_of(*node), "run", "run must be a table: [run]");
+  if (int rc = refuse_unknown(*run, kRunKeys, 5, " in [run]", err)) return rc;
+  const int header = line_of(*run);
+  const toml::node* n = nullptr;
+
+  const char* materials[] = {"uniform", "layered"};
+  int index = 0;
+  if (int rc = require_key(*run, "materials", header, "[run]", "\"uniform\" or \"layered\"", n,
+                           err)) {
+    return rc;
+  }
+  if (int rc = read_name(*n, "materials", materials, 2, index, err)) return rc;
+  plan.materials = index == 0 ? Materials::uniform : Materials::layered;
+
+  if (int rc = require_key(*run, "water_proportion", header, "[run]",
+                           "a number, or one per layer", n, err)) {
+    return rc;
+  }
+  if (int rc = read_water(*n, d, plan, err)) return rc;
+
+  if (int rc = require_key(*run, "porosity", header, "[run]",
+                           "a number, \"by_layer\" or { file = \"PATH\" }", n, err)) {
+    return rc;
+  }
+  if (int rc = read_porosity(*n, d, plan, err)) return rc;
+
+  if ((n = run->get("solver")) != nullptr) {
+    const char* solvers[] = {"default", "own", "mumps"};
+    if (int rc = read_name(*n, "solver", solvers, 3, index, err)) return rc;
+    const SolverChoice choice[] = {SolverChoice::automatic, SolverChoice::own,
+                                   SolverChoice::mumps};
+    plan.solver = choice[index];
+  }
+  if ((n = run->get("output")) != nullptr) {
+    const auto* s = n->as_string();
+    if (s == nullptr || s->get().empty()) {
+      return refuse(err, line_of(*n), "output", "output must name a folder (a string)");
+    }
+    plan.output = s->get();
+  }
+  return 0;
+}
+
+int count_lines(std::string_view text) {
+  int lines = 1;
+  for (char c : text) lines += c == '\n';
+  return lines;
+}
+
+}  // namespace
+
+RunPlan legacy_plan(const Deck& d) {
+  RunPlan plan;
+  plan.materials = Materials::uniform;
+  plan.water(1) = 0.1;
+  plan.water(2) = 0.1;
+  if (d.model == 1) {
+    plan.porosity = PorositySource::file;
+    plan.porosity_file = "porosity.frac";
+  } else {
+    plan.porosity = PorositySource::constant;
+    plan.porosity_value = 0.1;
+  }
+  return plan;
+}
+
+DeckForm deck_form(std::string_view text) {
+  std::size_t p = 0;
+  while (p < text.size()) {
+    // Skip blanks; an empty line says nothing.
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t' || text[p] == '\r')) ++p;
+    if (p < text.size() && text[p] == '\n') {
+      ++p;
+      continue;
+    }
+    if (p >= text.size()) break;
+    const char c = text[p];
+    if (c == '#' || c == '[') return DeckForm::keyword;
+    // A bare key, then optional blanks, then '='.
+    std::size_t q = p;
+    while (q < text.size() && (std::isalnum(static_cast<unsigned char>(text[q])) ||
+                               text[q] == '_' || text[q] == '-')) {
+      ++q;
+    }
+    if (q == p) return DeckForm::legacy;
+    while (q < text.size() && (text[q] == ' ' || text[q] == '\t')) ++q;
+    return q < text.size() && text[q] == '=' ? DeckForm::keyword : DeckForm::legacy;
+  }
+  return DeckForm::legacy;
+}
+
+int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& err) {
+  d = Deck{};
+  plan = RunPlan{};
+  plan.lambda_warning_only = true;
+  toml::table root;
+  try {
+    root = toml::parse(text);
+  } catch (const toml::parse_error& e) {
+    return refuse(err, static_cast<int>(e.source().begin.line), "",
+                  std::string(e.description()));
+  }
+  const int head_line = head_end_line(root, count_lines(text));
+  const char* known[kHeadFieldCount + 2];
+  for (int f = 0; f < kHeadFieldCount; ++f) known[f] = kHeadFields[f].name;
+  known[kHeadFieldCount] = "run";
+  known[kHeadFieldCount + 1] = "layer";
+  if (int rc = refuse_unknown(root, known, kHeadFieldCount + 2, "", err)) return rc;
+  if (int rc = read_head(root, head_line, d, err)) return rc;
+  if (int rc = check_head(root, d, err)) return rc;
+  if (int rc = read_layers(root, head_line, d, err)) return rc;
+  if (int rc = read_run(root, head_line, d, plan, err)) return rc;
+  d.h = d.domain_size / d.ny;
+  return 0;
+}
+
+std::string error_place(const char* name, const DeckError& err) {
+  if (err.line <= 0) return name;
+  return std::string(name) + ", line " + std::to_string(err.line);
+}
+
+}  // namespace tp

@@ -1,0 +1,77 @@
+#pragma once
+// The keyword deck: a TOML file of `name = value` lines with the names of the
+// legacy deck, SI units, one [[layer]] entry per layer, and a [run] table that
+// says what the run uses (the material of the cells, the water proportion of
+// each layer, the porosity field, the solver, the output folder). The reader
+// fills the same Deck the legacy reader fills, plus the RunPlan.
+#include <string>
+#include <string_view>
+
+#include "driver/run.hpp"
+
+namespace tp {
+
+// How the cells get their material number.
+enum class Materials {
+  uniform,  // every cell is material 1 (the legacy run)
+  layered,  // each row of cells takes the material of its layer
+};
+
+// Where the water fraction of each cell comes from.
+enum class PorositySource {
+  constant,  // one value for every cell
+  by_layer,  // the water proportion of the cell's layer
+  file,      // one value per cell from a file (the fractal model)
+};
+
+// The sparse direct solver of the finite-element test.
+enum class SolverChoice { automatic, own, mumps };
+
+// What a run uses beyond the deck's values. A legacy deck's plan is fixed
+// (legacy_plan); a keyword deck states every part of it.
+struct RunPlan {
+  Materials materials = Materials::uniform;
+  RealLayers water{};  // water(1..nmat): water proportion of each layer
+  PorositySource porosity = PorositySource::constant;
+  double porosity_value = 0.0;  // the constant porosity
+  std::string porosity_file;    // the porosity file as the deck names it
+  SolverChoice solver = SolverChoice::automatic;
+  std::string output;  // results folder named by the deck; empty when not given
+  // Read from a keyword deck: a first cell with lambda1 or lambda3 <= 0 is a
+  // warning when its strain energy is positive definite, not a stop.
+  bool lambda_warning_only = false;
+};
+
+// The plan the legacy run follows whatever its deck says: material 1 in every
+// cell, water proportion 0.1 in every layer, and the porosity 0.1 in every
+// cell for the layered model (model 0) or porosity.frac for the fractal one.
+RunPlan legacy_plan(const Deck& d);
+
+// A reader's refusal: the line (0 when no line applies), the key it concerns
+// and the sentence that says what is wrong.
+struct DeckError {
+  int line = 0;
+  std::string key;
+  std::string what;
+};
+
+// The two forms a deck comes in.
+enum class DeckForm { legacy, keyword };
+
+// Tells the forms apart by content: a keyword deck's first line that is not
+// blank is a comment, a [table] header or a `name = value` line; a legacy
+// deck's first line holds a number (anything else is left to the legacy
+// reader, whose message names what it expected).
+DeckForm deck_form(std::string_view text);
+
+// Reads the keyword deck `text` (named `name` in messages) into d and plan,
+// with every value checked as the legacy reader checks it, and h =
+// domain_size / ny. Returns 0, or kInputErrorStatus with err filled (unknown,
+// missing, repeated or mistyped key, a value out of range, a layer count that
+// disagrees, text that is not TOML). d and plan are unspecified on failure.
+int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& err);
+
+// "NAME, line N" (or NAME alone for line 0): the place part of a message.
+std::string error_place(const char* name, const DeckError& err);
+
+}  // namespace tp

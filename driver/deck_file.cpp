@@ -1,0 +1,71 @@
+#include "driver/deck_file.hpp"
+
+#include <cstdio>
+
+#include "common/output.hpp"
+#include "common/stop.hpp"
+#include "deck/convert.hpp"
+
+namespace tp {
+
+bool read_text_file(const char* path, std::string& text) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return false;
+  text.clear();
+  char buf[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok;
+}
+
+namespace {
+
+// The legacy reader reads standard input and echoes on standard output: it
+// is given the text as its standard input and a sink for its echo.
+void read_legacy_text(const std::string& text, Deck& d) {
+  std::FILE* in = text.empty() ? std::fopen("/dev/null", "r")
+                               : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  std::FILE* sink = std::fopen("/dev/null", "w");
+  Unit& out = std_out();
+  std::FILE* const saved_in = stdin;
+  std::FILE* const saved_out = out.f;
+  stdin = in;
+  out.f = sink;
+  read_deck(d);
+  stdin = saved_in;
+  out.f = saved_out;
+  std::fclose(in);
+  std::fclose(sink);
+}
+
+}  // namespace
+
+int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err) {
+  if (deck_form(text) == DeckForm::keyword) return read_keyword_deck(text, d, plan, err);
+  read_legacy_text(text, d);
+  plan = legacy_plan(d);
+  return 0;
+}
+
+int convert_deck_file(const char* path, bool to_legacy, std::string& out,
+                      std::vector<std::string>& warnings, DeckError& err) {
+  std::string text;
+  if (!read_text_file(path, text)) {
+    err = DeckError{0, "", "cannot open the file for reading"};
+    return kInputErrorStatus;
+  }
+  static Deck d;
+  RunPlan plan;
+  if (int rc = read_deck_text(text, d, plan, err)) return rc;
+  warnings.clear();
+  if (!to_legacy) {
+    out = keyword_deck_text(d, plan);
+    return 0;
+  }
+  warnings = plan_differences(d, plan);
+  return legacy_deck_text(d, out, err);
+}
+
+}  // namespace tp

@@ -1,0 +1,29 @@
+#pragma once
+// A deck of either form read from a file: the entry of the commands that take
+// a deck by name (run, check, convert).
+#include <string>
+#include <vector>
+
+#include "deck/keyword_deck.hpp"
+
+namespace tp {
+
+// Reads the whole of the file `path` into text; false when it cannot be read.
+bool read_text_file(const char* path, std::string& text);
+
+// Reads the deck `text` of either form (told apart by content) into d and
+// plan: a keyword deck through its reader (returns its status, err filled),
+// a legacy deck through the legacy reader with its echo discarded (which
+// ends the run itself on bad input, as a legacy run would) and the plan of
+// the legacy run. Returns 0 on success.
+int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err);
+
+// What `threephase convert` does: the deck of the other form of the file
+// `path` into out (to the legacy form when to_legacy, else to the keyword
+// form), with the warnings of what the legacy form cannot say. A deck already
+// in the asked form is converted through its values all the same. Returns 0,
+// or kInputErrorStatus with err filled (a file that cannot be read: line 0).
+int convert_deck_file(const char* path, bool to_legacy, std::string& out,
+                      std::vector<std::string>& warnings, DeckError& err);
+
+}  // namespace tp
