@@ -15,7 +15,7 @@
 #include "driver/postprocess.hpp"
 #include "driver/run.hpp"
 #include "driver/sweep.hpp"
-#include "model/porosity.hpp"
+#include "deck/keyword_deck.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
 
@@ -98,16 +98,15 @@ void run_to_assembly(const std::string& dir, StageTimes& t) {
   // The workspace is kept from one run to the next of the same size.
   if (workspace.size() != table_sizes(deck.nx, deck.ny).words) size_workspace(deck, workspace);
   nsp = static_cast<int>(workspace.size());
-  read_side_files(deck, sample, refs);
-  material_map_pass(deck, sample, map_plain, map_gnu);
-  deck.phi_layer(1) = 0.1;
-  deck.phi_layer(2) = 0.1;
-  porosity(deck, sample);
+  const RunPlan plan = legacy_plan(deck);
+  read_side_files(plan, sample, refs);
+  material_map_pass(deck, plan, sample, map_plain, map_gnu);
+  porosity_pass(deck, plan, sample);
   double t1 = now();
   t.read = t1 - t0;
 
   omega = deck.freq * 6.283185307179586;
-  elastic_coefficients(deck, sample, refs, omega, 1, co, maps);
+  elastic_coefficients(deck, plan, sample, refs, omega, 1, co, maps);
   mass_coefficients(deck, sample, refs, 1, co, fr, maps);
   rob_med = average_density(deck, sample, fr);
   freq_fix = first_sweep_point(deck.freq, deck.freq_max, deck.n_freq);

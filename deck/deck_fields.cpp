@@ -95,7 +95,7 @@ bool value_allowed(const std::string& key, double v, Allowed allowed, const char
       if (v >= 0.0 && v <= 1.0) return true;
       what = key + " = " + format_real(v) + " is outside 0..1" + because;
       return false;
-    case Allowed::cells: lo = 1, hi = kMaxCells; break;
+    case Allowed::cells: lo = 1, hi = kMaxGridCells; break;
     case Allowed::flag: lo = 0, hi = 1; break;
     case Allowed::layers: lo = 1, hi = kMaxLayers; break;
   }

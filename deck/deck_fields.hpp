@@ -4,7 +4,7 @@
 // legacy reader allows it (with the model or layer the range applies to).
 #include <string>
 
-#include "driver/run.hpp"
+#include "common/structures.hpp"
 
 namespace tp {
 
@@ -13,7 +13,7 @@ enum class Allowed {
   any,       // any finite value
   positive,  // above 0
   fraction,  // 0..1
-  cells,     // 1..kMaxCells (integer)
+  cells,     // 1..kMaxGridCells (integer)
   flag,      // 0 or 1 (integer)
   layers,    // 1..kMaxLayers (integer)
 };

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run.hpp"
+#include "common/structures.hpp"
 
 namespace tp {
 

@@ -5,6 +5,8 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/convert.hpp"
+#include "driver/readata.hpp"
+#include "driver/run.hpp"
 
 namespace tp {
 
@@ -24,29 +26,60 @@ namespace {
 
 // The legacy reader reads standard input and echoes on standard output: it
 // is given the text as its standard input and a sink for its echo.
-void read_legacy_text(const std::string& text, Deck& d) {
+void read_legacy_text(const std::string& text, Deck& d, bool echo) {
   std::FILE* in = text.empty() ? std::fopen("/dev/null", "r")
                                : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-  std::FILE* sink = std::fopen("/dev/null", "w");
+  std::FILE* sink = echo ? nullptr : std::fopen("/dev/null", "w");
   Unit& out = std_out();
   std::FILE* const saved_in = stdin;
   std::FILE* const saved_out = out.f;
   stdin = in;
-  out.f = sink;
+  if (!echo) out.f = sink;
   read_deck(d);
   stdin = saved_in;
   out.f = saved_out;
   std::fclose(in);
-  std::fclose(sink);
+  if (sink != nullptr) std::fclose(sink);
 }
 
 }  // namespace
 
 int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err) {
   if (deck_form(text) == DeckForm::keyword) return read_keyword_deck(text, d, plan, err);
-  read_legacy_text(text, d);
+  read_legacy_text(text, d, false);
   plan = legacy_plan(d);
   return 0;
+}
+
+void read_stdin_deck(Deck& d, RunPlan& plan) {
+  std::string text;
+  char buf[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) text.append(buf, n);
+  if (deck_form(text) == DeckForm::legacy) {
+    read_legacy_text(text, d, true);
+    plan = legacy_plan(d);
+    return;
+  }
+  DeckError err;
+  if (read_keyword_deck(text, d, plan, err) != 0) {
+    input_error(error_place("standard input", err).c_str(), err.what.c_str());
+  }
+  echo_deck(d);
+}
+
+void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {
+  if (!plan.lambda_warning_only) return;
+  const char* names[] = {"lambda1", "lambda3"};
+  const double values[] = {co.lambda1(1, 1), co.lambda3(1, 1)};
+  for (int i = 0; i < 2; ++i) {
+    if (values[i] > 0.0) continue;
+    std::fprintf(stderr,
+                 "threephase: warning: cell (1, 1): %s = %.6g Pa is not positive; the strain "
+                 "energy is positive definite (lambda of the plane form is K - mu), so the "
+                 "run goes on\n",
+                 names[i], values[i]);
+  }
 }
 
 int convert_deck_file(const char* path, bool to_legacy, std::string& out,

@@ -18,6 +18,15 @@ bool read_text_file(const char* path, std::string& text);
 // the legacy run. Returns 0 on success.
 int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err);
 
+// Reads the deck on standard input, of either form, into d and plan, and
+// echoes it on standard output as the legacy reader does. Bad input ends the
+// run with a message naming the line (and, in a keyword deck, the key).
+void read_stdin_deck(Deck& d, RunPlan& plan);
+
+// Warns on standard error of a first cell whose lambda1 or lambda3 is not
+// positive, which a keyword deck's plan lets through.
+void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan);
+
 // What `threephase convert` does: the deck of the other form of the file
 // `path` into out (to the legacy form when to_legacy, else to the keyword
 // form), with the warnings of what the legacy form cannot say. A deck already

@@ -8,6 +8,7 @@
 //
 //   threephase < deck        (in a directory holding the side files)
 //   mpirun -np N threephase < deck   (MPI build, with THREEPHASE_SOLVER=mumps)
+//   threephase < deck.toml   (a keyword deck, with its [run] table)
 //
 // A normal run ends with exit status 40.
 #include <cstddef>
@@ -16,12 +17,13 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/structures.hpp"
+#include "deck/keyword_deck.hpp"
+#include "driver/deck_file.hpp"
 #include "driver/postprocess.hpp"
 #include "driver/run.hpp"
 #include "driver/solve_mumps.hpp"
 #include "driver/sweep.hpp"
 #include "driver/timer.hpp"
-#include "model/porosity.hpp"
 
 namespace {
 
@@ -30,6 +32,7 @@ using namespace tp;
 // Every table of the run, sized from the deck in step 3. The solver's one
 // workspace is an area of complex words, seen also as 32-bit integers.
 Deck deck;
+RunPlan plan;
 Sample sample;
 ReferenceValues refs;
 Coefficients co;
@@ -55,8 +58,11 @@ int main(int argc, char** argv) {
   open_result_files(files);
   timer();
 
-  // 2. The deck (also sets the cell side h).
-  read_deck(deck);
+  // 2. The deck, legacy or keyword, told apart by its content (also sets the
+  // cell side h), and the plan of what the run uses. A legacy deck's plan is
+  // material 1 in every cell and water proportion 0.1 in every layer,
+  // whatever its phi_layer and layer-2 values say; a keyword deck states it.
+  read_stdin_deck(deck, plan);
   const int nx = deck.nx, ny = deck.ny;
 
   // 3. Every table sized from the grid, once: nothing is allocated later.
@@ -66,24 +72,22 @@ int main(int argc, char** argv) {
   const int nsp = static_cast<int>(workspace.size());
 
   // 4. The side files, read before anything is computed: the reference
-  // values and, for the fractal model, the porosity of every cell.
-  read_side_files(deck, sample, refs);
+  // values and, for the fractal model, the porosity file of the plan.
+  read_side_files(plan, sample, refs);
 
-  // 5. Layer geometry and the material map.
-  material_map_pass(deck, sample, map_plain, map_gnu);
+  // 5. Layer geometry and the material map of the plan.
+  material_map_pass(deck, plan, sample, map_plain, map_gnu);
 
   // 6. The case loop: one case, at the frequency of the deck.
   for (int icase = 1; icase <= 1; ++icase) {
-    // 6.1 Every case runs with water proportion 0.1 in both layers: the
-    // deck's values only served the ice-model check.
-    deck.phi_layer(1) = 0.1;
-    deck.phi_layer(2) = 0.1;
-    porosity(deck, sample);
+    // 6.1 The water fraction of every cell: a constant (0.1 in the legacy
+    // layered model), the water proportion of its layer, or the file's.
+    porosity_pass(deck, plan, sample);
 
     // 6.2 Coefficients of every cell at the frequency of the case.
     const double omega = deck.freq * 6.283185307179586;
     Fractions fr;
-    elastic_coefficients(deck, sample, refs, omega, icase, co, maps);
+    elastic_coefficients(deck, plan, sample, refs, omega, icase, co, maps);
     mass_coefficients(deck, sample, refs, icase, co, fr, maps);
 
     // 6.3 Average density.
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
 
     // 6.7 Effective moduli, velocities, Q and maps: computed, then written.
     const SampleState state{nx,        ny,        deck.h,    deck.domain_size, fr.s1,
-                            fr.s3_matrix, rob_med, deck.phi_layer(1), deck.freq, freq_fix,
+                            fr.s3_matrix, rob_med, plan.water(1), deck.freq, freq_fix,
                             last.p[0].v, last.p[0].q1000};
     post_process(sys, co, state, results);
     write_results(state, results, files);

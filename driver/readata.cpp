@@ -165,6 +165,29 @@ void echo_layer(int i, const IntLayers& nl, const RealLayers& akf, const RealLay
   FreeLine(out) << " xmu_s3 (PA)                   = " << xmu_s3(i);
 }
 
+// The head values, one per line, as they were read.
+void echo_head(double freq, double freq_max, int n_freq, double domain_size, int nx, int ny,
+               int key_model, int model, int nmat) {
+  Unit& out = std_out();
+  FreeLine(out) << freq;
+  FreeLine(out) << freq_max;
+  FreeLine(out) << n_freq;
+  FreeLine(out) << domain_size;
+  FreeLine(out) << nx;
+  FreeLine(out) << ny;
+  FreeLine(out) << key_model;
+  FreeLine(out) << model;
+  FreeLine(out) << nmat;
+}
+
+// The porosity model and the cell side, after the layers.
+void echo_tail(int model, double h) {
+  Unit& out = std_out();
+  FreeLine(out) << " model (=0,layered,=1,fractal  = " << model;
+  empty_line(out);
+  FreeLine(out) << " mesh size h " << h;
+}
+
 }  // namespace
 
 void readata(Deck& d) {
@@ -202,15 +225,7 @@ void readata(Deck& d) {
   model = head_int(deck, field("model"), 1);
   nmat = head_int(deck, field("nmat"), kMaxLayers);
 
-  FreeLine(out) << freq;
-  FreeLine(out) << freq_max;
-  FreeLine(out) << n_freq;
-  FreeLine(out) << domain_size;
-  FreeLine(out) << nx;
-  FreeLine(out) << ny;
-  FreeLine(out) << key_model;
-  FreeLine(out) << model;
-  FreeLine(out) << nmat;
+  echo_head(freq, freq_max, n_freq, domain_size, nx, ny, key_model, model, nmat);
 
   for (int i = 1; i <= nmat; ++i) {
     char buf[48];
@@ -265,11 +280,19 @@ void readata(Deck& d) {
     echo_layer(i, nl, akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1,
                rs3, coef_b13, ak_air, xmu_air, ak_s1, xmu_s1, ak_s3, xmu_s3);
   }
-  FreeLine(out) << " model (=0,layered,=1,fractal  = " << model;
-  empty_line(out);
-
   h = domain_size / ny;
-  FreeLine(out) << " mesh size h " << h;
+  echo_tail(model, h);
+}
+
+void echo_deck(const Deck& d) {
+  echo_head(d.freq, d.freq_max, d.n_freq, d.domain_size, d.nx, d.ny, d.key_model, d.model,
+            d.nmat);
+  for (int i = 1; i <= d.nmat; ++i) {
+    echo_layer(i, d.nl, d.akf, d.ro2, d.eta, d.ro1, d.ro3, d.phi_a, d.phi_layer, d.capa_1_0,
+               d.capa_3_0, d.s3, d.rs1, d.rs3, d.coef_b13, d.ak_air, d.xmu_air, d.ak_s1,
+               d.xmu_s1, d.ak_s3, d.xmu_s3);
+  }
+  echo_tail(d.model, d.h);
 }
 
 }  // namespace tp

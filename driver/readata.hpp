@@ -18,4 +18,8 @@ namespace tp {
 // size not above 0 in the model that uses it.
 void readata(Deck& d);
 
+// Echoes the deck d on standard output as readata echoes the deck it reads:
+// the head values, each layer, the porosity model and the cell side h.
+void echo_deck(const Deck& d);
+
 }  // namespace tp

@@ -10,6 +10,8 @@
 #include "common/input.hpp"
 #include "common/progress.hpp"
 #include "common/stop.hpp"
+#include "deck/keyword_deck.hpp"
+#include "driver/deck_file.hpp"
 #include "driver/readata.hpp"
 #include "driver/reports.hpp"
 #include "fem/global_numbering.hpp"
@@ -157,20 +159,24 @@ void read_friction_references(ReferenceValues& refs) {
   read_reference_file("b11_b22_b12_sand", kFrictionWhat, kFrictionReferences, refs.friction);
 }
 
-void read_side_files(const Deck& d, Sample& s, ReferenceValues& refs) {
+void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs) {
   read_elastic_references(refs);
   read_friction_references(refs);
-  read_porosity_file(d, s);
+  if (plan.porosity == PorositySource::file) {
+    porosity_from_file(plan.porosity_file.c_str(), s.grid.nx, s.grid.ny, s.phi);
+  }
 }
 
-void material_map_pass(Deck& d, Sample& s, Unit& plain, Unit& gnu) {
+void material_map_pass(Deck& d, const RunPlan& plan, Sample& s, Unit& plain, Unit& gnu) {
   open_unit(plain, "matnum_p33");
   open_unit(gnu, "matnum_p33_gnu");
   print_geometry(d, makematnum(d, s));
   IntField& map = s.matnum;
+  const bool uniform = plan.materials == Materials::uniform;
   for (int k = 1; k <= d.ny; ++k) {
     for (int j = 1; j <= d.nx; ++j) {
-      map(j, k) = 1;
+      // The layered map follows the period up through an incomplete last one.
+      map(j, k) = uniform ? 1 : layer_of_row(d.nl, k);
       FreeLine(plain) << map(j, k);
       FreeLine(gnu) << j << k << map(j, k);
       if (map(j, k) < 1 || map(j, k) > d.nmat) {
@@ -182,19 +188,30 @@ void material_map_pass(Deck& d, Sample& s, Unit& plain, Unit& gnu) {
   close_unit(plain);
 }
 
-void elastic_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
-                          const double& omega, const int& icase, Coefficients& co,
-                          CoefficientMaps& maps) {
+void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s) {
+  if (plan.porosity == PorositySource::file) return;
+  for (int k = 1; k <= d.ny; ++k) {
+    const double value = plan.porosity == PorositySource::constant
+                             ? plan.porosity_value
+                             : plan.water(layer_of_row(d.nl, k));
+    for (int j = 1; j <= d.nx; ++j) s.phi(j, k) = value;
+  }
+}
+
+void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
+                          const ReferenceValues& refs, const double& omega, const int& icase,
+                          Coefficients& co, CoefficientMaps& maps) {
   check_key_model(d.key_model, "e_modulus");
   // The reference values of a known sand are echoed for comparison only.
   if (icase == 1) echo_values(refs.elastic, kElasticReferences);
   ElasticReport first;
-  const CellFailure fail = e_modulus(d, s, omega, co, first);
+  const CellFailure fail = e_modulus(d, s, omega, co, first, plan.lambda_warning_only);
   print_elastic_report(d.key_model, first);
   const int cells = cells_done(s.grid, fail);
   print_negative_lambda1(s.grid, co.lambda1, cells);
   if (icase == 1) write_elastic_maps(s.grid, co, cells, maps);
   if (fail) stop_at_cell(fail);
+  warn_first_cell_lambda(co, plan);
 }
 
 void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,

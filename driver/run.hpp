@@ -21,6 +21,8 @@ struct CoefficientMaps {
   Unit b11, b22, b12;
 };
 
+struct RunPlan;  // what the run uses beyond the deck's values (deck/keyword_deck.hpp)
+
 // Reads the deck from standard input (readata) into d.
 void read_deck(Deck& d);
 
@@ -42,23 +44,32 @@ void read_elastic_references(ReferenceValues& refs);
 void read_friction_references(ReferenceValues& refs);
 
 // Reads the side files before anything is computed: the two reference files
-// into refs and, for the fractal porosity model, "porosity.frac" into s.phi.
-// A missing, short or garbled file ends the run with a message naming it.
-void read_side_files(const Deck& d, Sample& s, ReferenceValues& refs);
+// into refs and, when the plan takes the porosity from a file (the fractal
+// model; "porosity.frac" for a legacy deck), that file into s.phi. A
+// missing, short or garbled file ends the run with a message naming it.
+void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs);
 
-// Prints the layer geometry, gives every cell material 1 (the sample's
-// heterogeneity comes from the porosity field alone), writes the map to
-// "matnum_p33" (then closed) and "matnum_p33_gnu", and stops with 222 on a
-// material number outside 1..nmat.
-void material_map_pass(Deck& d, Sample& s, Unit& plain, Unit& gnu);
+// Prints the layer geometry, gives every cell its material as the plan says
+// (uniform: material 1 everywhere, the legacy run, where the sample's
+// heterogeneity comes from the porosity field alone; layered: the layer of
+// its row), writes the map to "matnum_p33" (then closed) and
+// "matnum_p33_gnu", and stops with 222 on a material number outside 1..nmat.
+void material_map_pass(Deck& d, const RunPlan& plan, Sample& s, Unit& plain, Unit& gnu);
+
+// The water fraction of every cell as the plan says: one constant (0.1 in
+// the legacy layered model), or the water proportion of the cell's layer.
+// A porosity file was read with the side files.
+void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s);
 
 // The elastic coefficients of every cell at omega with the first-cell
 // report and the negative-lambda1 warnings; in case 1 also the echo of the
 // elastic reference values and the nine elastic maps (the cells done, when
-// a cell fails). Prints the message and stops at a cell that fails.
-void elastic_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
-                          const double& omega, const int& icase, Coefficients& co,
-                          CoefficientMaps& maps);
+// a cell fails). Prints the message and stops at a cell that fails. A plan
+// of a keyword deck lets a first cell with lambda1 or lambda3 <= 0 through
+// with a warning on standard error when its strain energy is positive.
+void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
+                          const ReferenceValues& refs, const double& omega, const int& icase,
+                          Coefficients& co, CoefficientMaps& maps);
 
 // The mass and friction coefficients of every cell with the first-cell
 // report; fr gets the fractions of the last cell. In case 1 also the echo

@@ -10,4 +10,9 @@ namespace tp {
 // number of whole periods.
 int makematnum(Deck& d, Sample& s);
 
+// The layer (1 or 2) of row k of the periodic stack: the first nl(1) rows of
+// each period of nl(1) + nl(2) rows are layer 1, the rest layer 2, and the
+// period goes on through an incomplete last one. nl(1) + nl(2) must be >= 1.
+int layer_of_row(const IntLayers& nl, int k);
+
 }  // namespace tp

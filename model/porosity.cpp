@@ -19,9 +19,13 @@ void porosity(const Deck& d, Sample& s) {
 
 void read_porosity_file(const Deck& d, Sample& s) {
   if (d.model != 1) return;
+  porosity_from_file("porosity.frac", s.grid.nx, s.grid.ny, s.phi);
+}
+
+void porosity_from_file(const char* path, const int& nx, const int& ny, RealField& phi) {
   LineSource frac;
-  open_file_source(frac, "porosity.frac");
-  read_porosity_field(frac, s.grid.nx, s.grid.ny, s.phi);
+  open_file_source(frac, path);
+  read_porosity_field(frac, nx, ny, phi);
   std::fclose(frac.f);
 }
 

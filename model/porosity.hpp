@@ -16,6 +16,11 @@ void porosity(const Deck& d, Sample& s);
 // the file and line. Other models read nothing.
 void read_porosity_file(const Deck& d, Sample& s);
 
+// Reads the porosity field of the nx by ny grid from the file at `path`, in
+// the form of "porosity.frac"; a missing, short or bad file ends the run with
+// a message naming it and the line.
+void porosity_from_file(const char* path, const int& nx, const int& ny, RealField& phi);
+
 // Reads the next nx*ny lines of `frac` into phi(j, k), x index fastest, each
 // from its first 12 columns (e12.4). Ends the run, naming the source and
 // line, when the source ends early or a line is not a number in 0..1.

@@ -120,7 +120,7 @@ int strain_energy_check(const CellModuli& c) {
 }  // namespace
 
 CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
-                      ElasticReport& first) {
+                      ElasticReport& first, const bool& lambda_warning_only) {
   const int key_model = d.key_model;
   first.reached = 0;
   // j outer, k inner: the order of the map lines and of the stops.
@@ -145,11 +145,11 @@ CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coeff
         first.c = c;
         first.reached = 2;
         fail.value = c.lambda1;
-        if (c.lambda1 <= 0.0) {
+        if (c.lambda1 <= 0.0 && !lambda_warning_only) {
           fail.code = 12345;
           return fail;
         }
-        if (c.lambda3 <= 0.0) {
+        if (c.lambda3 <= 0.0 && !lambda_warning_only) {
           fail.code = 12346;
           return fail;
         }

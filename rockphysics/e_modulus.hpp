@@ -28,8 +28,11 @@ struct ElasticReport {
 // 1 (shaley sand), cells in the order j outer, k inner; keeps cell (1, 1) in
 // first. Returns the first failed check with its cell: 45678, kZeroFraction,
 // 555, at cell (1, 1) 12345 (lambda1 <= 0, value lambda1) or 12346, and 45687
-// or 45688 (after the cell's coefficients are stored).
+// or 45688 (after the cell's coefficients are stored). With
+// lambda_warning_only, 12345 and 12346 are not failures: the plane form's
+// lambda = K - mu is negative for a stiff frame whose strain energy is still
+// positive, which 45687 and 45688 check.
 CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
-                      ElasticReport& first);
+                      ElasticReport& first, const bool& lambda_warning_only = false);
 
 }  // namespace tp
