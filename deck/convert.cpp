@@ -30,6 +30,26 @@ std::string head_value_text(const HeadField& f, const Deck& d) {
   return std::to_string(v);
 }
 
+// A TOML basic string holding s: quotes, backslashes and control characters
+// escaped.
+std::string toml_string(const std::string& s) {
+  std::string q = "\"";
+  for (char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      q += '\\';
+      q += c;
+    } else if (u < 0x20 || u == 0x7f) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04X", u);
+      q += buf;
+    } else {
+      q += c;
+    }
+  }
+  return q + "\"";
+}
+
 // The [run] table of plan.
 void run_table(std::string& out, const Deck& d, const RunPlan& plan) {
   out += "\n[run]\n";
@@ -53,21 +73,15 @@ void run_table(std::string& out, const Deck& d, const RunPlan& plan) {
     case PorositySource::by_layer:
       keyword_line(out, "porosity = \"by_layer\"", "each cell: its layer's water proportion");
       break;
-    case PorositySource::file: {
-      std::string quoted;
-      for (char c : plan.porosity_file) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
-      }
-      keyword_line(out, "porosity = { file = \"" + quoted + "\" }",
+    case PorositySource::file:
+      keyword_line(out, "porosity = { file = " + toml_string(plan.porosity_file) + " }",
                    "one water fraction per cell, beside the deck");
       break;
-    }
   }
   const char* solver[] = {"default", "own", "mumps"};
   keyword_line(out, std::string("solver = \"") + solver[static_cast<int>(plan.solver)] + "\"",
                "\"own\", \"mumps\" or \"default\"");
-  if (!plan.output.empty()) keyword_line(out, "output = \"" + plan.output + "\"", "results folder");
+  if (!plan.output.empty()) keyword_line(out, "output = " + toml_string(plan.output), "results folder");
 }
 
 // A legacy line: the value, then its note from column 22 on (column 21 when

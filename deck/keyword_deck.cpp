@@ -21,6 +21,9 @@ int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line
 // Fills err and returns the reader's failure status, so that a check reads
 // `return refuse(err, line, key, what)`.
 int refuse(DeckError& err, int line, std::string key, std::string what) {
+  for (char& c : what) {
+    if (c == '\n' || c == '\r') c = ' ';  // a message is one line
+  }
   err.line = line;
   err.key = std::move(key);
   err.what = std::move(what);
