@@ -101,4 +101,29 @@ int convert_deck_file(const char* path, bool to_legacy, std::string& out,
   return legacy_deck_text(d, out, err);
 }
 
+int convert_command(const std::string& deck, bool to_legacy, const std::string& out_path) {
+  std::string text;
+  std::vector<std::string> warnings;
+  DeckError err;
+  const int rc = convert_deck_file(deck.c_str(), to_legacy, text, warnings, err);
+  for (const std::string& w : warnings) {
+    std::fprintf(stderr, "threephase: warning: %s: %s\n", deck.c_str(), w.c_str());
+  }
+  if (rc != 0) {
+    std::fprintf(stderr, "threephase: %s: %s\n", error_place(deck.c_str(), err).c_str(),
+                 err.what.c_str());
+    return rc;
+  }
+  std::FILE* f = out_path.empty() ? stdout : std::fopen(out_path.c_str(), "w");
+  const char* name = out_path.empty() ? "standard output" : out_path.c_str();
+  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = f != nullptr && std::fflush(f) == 0 && ok;
+  if (f != nullptr && f != stdout) ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::fprintf(stderr, "threephase: %s: cannot write the converted deck\n", name);
+    return kInputErrorStatus;
+  }
+  return 0;
+}
+
 }  // namespace tp

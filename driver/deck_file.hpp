@@ -35,4 +35,12 @@ void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan);
 int convert_deck_file(const char* path, bool to_legacy, std::string& out,
                       std::vector<std::string>& warnings, DeckError& err);
 
+// The body of `threephase convert DECK [--legacy] [-o FILE]`: writes the
+// converted deck on standard output (out_path empty) or into out_path, the
+// warnings of what the legacy form cannot say and any error on standard
+// error ("threephase: DECK, line N: ..."). Returns the exit status: 0, or 2
+// for a deck that cannot be read or converted or an output that cannot be
+// written.
+int convert_command(const std::string& deck, bool to_legacy, const std::string& out_path);
+
 }  // namespace tp

@@ -216,3 +216,21 @@ TEST(Convert, ToLegacyNamesWhatTheLegacyRunWouldIgnore) {
   EXPECT_NE(diff[0].find("material 1"), std::string::npos) << diff[0];
   EXPECT_NE(diff[1].find("water_proportion(2) = 0.2"), std::string::npos) << diff[1];
 }
+
+TEST(Convert, CommandWritesTheFileAndRefusesWhatItCannotWrite) {
+  const std::string dir = fresh_dir("convert_command");
+  const std::string toml = dir + "/twin.toml", legacy = dir + "/back";
+  ASSERT_EQ(convert_command(source_path("examples/shaley_sand/deck"), false, toml), 0);
+  // The bundled twin is the converted deck but for its first comment.
+  const auto body = [](const std::string& s) { return s.substr(s.find('\n')); };
+  EXPECT_EQ(body(read_file(toml)),
+            body(read_file(source_path("examples/shaley_sand/deck.toml"))));
+  ASSERT_EQ(convert_command(toml, true, legacy), 0);
+  expect_same_deck(read_either(read_file(legacy)).deck,
+                   read_either(read_file(source_path("examples/shaley_sand/deck"))).deck,
+                   "shaley_sand back");
+  EXPECT_EQ(convert_command(toml, true, dir + "/no/such/folder/deck"), kInputErrorStatus);
+  write_file(dir + "/bad.toml", "freq = 1\nfreq = 2\n");
+  EXPECT_EQ(convert_command(dir + "/bad.toml", true, ""), kInputErrorStatus);
+  EXPECT_EQ(convert_command(dir + "/missing.toml", true, ""), kInputErrorStatus);
+}
