@@ -159,3 +159,24 @@ TEST(KeywordRun, CleanSandWarnsOfNegativeLambdaAndGivesPhysicalModuli) {
   const DeckRun legacy = run_in_example("shaley_sand", legacy_text, "clean_sand_legacy");
   EXPECT_EQ(legacy.result.status, 12345 & 255);
 }
+
+// The porosity file is the deck's to name: the fractal twin reading its
+// field from another file gives the same results; a missing one is named.
+TEST(KeywordRun, PorosityFileNamedByTheDeckIsReadOrNamedWhenMissing) {
+  const std::string deck = keyword_example("fractal");
+  const DeckRun same = run_in_example("fractal", deck, "fractal_named_file");
+  std::filesystem::create_directory(same.dir + "/fields");
+  std::filesystem::rename(same.dir + "/porosity.frac", same.dir + "/fields/phi.frac");
+  const std::string named = with_value(deck, "porosity", "{ file = \"fields/phi.frac\" }");
+  const RunResult moved = run_program(same.dir, named);
+  ASSERT_EQ(moved.status, 40) << moved.err;
+  const DeckRun original = run_in_example("fractal", deck, "fractal_original");
+  EXPECT_EQ(read_file(same.dir + "/vp_eq.phiw"), read_file(original.dir + "/vp_eq.phiw"));
+  EXPECT_EQ(read_file(same.dir + "/real_stress_map"), read_file(original.dir + "/real_stress_map"));
+
+  const RunResult missing =
+      run_program(same.dir, with_value(deck, "porosity", "{ file = \"fields/none.frac\" }"));
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err.rfind("threephase: fields/none.frac: cannot open the file", 0), 0u)
+      << missing.err;
+}
