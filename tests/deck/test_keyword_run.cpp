@@ -7,11 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <set>
 
 #include "deck/convert.hpp"
 #include "deck/keyword_testing.hpp"
+#include "support/maps.hpp"
+#include "support/report.hpp"
+#include "support/run.hpp"
 #include "support/testing.hpp"
 
 using namespace tp::testing;
@@ -24,7 +25,8 @@ struct DeckRun {
 };
 
 // Runs `deck` in a fresh folder holding the files of examples/<example>.
-DeckRun run_in_example(const std::string& example, const std::string& deck, const std::string& tag) {
+DeckRun run_in_example(const std::string& example, const std::string& deck,
+                       const std::string& tag) {
   DeckRun r;
   r.dir = fresh_dir(tag);
   copy_example(example, r.dir);
@@ -32,25 +34,12 @@ DeckRun run_in_example(const std::string& example, const std::string& deck, cons
   return r;
 }
 
-// The values of a "j k value" map by cell.
-std::map<std::pair<int, int>, double> cell_map(const DeckRun& r, const std::string& name) {
-  std::map<std::pair<int, int>, double> m;
-  for (const auto& line : split_lines(read_file(r.dir + "/" + name))) {
-    int j = 0, k = 0;
-    double v = 0;
-    if (std::sscanf(line.c_str(), "%d %d %lf", &j, &k, &v) == 3) m[{j, k}] = v;
-  }
-  return m;
+std::vector<MapCell> map_of(const DeckRun& r, const std::string& name) {
+  return read_map(r.dir + "/" + name);
 }
 
-// The number printed after `label` on the report.
 double reported(const DeckRun& r, const std::string& label) {
-  const auto at = r.result.out.find(label);
-  if (at == std::string::npos) {
-    ADD_FAILURE() << "no \"" << label << "\" in the report";
-    return NAN;
-  }
-  return std::strtod(r.result.out.c_str() + at + label.size(), nullptr);
+  return report_number(r.result.out, label);
 }
 
 }  // namespace
@@ -77,8 +66,8 @@ TEST(KeywordRun, TwinOfEveryExampleWritesTheLegacyFilesByteForByte) {
     }
     EXPECT_GT(files, 20) << name;
     // The report too, but for the processor time.
-    const auto cut = [](const std::string& s) { return s.substr(0, s.find(" running time=")); };
-    EXPECT_EQ(cut(keyword.result.out), cut(legacy.result.out)) << name;
+    EXPECT_EQ(without_running_time(keyword.result.out), without_running_time(legacy.result.out))
+        << name;
   }
 }
 
@@ -89,16 +78,15 @@ TEST(KeywordRun, LayeredPlanGivesBothLayersInTheMapsAndTheResultFollowsLayer2) {
   deck = with_value(deck, "porosity", "\"by_layer\"");
   const DeckRun base = run_in_example("shaley_sand", deck, "layered_base");
   ASSERT_EQ(base.result.status, 40) << base.result.err;
-  const auto matnum = cell_map(base, "matnum_p33_gnu");
-  const auto mu1 = cell_map(base, "xmu1_gnu");
+  const auto matnum = map_of(base, "matnum_p33_gnu");
+  const auto mu1 = map_of(base, "xmu1_gnu");
   ASSERT_EQ(matnum.size(), 256u);
-  for (const auto& [cell, material] : matnum) {
-    const int k = cell.second;
-    EXPECT_EQ(material, (k - 1) % 8 < 4 ? 1 : 2) << "cell " << cell.first << " " << k;
+  for (const MapCell& c : matnum) {
+    EXPECT_EQ(c.value, (c.k - 1) % 8 < 4 ? 1 : 2) << "cell " << c.j << " " << c.k;
     // Every cell of a layer has its layer's coefficients, and the layers differ.
-    EXPECT_EQ(mu1.at(cell), mu1.at({1, material == 1 ? 1 : 5}));
+    EXPECT_EQ(map_value(mu1, c.j, c.k), map_value(mu1, 1, c.value == 1 ? 1 : 5));
   }
-  EXPECT_NE(mu1.at({1, 1}), mu1.at({1, 5}));
+  EXPECT_NE(map_value(mu1, 1, 1), map_value(mu1, 1, 5));
 
   // A stiffer fluid in layer 2 alone stiffens the sample.
   const DeckRun stiff = run_in_example("shaley_sand", with_value(deck, "akf", "4.5e9", 2),
@@ -106,13 +94,11 @@ TEST(KeywordRun, LayeredPlanGivesBothLayersInTheMapsAndTheResultFollowsLayer2) {
   ASSERT_EQ(stiff.result.status, 40) << stiff.result.err;
   const char* c33 = "using averages Re(c33) FE        = ";
   EXPECT_GT(reported(stiff, c33), reported(base, c33) * 1.001);
-  EXPECT_EQ(cell_map(stiff, "xmu1_gnu").at({1, 1}), mu1.at({1, 1}));  // layer 1 unchanged
+  EXPECT_EQ(map_value(map_of(stiff, "xmu1_gnu"), 1, 1), map_value(mu1, 1, 1));  // layer 1 as was
 
   // The uniform plan, the legacy run's, does not see layer 2.
   const DeckRun uniform = run_in_example("shaley_sand", keyword_example("shaley_sand"), "uniform");
-  std::set<double> values;
-  for (const auto& [cell, v] : cell_map(uniform, "xmu1_gnu")) values.insert(v);
-  EXPECT_EQ(values.size(), 1u);
+  uniform_value(map_of(uniform, "xmu1_gnu"));  // fails where a cell differs
 }
 
 // A clean sand (s3 = 0.004): the stiff frame has K < mu, so lambda1 = K - mu
@@ -130,13 +116,13 @@ TEST(KeywordRun, CleanSandWarnsOfNegativeLambdaAndGivesPhysicalModuli) {
   ASSERT_EQ(r.result.status, 40) << r.result.err;
   EXPECT_NE(r.result.err.find("warning: cell (1, 1): lambda1 ="), std::string::npos)
       << r.result.err;
-  const double lambda1 = cell_map(r, "xlambda1_gnu").at({1, 1});
+  const double lambda1 = map_value(map_of(r, "xlambda1_gnu"), 1, 1);
   ASSERT_LT(lambda1, 0.0);
 
   for (const char* wave : {"vp1 = ", "vp2 = ", "vp3 = ", "vs1 = ", "vs2 = "}) {
     EXPECT_GT(reported(r, wave), 0.0) << wave;
   }
-  const auto at = [&](const char* map) { return cell_map(r, map).at({1, 1}); };
+  const auto at = [&](const char* map) { return uniform_value(map_of(r, map)); };
   const double e11 = lambda1 + 2 * at("xmu1_gnu");
   const double e44 = at("xlambda3_gnu") + 2 * at("xmu3_gnu");
   const double e14 = at("xmu13_gnu") + at("d3_gnu");

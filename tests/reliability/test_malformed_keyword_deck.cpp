@@ -62,7 +62,7 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
         c.line += 1;
         break;
     }
-    c.deck = join(spoiled);
+    c.deck = join_lines(spoiled);
     cases.push_back(c);
   }
   return cases;
@@ -76,7 +76,7 @@ void expect_refusals(const std::string& example, Fault fault) {
   const std::string dir = example_dir(example);
   for (const Case& c : cases) {
     SCOPED_TRACE(example + ": key " + c.key + ", line " + std::to_string(c.line));
-    const Outcome o = run_case(dir, c.deck);
+    const RunResult o = run_program(dir, c.deck);
     if (c.runs) {
       EXPECT_EQ(o.status, 40) << o.err;
       continue;
