@@ -1,34 +1,18 @@
 #pragma once
 // The fields of a deck as the keyword reader and the converters see them:
-// name, unit and meaning, where the value goes in the Deck, and the range the
-// legacy reader allows it (with the model or layer the range applies to).
+// name, meaning with its unit, and where the value goes in the Deck. Their
+// allowed ranges are those of the one field table (deck/fields.json), which
+// the legacy reader checks too.
 #include <string>
 
 #include "common/structures.hpp"
 
 namespace tp {
 
-// The range a value must lie in.
-enum class Allowed {
-  any,       // any finite value
-  positive,  // above 0
-  fraction,  // 0..1
-  cells,     // 1..kMaxGridCells (integer)
-  flag,      // 0 or 1 (integer)
-  layers,    // 1..kMaxLayers (integer)
-};
-
-// When the range applies.
-enum class When {
-  always,
-  sweep,        // n_freq != 1
-  ice,          // key_model 0 (permafrost)
-  sand,         // key_model 1 (shaley sand)
-  sand_layer1,  // key_model 1, layer 1 (its grain sizes serve every cell)
-};
-
 // A head value: a real (real_value) or an integer (int_value), the integer
-// possibly written as one of two names (choice0 for 0, choice1 for 1).
+// possibly written as one of two names (choice0 for 0, choice1 for 1);
+// capacity bounds an integer beyond the table's range (the grid the
+// program's tables hold).
 struct HeadField {
   const char* name;
   const char* meaning;  // with the unit
@@ -36,9 +20,7 @@ struct HeadField {
   int Deck::*int_value;
   const char* choice0;
   const char* choice1;
-  Allowed allowed;
-  When when;
-  const char* why;
+  int capacity;
 };
 
 // A per-layer real value (the layer thickness nl is read on its own).
@@ -46,9 +28,6 @@ struct LayerField {
   const char* name;
   const char* meaning;  // with the unit
   RealLayers Deck::*table;
-  Allowed allowed;
-  When when;
-  const char* why;
 };
 
 constexpr int kHeadFieldCount = 9;
@@ -57,12 +36,13 @@ constexpr int kLayerFieldCount = 19;
 extern const HeadField kHeadFields[kHeadFieldCount];
 extern const LayerField kLayerFields[kLayerFieldCount];
 
-// True when the head value of f in d lies in its range; else what says why,
-// naming the value ("nx = 0 is outside the allowed range 1..60").
+// True when the head value of f in d passes the field table's rules; else
+// what says why, naming the value ("nx = 0 is outside the allowed range
+// 1..60", "freq = 0.0 must be above 0 (...)").
 bool head_value_allowed(const HeadField& f, const Deck& d, std::string& what);
 
-// The same for the value of f in layer i.
-bool layer_value_allowed(const LayerField& f, int i, const Deck& d, std::string& what);
+// The same for the value of f in layer i; also for the thickness nl.
+bool layer_value_allowed(const char* name, double v, int i, const Deck& d, std::string& what);
 
 // "name(i)": a per-layer value in messages.
 std::string layer_key(const char* name, int i);

@@ -162,10 +162,9 @@ int read_layer(const toml::table& t, int i, Deck& d, DeckError& err) {
   }
   const std::string nl_key = layer_key("nl", i);
   if (int rc = read_int(*n, nl_key, d.nl(i), err)) return rc;
-  if (d.nl(i) < 0) {
-    return refuse(err, line_of(*n), nl_key,
-                  nl_key + " = " + std::to_string(d.nl(i)) +
-                      ": a layer cannot be thinner than 0 cells");
+  std::string what;
+  if (!layer_value_allowed("nl", d.nl(i), i, d, what)) {
+    return refuse(err, line_of(*n), nl_key, what);
   }
   for (const LayerField& f : kLayerFields) {
     if (int rc = require_key(t, f.name, header, where, f.meaning, n, err)) return rc;
@@ -179,7 +178,7 @@ int read_layer(const toml::table& t, int i, Deck& d, DeckError& err) {
 int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
   for (const LayerField& f : kLayerFields) {
     std::string what;
-    if (!layer_value_allowed(f, i, d, what)) {
+    if (!layer_value_allowed(f.name, (d.*f.table)(i), i, d, what)) {
       return refuse(err, line_of(*t.get(f.name)), layer_key(f.name, i), what);
     }
   }
