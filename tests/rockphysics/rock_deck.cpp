@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "common/output.hpp"
+#include "deck/keyword_deck.hpp"
 #include "driver/run.hpp"
 #include "support/testing.hpp"
 
@@ -21,7 +22,7 @@ void run_e_modulus(const RockDeck& r, CoefficientSet& e) {
   ReferenceValues refs;
   if (r.icase == 1) read_elastic_references(refs);
   static CoefficientMaps maps;
-  elastic_coefficients(d, s, refs, r.omega, r.icase, e, maps);
+  elastic_coefficients(d, legacy_plan(d), s, refs, r.omega, r.icase, e, maps);
   std::fflush(nullptr);
 }
 
