@@ -160,5 +160,14 @@ int main(int argc, char** argv) {
               static_cast<long long>(f.lnz) + f.unz, f.lnz, f.unz, madds, madds / (t3 - t2));
   std::printf("factor memory %.3f GB (zn_memory_bytes), residual %.2e\n", need / 1e9,
               tp::zn_residual(a, View1<cplx>{z.data()}, View1<cplx>{b.data()}));
+  // The bits of the factors and of the solution, which no change of the
+  // solver's speed may alter.
+  const std::uint64_t hl = tpbench::bytes_hash(&f.l(1), sizeof(cplx) * f.lnz);
+  const std::uint64_t hd = tpbench::bytes_hash(&f.d(1), sizeof(cplx) * m.n);
+  const std::uint64_t hu = tpbench::bytes_hash(&f.u(1), sizeof(cplx) * f.unz);
+  std::printf("hashes: l %016llx d %016llx u %016llx solution %016llx\n",
+              static_cast<unsigned long long>(hl), static_cast<unsigned long long>(hd),
+              static_cast<unsigned long long>(hu),
+              static_cast<unsigned long long>(tpbench::bytes_hash(z.data(), sizeof(cplx) * m.n)));
   return 0;
 }

@@ -167,12 +167,15 @@ long long fill() { return static_cast<long long>(factor.lnz) + factor.unz; }
 
 long long factor_multiply_adds() { return factor.work_to[factor.n]; }
 
-std::uint64_t solution_hash() {
-  const auto* p = reinterpret_cast<const unsigned char*>(sys.z.data());
+std::uint64_t bytes_hash(const void* data, std::size_t bytes) {
+  const auto* p = static_cast<const unsigned char*>(data);
   std::uint64_t h = 1469598103934665603ull;
-  for (std::size_t i = 0; i < sizeof(cplx) * static_cast<std::size_t>(neq_); ++i)
-    h = (h ^ p[i]) * 1099511628211ull;
+  for (std::size_t i = 0; i < bytes; ++i) h = (h ^ p[i]) * 1099511628211ull;
   return h;
+}
+
+std::uint64_t solution_hash() {
+  return bytes_hash(sys.z.data(), sizeof(cplx) * static_cast<std::size_t>(neq_));
 }
 
 }  // namespace tpbench

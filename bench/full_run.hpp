@@ -4,6 +4,7 @@
 // with standard output sent to /dev/null and the result files written in a
 // scratch directory. Also the matrix and the solver workspace of that run,
 // so that other solvers can be timed on exactly the same system.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -64,5 +65,7 @@ double now();
 double median(double* v, int n);
 // FNV-1a hash of the bytes of the solution, to see that it does not change.
 std::uint64_t solution_hash();
+// FNV-1a hash of any bytes (the factors, a solution held elsewhere).
+std::uint64_t bytes_hash(const void* data, std::size_t bytes);
 
 }  // namespace tpbench

@@ -145,7 +145,7 @@ int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
 
 FactorStorage factor_storage(std::int64_t n, std::int64_t lnz, std::int64_t unz) {
   FactorStorage s;
-  s.ints = 2 * (n + 1) + lnz + unz;
+  s.ints = 3 * (n + 1) + lnz + unz;
   s.counts = n + 1;
   s.words = lnz + n + unz + (kFactorBlock - 1) * n + 2 * n;
   s.bytes = 4 * s.ints + 8 * s.counts + static_cast<std::int64_t>(sizeof(cplx)) * s.words;
@@ -188,12 +188,16 @@ int zn_order(const SparseRows& a, View1<std::int32_t> p, View1<std::int32_t> ip,
 
 int zn_analyse(SparseFactor& f, const SparseRows& a) {
   const int flag = f.space != nullptr ? analyse_in_workspace(f, a) : analyse_self_sized(f, a);
-  if (flag == 0) count_work(f);
+  if (flag == 0) {
+    count_work(f);
+    f.group_last.assign(f.n + 1, 0);
+    znsn(f.n, f.iu, f.ju, View1<std::int32_t>{f.group_last.data() + 1});
+  }
   return flag;
 }
 
 std::int64_t zn_memory_bytes(const SparseFactor& f) {
-  if (f.space != nullptr) return 8 * (static_cast<std::int64_t>(f.n) + 1);
+  if (f.space != nullptr) return 12 * (static_cast<std::int64_t>(f.n) + 1);
   return factor_storage(f.n, f.lnz, f.unz).bytes;
 }
 

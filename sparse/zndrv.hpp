@@ -52,13 +52,17 @@ constexpr std::int64_t kMaxPatternEntries = 2147483647 - 1;
 // Dense rows the numeric factorization eliminates together (see znnf).
 constexpr int kFactorBlock = 8;
 
+// U rows in one group of rows with a shared column pattern at most: the
+// multipliers of a group for a block of dense rows stay in a small table.
+constexpr int kMaxGroup = 32;
+
 // Words a self-sized factor of order n with lnz entries in strict L and unz
-// in strict U holds: 32-bit integers of the patterns and the per-row work
-// counts, complex words of l, d, u with its spare dense rows, row and tmp,
+// in strict U holds: 32-bit integers of the patterns and of the groups of U
+// rows, the per-row work counts, complex words of l, d, u with its spare dense rows, row and tmp,
 // and the bytes of both. 64-bit throughout: the counts of a large grid pass
 // 2^31 long before its factors stop fitting in memory.
 struct FactorStorage {
-  std::int64_t ints = 0;   // il, iu (n+1 each), jl (lnz), ju (unz)
+  std::int64_t ints = 0;   // il, iu, group_last (n+1 each), jl (lnz), ju (unz)
   std::int64_t counts = 0; // 64-bit cumulative multiply-adds, n+1
   std::int64_t words = 0;  // l, d, u + (kFactorBlock-1) n spare, row, tmp
   std::int64_t bytes = 0;
@@ -70,9 +74,7 @@ FactorStorage factor_storage(std::int64_t n, std::int64_t lnz, std::int64_t unz)
 std::int64_t ordering_ints(std::int64_t n, std::int64_t nnz);
 
 // The factor of one matrix and everything its phases keep. The orders r, c
-// and the inverse ic of c belong to the caller. A later phase of the solver
-// may record here, from the symbolic factorization, the groups of
-// consecutive U rows that share one column pattern.
+// and the inverse ic of c belong to the caller.
 struct SparseFactor {
   int n = 0;
   View1<std::int32_t> r, c, ic;
@@ -96,6 +98,12 @@ struct SparseFactor {
   // work_to[k], k = 0..n: complex multiply-adds of the elimination of rows
   // 1..k: for every L entry (k, j), one per entry of U row j.
   std::vector<std::int64_t> work_to;
+
+  // group_last[j], j = 1..n: the last row of the group of consecutive U rows
+  // holding row j, in which U row i is column i+1 followed by the pattern of
+  // U row i+1 (so all share the pattern past the group); at most kMaxGroup
+  // rows a group.
+  std::vector<std::int32_t> group_last;
 
   // Called every few hundred rows by zn_factor when set.
   const Progress* progress = nullptr;
@@ -141,6 +149,10 @@ int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
          View1<std::int32_t> il, View1<std::int32_t> jl, const int& jlmax,
          View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
          View1<std::int32_t> q, View1<std::int32_t> im);
+
+// Groups of consecutive U rows sharing one column pattern, from the
+// patterns iu/ju of znsf: fills last[1..n] (see SparseFactor::group_last).
+void znsn(int n, View1<std::int32_t> iu, View1<std::int32_t> ju, View1<std::int32_t> last);
 
 // Numeric factorization on the patterns of znsf into l, d and u; the words
 // of u past iu(n+1)-1 up to umax hold further dense rows, so that several

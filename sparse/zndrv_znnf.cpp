@@ -60,6 +60,117 @@ inline void eliminate(double* const* w, const Multiplier* x, const double* uw,
   }
 }
 
+// Entries of a group's shared pattern updated together in registers.
+constexpr int kTile = 2;
+
+// The rectangular update of a group: for the kTile (or one) columns
+// cols[0..p-1] of the shared pattern and the m dense rows w[0..m-1], with
+// the multipliers x[i][0..s-1] of row i for the U rows of the group and
+// those rows' entries of the pattern at urow[0..s-1] (plus 2 q for the
+// q-th column), w(col) = w(col) - x[i][t] u(t, col) for t = 0..s-1 in turn:
+// the same operations, in the same order, as U row after U row, but each
+// dense entry is loaded and stored once for the whole group.
+template <int m, int p>
+inline void group_tile(double* const* w, const Multiplier* const* x, const double* const* urow,
+                       const int s, const std::int32_t* cols, const int q) {
+  long off[p];
+  Pair acc[m][p];
+  for (int c = 0; c < p; ++c) off[c] = 2L * (cols[q + c] - 1);
+  for (int i = 0; i < m; ++i)
+    for (int c = 0; c < p; ++c) acc[i][c] = load(w[i] + off[c]);
+  for (int t = 0; t < s; ++t) {
+    Pair uv[p], us[p];
+    for (int c = 0; c < p; ++c) {
+      uv[c] = load(urow[t] + 2 * (q + c));
+      us[c] = Pair{uv[c][1], uv[c][0]};
+    }
+    for (int i = 0; i < m; ++i) {
+      const Pair xr = x[i][t].re, xi = x[i][t].im;
+      for (int c = 0; c < p; ++c) acc[i][c] = acc[i][c] - (xr * uv[c] + xi * us[c]);
+    }
+  }
+  for (int i = 0; i < m; ++i)
+    for (int c = 0; c < p; ++c) store(w[i] + off[c], acc[i][c]);
+}
+
+// The rectangular update of a group over all nt columns of its shared
+// pattern, for m dense rows that entered the group at the same U row.
+template <int m>
+inline void group_update(double* const* w, const Multiplier* const* x, const double* const* urow,
+                         const int s, const std::int32_t* cols, const int nt) {
+  int q = 0;
+  for (; q + kTile <= nt; q += kTile) group_tile<m, kTile>(w, x, urow, s, cols, q);
+  for (; q < nt; ++q) group_tile<m, 1>(w, x, urow, s, cols, q);
+}
+
+// The dense rows of a block whose next L column lies in the group of U rows
+// j..e, all finished before the block. Row i enters it at its next column
+// s_i and then holds every column s_i..e in L (each U row of the group
+// brings in the next). Triangular step, per row: the multipliers x = w(jj)
+// for jj = s_i..e, each after the updates of the U rows before it inside
+// the group; rectangular step: the shared pattern, rows with one entry
+// point together.
+struct GroupStep {
+  const SparseFactor& f;
+  double* const* dense;  // dense row i at dense[i], column c at 2c-2
+  int* next;             // next L position of each row
+  const int* end;        // end of each row's L positions
+};
+
+void eliminate_group(const GroupStep& g, const int from, const int nb, const int j, const int e) {
+  const auto &iu = g.f.iu, &jl = g.f.jl;
+  const auto& l = g.f.l;
+  const double* uw = zn_parts(g.f.u(1));
+  const std::int32_t* jup = &g.f.ju(1);
+  Multiplier xs[kBlock][kMaxGroup];
+  const double* urow[kMaxGroup];  // U row jj's shared part at urow[jj - j]
+  for (int jj = j; jj <= e; ++jj) urow[jj - j] = uw + 2L * (iu(jj) + (e - jj) - 1);
+  int start[kBlock];
+  int pending = 0;  // rows still to update
+  for (int i = from; i < nb; ++i) {
+    start[i] = 0;
+    if (g.next[i] == g.end[i] || jl(g.next[i]) > e) continue;
+    start[i] = jl(g.next[i]);
+    ++pending;
+    double* w = g.dense[i];
+    for (int jj = start[i]; jj <= e; ++jj) {
+      const cplx x{w[2 * jj - 2], w[2 * jj - 1]};
+      l(g.next[i]++) = x;
+      xs[i][jj - start[i]] = multiplier(x);
+      eliminate<1>(&w, &xs[i][jj - start[i]], uw, jup, iu(jj), iu(jj) + (e - jj) - 1);
+    }
+  }
+  const std::int32_t* cols = jup + iu(e) - 1;
+  const int nt = iu(e + 1) - iu(e);
+  while (pending > 0) {
+    // The rows entering at the first remaining entry point, four, two or one
+    // at a time.
+    int s = INT_MAX;
+    for (int i = from; i < nb; ++i)
+      if (start[i] != 0) s = std::min(s, start[i]);
+    double* ws[kBlock];
+    const Multiplier* xp[kBlock];
+    int m = 0;
+    for (int i = from; i < nb; ++i) {
+      if (start[i] != s) continue;
+      ws[m] = g.dense[i];
+      xp[m] = xs[i];
+      ++m;
+      start[i] = 0;
+    }
+    pending -= m;
+    const double* const* ur = urow + (s - j);
+    const int len = e - s + 1;
+    int h = 0;
+    for (; h + 4 <= m; h += 4) group_update<4>(ws + h, xp + h, ur, len, cols, nt);
+    if (h + 2 <= m) {
+      group_update<2>(ws + h, xp + h, ur, len, cols, nt);
+      h += 2;
+    }
+    if (h < m) group_update<1>(ws + h, xp + h, ur, len, cols, nt);
+  }
+}
+
 }  // namespace
 
 // The rows are eliminated in blocks of up to kBlock consecutive rows, each in
@@ -89,14 +200,19 @@ int znnf(SparseFactor& f, const SparseRows& a) {
   dense[0] = &row(1);
   for (int i = 1; i < block; ++i) dense[i] = &u(nu + 1) + static_cast<long long>(i - 1) * n;
 
+  double* parts[kBlock];
+  for (int i = 0; i < block; ++i) parts[i] = zn_parts(*dense[i]);
+
   const double* uw = zn_parts(u(1));     // u(t) at uw[2t-2], uw[2t-1]
   const std::int32_t* jup = &ju(1);  // ju(t) at jup[t-1]
+  const std::int32_t* group_last = f.group_last.data();
 
   for (int k0 = 1; k0 <= n; k0 += block) {
     if (f.progress != nullptr && (k0 - 1) % (kBlocksPerReport * block) == 0)
       (*f.progress)(static_cast<double>(f.work_to[k0 - 1]), static_cast<double>(f.work_to[n]));
     const int nb = std::min(block, n - k0 + 1);
     int next[kBlock], end[kBlock];  // L positions of each row still to do
+    const GroupStep step{f, parts, next, end};
     for (int i = 0; i < nb; ++i) {
       const int k = k0 + i;
       const View1<cplx> w{dense[i]};
@@ -133,6 +249,13 @@ int znnf(SparseFactor& f, const SparseRows& a) {
       int j = INT_MAX;
       for (int i = done; i < nb; ++i)
         if (next[i] < end[i]) j = std::min(j, jl(next[i]));
+      // U rows j..e finished before the block and sharing one pattern go
+      // through the grouped kernels.
+      const int e = std::min(group_last[j], k0 - 1);
+      if (e > j) {
+        eliminate_group(step, done, nb, j, e);
+        continue;
+      }
       const int first = iu(j);
       const int last = iu(j + 1) - 1;
       double* ws[kBlock];
@@ -143,7 +266,7 @@ int znnf(SparseFactor& f, const SparseRows& a) {
         const cplx x = dense[i][j - 1];
         l(next[i]) = x;
         ++next[i];
-        ws[m] = zn_parts(*dense[i]);
+        ws[m] = parts[i];
         xs[m] = multiplier(x);
         ++m;
       }

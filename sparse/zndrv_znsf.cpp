@@ -1,5 +1,6 @@
 // Symbolic LU factorization of the reordered matrix: fills the row patterns
-// il/jl of L and iu/ju of U; flag 0, n+v, 2n+v, 3n+k, 5n+k or 6n+k.
+// il/jl of L and iu/ju of U (flag 0, n+v, 2n+v, 3n+k, 5n+k or 6n+k), and
+// finds the groups of consecutive U rows that share one pattern.
 #include "sparse/zndrv.hpp"
 
 namespace tp {
@@ -89,6 +90,45 @@ int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
     iu(k + 1) = nu + 1;
   }
   return 0;
+}
+
+}  // namespace tp
+
+namespace tp {
+
+namespace {
+
+// True when U row j is column j+1 followed by the whole pattern of U row j+1.
+bool continues_group(View1<std::int32_t> iu, View1<std::int32_t> ju, int j) {
+  const int len = iu(j + 1) - iu(j);
+  const int next = iu(j + 2) - iu(j + 1);
+  if (len != next + 1 || ju(iu(j)) != j + 1) return false;
+  for (int t = 0; t < next; ++t)
+    if (ju(iu(j) + 1 + t) != ju(iu(j + 1) + t)) return false;
+  return true;
+}
+
+}  // namespace
+
+// Groups of consecutive U rows with one shared pattern past the group, cut
+// every kMaxGroup rows; fills last[1..n] with the last row of each row's
+// group. Any run of consecutive rows inside a group is a group as well, so
+// the numeric factorization may use a part of one.
+void znsn(int n, View1<std::int32_t> iu, View1<std::int32_t> ju, View1<std::int32_t> last) {
+  // First pass: the first row of each row's group, kept in last.
+  int first = 1;
+  for (int j = 1; j <= n; ++j) {
+    if (j > first && (j - first == kMaxGroup || !continues_group(iu, ju, j - 1))) first = j;
+    last(j) = first;
+  }
+  // Second pass, backward: the rows down to a group's first row share its
+  // last row; the row before that first row ends the group below.
+  int end = n;
+  for (int j = n; j >= 1; --j) {
+    const int start = last(j);
+    last(j) = end;
+    if (j == start) end = j - 1;
+  }
 }
 
 }  // namespace tp

@@ -2,6 +2,8 @@
 // Small complex systems in compressed sparse rows for the factorization
 // tests, a workspace seen as complex words and as integers, and a dense
 // reference solve to check against.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <random>
@@ -173,6 +175,44 @@ inline std::vector<cplx> random_vector(int n, std::mt19937& gen) {
   std::vector<cplx> v(n);
   for (auto& x : v) x = random_value(gen);
   return v;
+}
+
+// A system with the coupling pattern of bilinear elements on an nx by ny
+// cell grid, dofs unknowns per node: every unknown of a cell's four nodes
+// meets every other. Random complex entries with a dominant diagonal, so
+// that it needs no pivoting in any order.
+inline Csr grid_system(int nx, int ny, int dofs, std::mt19937& gen) {
+  const int nodes = (nx + 1) * (ny + 1);
+  std::vector<std::vector<Entry>> rows(nodes * dofs);
+  auto unknown = [&](int i, int j, int d) { return (j * (nx + 1) + i) * dofs + d + 1; };
+  for (int j = 0; j <= ny; ++j) {
+    for (int i = 0; i <= nx; ++i) {
+      for (int d = 0; d < dofs; ++d) {
+        auto& row = rows[unknown(i, j, d) - 1];
+        double off = 0.0;
+        for (int jj = std::max(0, j - 1); jj <= std::min(ny, j + 1); ++jj)
+          for (int ii = std::max(0, i - 1); ii <= std::min(nx, i + 1); ++ii)
+            for (int dd = 0; dd < dofs; ++dd) {
+              if (ii == i && jj == j && dd == d) continue;
+              row.push_back({unknown(ii, jj, dd), random_value(gen)});
+              off += std::abs(row.back().value);
+            }
+        row.push_back({unknown(i, j, d), cplx(1.0 + off, 0.5)});
+      }
+    }
+  }
+  return make_csr(rows);
+}
+
+// Minimum-degree order of m in storage of the orderer's own.
+inline std::vector<std::int32_t> md_order(Csr& m) {
+  std::vector<std::int32_t> p(m.n), ip(m.n);
+  const SparseRows a{m.n, View1<std::int32_t>{m.ia.data()}, View1<std::int32_t>{m.ja.data()},
+                     View1<cplx>{m.a.data()}};
+  EXPECT_EQ(zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()}, nullptr,
+                     0, nullptr),
+            0);
+  return p;
 }
 
 }  // namespace tp::testing
