@@ -4,11 +4,6 @@
 // grid from 10 to 60 cells a side, with the exponents fitted on logarithms.
 //
 //   bench_run [repetitions]
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -21,32 +16,6 @@
 namespace {
 
 using namespace tpbench;
-
-struct Process {
-  double wall;  // seconds
-  long rss_kb;  // peak resident set size of the child
-  int status;   // exit status (40 for a normal run)
-};
-
-// Runs the program in `dir` with its deck on standard input.
-Process run_program(const std::string& dir) {
-  const double t0 = now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    const int in = open("deck", O_RDONLY);
-    const int out = open("/dev/null", O_WRONLY);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(out, 2);
-    execl(THREEPHASE_PROGRAM, THREEPHASE_PROGRAM, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage ru{};
-  wait4(pid, &status, 0, &ru);
-  return {now() - t0, ru.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
 
 // Median over the repetitions of the stages of an in-process run.
 StageTimes stages(const std::string& dir, int reps) {
@@ -85,7 +54,7 @@ Process program_runs(const std::string& dir, int reps) {
   std::vector<double> w;
   long rss = 0;
   for (int r = 0; r < reps; ++r) {
-    const Process p = run_program(dir);
+    const Process p = run_program(THREEPHASE_PROGRAM, dir);
     if (p.status != 40) {
       std::printf("the program ended with status %d in %s\n", p.status, dir.c_str());
       std::exit(1);

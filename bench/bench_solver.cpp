@@ -3,7 +3,10 @@
 // multiply-add count, the residual, and this machine's scalar multiply-add
 // rate to judge the factorization against. Built with BENCH_WITH_UMFPACK,
 // BENCH_WITH_KLU or BENCH_WITH_EIGEN it also solves the same matrix with that
-// library in the same run, alternating with the program's solver.
+// library in the same run, alternating with the program's solver; with
+// UMFPACK (its 64-bit interface, with the BLAS it loads named) it also runs
+// the whole program on the same deck as a child process in the same turns,
+// and gives wall and processor times.
 //
 //   bench_solver [repetitions]
 #include <algorithm>
@@ -17,7 +20,11 @@
 #include "sparse/zndrv.hpp"
 
 #if defined(BENCH_WITH_UMFPACK)
+#include <link.h>
 #include <umfpack.h>
+
+#include <cstring>
+#include <string>
 #elif defined(BENCH_WITH_KLU)
 #include <klu.h>
 #elif defined(BENCH_WITH_EIGEN)
@@ -67,6 +74,9 @@ __attribute__((optimize("no-tree-vectorize"), noinline)) double scalar_rate() {
 struct Csc {
   std::vector<int> p, i;
   std::vector<double> x;
+#if defined(BENCH_WITH_UMFPACK)
+  std::vector<SuiteSparse_long> lp, li;  // p and i for the 64-bit interface
+#endif
 };
 
 Csc by_columns() {
@@ -87,6 +97,10 @@ Csc by_columns() {
       a.x[2 * q + 1] = avec()(e).imag();
     }
   }
+#if defined(BENCH_WITH_UMFPACK)
+  a.lp.assign(a.p.begin(), a.p.end());
+  a.li.assign(a.i.begin(), a.i.end());
+#endif
   return a;
 }
 
@@ -99,16 +113,16 @@ std::vector<cd> other_solve(const Csc& a, double& fill) {
   void *symbolic = nullptr, *numeric = nullptr;
   double info[UMFPACK_INFO];
   std::vector<cd> b(z);
-  umfpack_zi_symbolic(n, n, a.p.data(), a.i.data(), a.x.data(), nullptr, &symbolic, nullptr,
+  umfpack_zl_symbolic(n, n, a.lp.data(), a.li.data(), a.x.data(), nullptr, &symbolic, nullptr,
                       info);
-  umfpack_zi_numeric(a.p.data(), a.i.data(), a.x.data(), nullptr, symbolic, &numeric, nullptr,
+  umfpack_zl_numeric(a.lp.data(), a.li.data(), a.x.data(), nullptr, symbolic, &numeric, nullptr,
                      info);
-  umfpack_zi_solve(UMFPACK_A, a.p.data(), a.i.data(), a.x.data(), nullptr,
+  umfpack_zl_solve(UMFPACK_A, a.lp.data(), a.li.data(), a.x.data(), nullptr,
                    reinterpret_cast<double*>(z.data()), nullptr,
                    reinterpret_cast<double*>(b.data()), nullptr, numeric, nullptr, info);
   fill = info[UMFPACK_LNZ] + info[UMFPACK_UNZ];
-  umfpack_zi_free_symbolic(&symbolic);
-  umfpack_zi_free_numeric(&numeric);
+  umfpack_zl_free_symbolic(&symbolic);
+  umfpack_zl_free_numeric(&numeric);
 #elif defined(BENCH_WITH_KLU)
   klu_common common;
   klu_defaults(&common);
@@ -137,6 +151,20 @@ std::vector<cd> other_solve(const Csc& a, double& fill) {
 
 #if defined(BENCH_WITH_UMFPACK)
 constexpr const char* kOther = "UMFPACK";
+
+// The shared objects of this process whose names hold "blas": the BLAS that
+// UMFPACK's dense kernels run on.
+int add_blas(dl_phdr_info* info, std::size_t, void* names) {
+  if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "blas") != nullptr)
+    *static_cast<std::string*>(names) += std::string(" ") + info->dlpi_name;
+  return 0;
+}
+
+std::string loaded_blas() {
+  std::string names;
+  dl_iterate_phdr(add_blas, &names);
+  return names.empty() ? " none found" : names;
+}
 #elif defined(BENCH_WITH_KLU)
 constexpr const char* kOther = "KLU";
 #else
@@ -154,13 +182,21 @@ int main(int argc, char** argv) {
   run_to_assembly(dir, t);
 
   std::vector<double> tord(reps), tana(reps), tnum(reps), tsolve(reps), tfac(reps), tsol(reps),
-      tother(reps);
+      tother(reps), cfac(reps), cother(reps), twhole(reps), cwhole(reps);
   [[maybe_unused]] double other_fill = 0, other_res = 0;
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
   const Csc a = by_columns();
 #endif
   for (int r = 0; r < reps; ++r) {
+#if defined(BENCH_WITH_UMFPACK)
+    const Process whole = run_program(THREEPHASE_PROGRAM, dir);
+    if (whole.status != 40) std::printf("the program ended with status %d\n", whole.status);
+    twhole[r] = whole.wall;
+    cwhole[r] = whole.cpu;
+#endif
+    const double c0 = processor_time();
     run_solver(t);
+    cfac[r] = processor_time() - c0;
     tord[r] = t.ordering;
     tana[r] = t.analyse;
     tnum[r] = t.numeric;
@@ -168,9 +204,11 @@ int main(int argc, char** argv) {
     tfac[r] = t.factor;
     tsol[r] = t.ordering + t.factor;
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
+    const double c1 = processor_time();
     const double t0 = now();
     const std::vector<cd> z = other_solve(a, other_fill);
     tother[r] = now() - t0;
+    cother[r] = processor_time() - c1;
     if (r == 0) other_res = relative_residual(z);
 #endif
   }
@@ -212,11 +250,22 @@ int main(int argc, char** argv) {
   const double oth = median(tother.data(), reps);
   std::printf("%s: %.3f s (symbolic, numeric, solve), fill %.0f, residual %.3e\n", kOther, oth,
               other_fill, other_res);
+  std::printf("processor time: solver in all %.3f s, %s %.3f s\n",
+              median(cfac.data(), reps), kOther, median(cother.data(), reps));
   std::vector<double> ratio(reps);
   for (int r = 0; r < reps; ++r) ratio[r] = tsol[r] / tother[r];
   std::printf("ratio of the program's solver time to %s: %.2f (ratio of the medians), %.2f "
               "(median of the ratios of each repetition)\n",
               kOther, sol / oth, median(ratio.data(), reps));
+#if defined(BENCH_WITH_UMFPACK)
+  std::printf("BLAS loaded:%s\n", loaded_blas().c_str());
+  for (int r = 0; r < reps; ++r) ratio[r] = twhole[r] / tother[r];
+  const double wall = median(twhole.data(), reps), cpu = median(cwhole.data(), reps);
+  std::printf("whole program (child process) %.3f s, processor time %.3f s\n", wall, cpu);
+  std::printf("whole program / %s: %.2f (ratio of the medians), %.2f (median of the ratios), "
+              "%.2f (processor times)\n",
+              kOther, wall / oth, median(ratio.data(), reps), cpu / median(cother.data(), reps));
+#endif
 #endif
   return res < 1e-10 ? 0 : 1;
 }

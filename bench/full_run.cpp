@@ -2,10 +2,14 @@
 // driver/main.cpp for the run they reproduce).
 #include "bench/full_run.hpp"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,6 +63,29 @@ const Coefficients& coefficients() { return co; }
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+double processor_time() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+Process run_program(const char* program, const std::string& dir) {
+  const double t0 = now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    const int in = open("deck", O_RDONLY);
+    const int out = open("/dev/null", O_WRONLY);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    execl(program, program, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage ru{};
+  wait4(pid, &status, 0, &ru);
+  const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                     1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+  return {now() - t0, cpu, ru.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 double median(double* v, int n) {

@@ -61,6 +61,18 @@ const tp::Coefficients& coefficients();
 
 // Wall-clock seconds.
 double now();
+// Processor seconds of this process (user and system).
+double processor_time();
+
+// One run of the program as a child process in `dir`, its deck on
+// standard input and its output discarded.
+struct Process {
+  double wall;  // seconds
+  double cpu;   // processor seconds of the child (user and system)
+  long rss_kb;  // peak resident set size of the child
+  int status;   // exit status (40 for a normal run)
+};
+Process run_program(const char* program, const std::string& dir);
 // Median of n values (sorts them).
 double median(double* v, int n);
 // FNV-1a hash of the bytes of the solution, to see that it does not change.

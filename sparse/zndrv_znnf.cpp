@@ -93,14 +93,30 @@ inline void group_tile(double* const* w, const Multiplier* const* x, const doubl
     for (int c = 0; c < p; ++c) store(w[i] + off[c], acc[i][c]);
 }
 
+// U entries fetched ahead of the tile in use: the rows of a group lie far
+// apart in u, too many streams for the processor to foresee.
+constexpr int kAhead = 16;
+
 // The rectangular update of a group over all nt columns of its shared
-// pattern, for m dense rows that entered the group at the same U row.
-template <int m>
-inline void group_update(double* const* w, const Multiplier* const* x, const double* const* urow,
-                         const int s, const std::int32_t* cols, const int nt) {
+// pattern, for m dense rows that entered the group at the same U row: each
+// tile of columns runs through all the rows, four, two or one at a time,
+// while its U entries are still in the first-level cache.
+inline void group_update(double* const* w, const Multiplier* const* x, const int m,
+                         const double* const* urow, const int s, const std::int32_t* cols,
+                         const int nt) {
   int q = 0;
-  for (; q + kTile <= nt; q += kTile) group_tile<m, kTile>(w, x, urow, s, cols, q);
-  for (; q < nt; ++q) group_tile<m, 1>(w, x, urow, s, cols, q);
+  for (; q + kTile <= nt; q += kTile) {
+    for (int t = 0; t < s; ++t) __builtin_prefetch(urow[t] + 2 * (q + kAhead));
+    int h = 0;
+    for (; h + 4 <= m; h += 4) group_tile<4, kTile>(w + h, x + h, urow, s, cols, q);
+    if (h + 2 <= m) {
+      group_tile<2, kTile>(w + h, x + h, urow, s, cols, q);
+      h += 2;
+    }
+    if (h < m) group_tile<1, kTile>(w + h, x + h, urow, s, cols, q);
+  }
+  for (; q < nt; ++q)
+    for (int h = 0; h < m; ++h) group_tile<1, 1>(w + h, x + h, urow, s, cols, q);
 }
 
 // The dense rows of a block whose next L column lies in the group of U rows
@@ -159,15 +175,7 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
       start[i] = 0;
     }
     pending -= m;
-    const double* const* ur = urow + (s - j);
-    const int len = e - s + 1;
-    int h = 0;
-    for (; h + 4 <= m; h += 4) group_update<4>(ws + h, xp + h, ur, len, cols, nt);
-    if (h + 2 <= m) {
-      group_update<2>(ws + h, xp + h, ur, len, cols, nt);
-      h += 2;
-    }
-    if (h < m) group_update<1>(ws + h, xp + h, ur, len, cols, nt);
+    group_update(ws, xp, m, urow + (s - j), e - s + 1, cols, nt);
   }
 }
 
