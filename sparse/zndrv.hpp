@@ -105,6 +105,10 @@ struct SparseFactor {
   // rows a group.
   std::vector<std::int32_t> group_last;
 
+  // Factor with the two-double kernels even where four-double ones (AVX)
+  // run: the results are the same bit for bit either way.
+  bool pair_kernels_only = false;
+
   // Called every few hundred rows by zn_factor when set.
   const Progress* progress = nullptr;
 };

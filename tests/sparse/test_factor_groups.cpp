@@ -92,7 +92,7 @@ TEST(FactorGroups, GroupedEliminationGivesTheFactorsOfRowByRowEliminationBitForB
   // entering a group part way), and a dense matrix (groups past the block
   // of rows and past kMaxGroup), in a roomy workspace (eight rows at a
   // time), one with no spare words (one row at a time) and storage of the
-  // factor's own.
+  // factor's own, with the two-double kernels alone and with the wider ones.
   std::mt19937 gen(31);
   Csr fem = grid_system(9, 7, 3, gen);
   const std::vector<std::int32_t> order = md_order(fem);
@@ -118,12 +118,16 @@ TEST(FactorGroups, GroupedEliminationGivesTheFactorsOfRowByRowEliminationBitForB
       s.analyse();
       ASSERT_EQ(s.flag, 0);
       for (int j = 1; j <= c.m.n; ++j) longest = std::max(longest, s.f.group_last[j] - j + 1);
-      s.factor();
-      ASSERT_EQ(s.flag, 0) << "spare " << spare;
-      const Factors ref = row_by_row(s.f, c.m);
-      EXPECT_TRUE(same_bits(&s.f.l(1), ref.l)) << "n " << c.m.n << " spare " << spare;
-      EXPECT_TRUE(same_bits(&s.f.d(1), ref.d)) << "n " << c.m.n << " spare " << spare;
-      EXPECT_TRUE(same_bits(&s.f.u(1), ref.u)) << "n " << c.m.n << " spare " << spare;
+      for (bool pairs_only : {false, true}) {
+        s.analyse();
+        s.f.pair_kernels_only = pairs_only;  // and four-double kernels where the processor has them
+        s.factor();
+        ASSERT_EQ(s.flag, 0) << "spare " << spare;
+        const Factors ref = row_by_row(s.f, c.m);
+        EXPECT_TRUE(same_bits(&s.f.l(1), ref.l)) << "n " << c.m.n << " spare " << spare;
+        EXPECT_TRUE(same_bits(&s.f.d(1), ref.d)) << "n " << c.m.n << " spare " << spare;
+        EXPECT_TRUE(same_bits(&s.f.u(1), ref.u)) << "n " << c.m.n << " spare " << spare;
+      }
     }
     EXPECT_GT(longest, kFactorBlock);  // groups wider than a block of rows
   }
