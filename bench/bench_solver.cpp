@@ -6,9 +6,11 @@
 // library in the same run, alternating with the program's solver; with
 // UMFPACK (its 64-bit interface, with the BLAS it loads named) it also runs
 // the whole program on the same deck as a child process in the same turns,
-// and gives wall and processor times.
+// and gives wall and processor times; a second program named on the command
+// line (another build of it) runs in the same turns too.
 //
 //   bench_solver [repetitions]
+//   bench_solver_umfpack [repetitions [other-program]]
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -182,7 +184,9 @@ int main(int argc, char** argv) {
   run_to_assembly(dir, t);
 
   std::vector<double> tord(reps), tana(reps), tnum(reps), tsolve(reps), tfac(reps), tsol(reps),
-      tother(reps), cfac(reps), cother(reps), twhole(reps), cwhole(reps);
+      tother(reps), cfac(reps), cother(reps), twhole(reps), cwhole(reps), tprev(reps),
+      cprev(reps);
+  [[maybe_unused]] const char* previous = argc > 2 ? argv[2] : nullptr;
   [[maybe_unused]] double other_fill = 0, other_res = 0;
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
   const Csc a = by_columns();
@@ -193,6 +197,12 @@ int main(int argc, char** argv) {
     if (whole.status != 40) std::printf("the program ended with status %d\n", whole.status);
     twhole[r] = whole.wall;
     cwhole[r] = whole.cpu;
+    if (previous != nullptr) {
+      const Process other = run_program(previous, dir);
+      if (other.status != 40) std::printf("%s ended with status %d\n", previous, other.status);
+      tprev[r] = other.wall;
+      cprev[r] = other.cpu;
+    }
 #endif
     const double c0 = processor_time();
     run_solver(t);
@@ -265,6 +275,12 @@ int main(int argc, char** argv) {
   std::printf("whole program / %s: %.2f (ratio of the medians), %.2f (median of the ratios), "
               "%.2f (processor times)\n",
               kOther, wall / oth, median(ratio.data(), reps), cpu / median(cother.data(), reps));
+  if (previous != nullptr) {
+    const double pw = median(tprev.data(), reps), pc = median(cprev.data(), reps);
+    std::printf("%s (child process) %.3f s, processor time %.3f s; / %s: %.2f, %.2f "
+                "(processor times)\n",
+                previous, pw, pc, kOther, pw / oth, pc / median(cother.data(), reps));
+  }
 #endif
 #endif
   return res < 1e-10 ? 0 : 1;

@@ -227,6 +227,11 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
   Multiplier xs[kBlock][kMaxGroup];
   const double* urow[kMaxGroup];  // U row jj's shared part at urow[jj - j]
   for (int jj = j; jj <= e; ++jj) urow[jj - j] = uw + 2L * (iu(jj) + (e - jj) - 1);
+  // The U rows of the group lie far apart: fetch the heads that the
+  // triangular step and the first tiles read, while the rows are set up.
+  for (int jj = j; jj <= e; ++jj)
+    for (const double* p = uw + 2L * (iu(jj) - 1); p < urow[jj - j] + 2 * kAhead; p += 8)
+      __builtin_prefetch(p);
   int start[kBlock];
   int pending = 0;  // rows still to update
   for (int i = from; i < nb; ++i) {
@@ -234,15 +239,19 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
     if (g.next[i] == g.end[i] || jl(g.next[i]) > e) continue;
     start[i] = jl(g.next[i]);
     ++pending;
-    // Inside the group U row jj holds columns jj+1..e first, side by side
-    // in u as in the dense row.
-    double* w = g.dense[i];
-    for (int jj = start[i]; jj <= e; ++jj) {
+  }
+  // Triangular step, U row after U row across the rows (independent chains
+  // of updates the processor overlaps). Inside the group U row jj holds
+  // columns jj+1..e first, side by side in u as in the dense row.
+  for (int jj = j; jj <= e; ++jj) {
+    const double* ut = uw + 2L * (iu(jj) - 1);
+    for (int i = from; i < nb; ++i) {
+      if (start[i] == 0 || start[i] > jj) continue;
+      double* w = g.dense[i];
       const Pair xv = load(w + 2 * jj - 2);
       l(g.next[i]++) = cplx(xv[0], xv[1]);
       const Multiplier x = multiplier(cplx(xv[0], xv[1]));
       xs[i][jj - start[i]] = x;
-      const double* ut = uw + 2L * (iu(jj) - 1);
       for (int c = 0; c < e - jj; ++c) {
         double* wc = w + 2 * (jj + c);
         const Pair uv = load(ut + 2 * c);
