@@ -49,9 +49,10 @@ double exponent(const std::vector<double>& x, const std::vector<double>& y) {
   return (n * sxy - sx * sy) / (n * sxx - sx * sx);
 }
 
-// Median wall time and largest peak RSS of the program over the repetitions.
+// Median wall and processor times and largest peak RSS of the program over
+// the repetitions.
 Process program_runs(const std::string& dir, int reps) {
-  std::vector<double> w;
+  std::vector<double> w, cpu;
   long rss = 0;
   for (int r = 0; r < reps; ++r) {
     const Process p = run_program(THREEPHASE_PROGRAM, dir);
@@ -60,9 +61,10 @@ Process program_runs(const std::string& dir, int reps) {
       std::exit(1);
     }
     w.push_back(p.wall);
+    cpu.push_back(p.cpu);
     rss = std::max(rss, p.rss_kb);
   }
-  return {median(w.data(), reps), rss, 40};
+  return {median(w.data(), reps), median(cpu.data(), reps), rss, 40};
 }
 
 }  // namespace
