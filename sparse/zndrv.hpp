@@ -129,7 +129,8 @@ int zn_order(const SparseRows& a, View1<std::int32_t> p, View1<std::int32_t> ip,
 int zn_analyse(SparseFactor& f, const SparseRows& a);
 
 // Bytes the numeric factorization will hold once zn_analyse has passed:
-// the patterns and the values it allocates (0 to allocate in a workspace).
+// the patterns and the values it allocates (in a workspace only the per-row
+// work counts and groups, which live outside it).
 std::int64_t zn_memory_bytes(const SparseFactor& f);
 
 // Numeric factorization on the analysed patterns. Returns 0, 4n+1, 7n+1,
