@@ -15,10 +15,23 @@ void open_stdin_source(LineSource& s) {
   s.line_no = 0;
 }
 
+namespace {
+char input_dir[1024] = "";
+}  // namespace
+
+void set_input_dir(const char* dir) {
+  std::snprintf(input_dir, sizeof input_dir, "%s", dir != nullptr ? dir : "");
+}
+
 void open_file_source(LineSource& s, const char* name) {
   s.name = name;
+  if (input_dir[0] != '\0' && name[0] != '/') {
+    const int n = std::snprintf(s.path, sizeof s.path, "%s/%s", input_dir, name);
+    if (n < 0 || n >= static_cast<int>(sizeof s.path)) input_error(name, "the path is too long");
+    s.name = s.path;
+  }
   s.line_no = 0;
-  s.f = std::fopen(name, "r");
+  s.f = std::fopen(s.name, "r");
   if (s.f == nullptr) {
     char what[160];
     std::snprintf(what, sizeof what, "cannot open the file for reading (%s)",
@@ -181,6 +194,14 @@ bool parse_fixed_real(const char* line, int w, int d, double& v) {
     return true;
   }
   return parse_real_text(field, d, v);
+}
+
+void free_item_text(const char* line, char* out, int cap) {
+  if (!first_item(line, out, cap)) out[0] = '\0';
+}
+
+void fixed_field_text(const char* line, int w, char* out, int cap) {
+  fixed_field(line, w, out, cap);
 }
 
 [[noreturn]] void source_error(const LineSource& s, const char* what) {

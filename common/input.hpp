@@ -15,12 +15,18 @@ struct LineSource {
   const char* name = "";
   int line_no = 0;
   char line[1024];
+  char path[1024];  // the name with the input directory, when one is set
 };
+
+// Side files are opened in `dir` rather than the working directory (the
+// `run` command reads them beside its deck); nullptr or "" restores the
+// working directory.
+void set_input_dir(const char* dir);
 
 // Standard input as a source named "standard input".
 void open_stdin_source(LineSource& s);
 
-// Open an existing file for reading; a missing or unreadable file ends the
+// Open an existing file (in the input directory) for reading; a missing or unreadable file ends the
 // run with a message naming it.
 void open_file_source(LineSource& s, const char* name);
 
@@ -33,6 +39,11 @@ bool parse_free_real(const char* text, double& v);
 bool parse_free_int(const char* text, int& v);
 bool parse_fixed_int(const char* line, int w, int& v);
 bool parse_fixed_real(const char* line, int w, int d, double& v);
+
+// The text a value is read from: the first item of a free-form line, or the
+// first w columns of a fixed field with its blanks removed.
+void free_item_text(const char* line, char* out, int cap);
+void fixed_field_text(const char* line, int w, char* out, int cap);
 
 // Readers that take the next value from the source and end the run with a
 // message naming the source, the line and `what` (the quantity expected)

@@ -75,7 +75,7 @@ void open_unit(Unit& u, const char* name) {
     char what[160];
     std::snprintf(what, sizeof what, "cannot create the file for writing (%s)",
                   std::strerror(errno));
-    input_error(name, what);
+    creation_error(name, what);
   }
   remember_file(u);
 }

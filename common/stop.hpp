@@ -9,6 +9,25 @@ namespace tp {
 // reference files) or write its output.
 constexpr int kInputErrorStatus = 2;
 
+// The exit statuses of the modern commands (run, check): the legacy
+// invocation keeps its own (40 for a normal end, the stop code otherwise).
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;    // anything else (a crash, a signal)
+constexpr int kExitBadInput = 2;   // bad input or usage
+constexpr int kExitMemory = 3;     // beyond the memory limit
+constexpr int kExitStopped = 4;    // the computation stopped with a stop code
+constexpr int kExitOutput = 5;     // output could not be written
+
+// How stop, input_error and output_error end the process: legacy (the
+// default) or with the modern statuses above, where the normal end (code
+// 40) is 0 and prints nothing, and any other code prints its meaning; for
+// `check`, a stop (the deck reader's code 11) is bad input, status 2.
+enum class ExitStyle { legacy, modern, check };
+void set_exit_style(ExitStyle style);
+
+// What a stop code means, in a few words ("" for an unknown code).
+const char* stop_meaning(int code);
+
 // Flushes every output unit, then writes "STOP <code>" and exits with the
 // code. Output that could not be written turns any stop into an output error
 // (exit status kInputErrorStatus): a run never reports its normal end after
@@ -19,6 +38,10 @@ constexpr int kInputErrorStatus = 2;
 // the run with kInputErrorStatus. `where` names the file and line (or
 // "standard input, line n").
 [[noreturn]] void input_error(const char* where, const char* what);
+
+// A result file that cannot be created: the message of input_error; the
+// legacy status 2, the modern status kExitOutput.
+[[noreturn]] void creation_error(const char* name, const char* what);
 
 // Lost output: prints "threephase: <name>: cannot write the output (<reason
 // of errno err>)" on standard error and ends the run with

@@ -53,6 +53,7 @@ struct System {
   MatrixValues avec;
   UnknownVector rhs_m, z;
   Permutation c, ic;
+  long long factor_entries = 0;  // stored entries of L and U with the pivots
 };
 
 // Sizes every table of the system for the nx by ny grid (zeros); false when

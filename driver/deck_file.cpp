@@ -26,7 +26,8 @@ namespace {
 
 // The legacy reader reads standard input and echoes on standard output: it
 // is given the text as its standard input and a sink for its echo.
-void read_legacy_text(const std::string& text, Deck& d, bool echo) {
+void read_legacy_text(const std::string& text, Deck& d, bool echo,
+                      DeckRecord* record = nullptr) {
   std::FILE* in = text.empty() ? std::fopen("/dev/null", "r")
                                : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
   std::FILE* sink = echo ? nullptr : std::fopen("/dev/null", "w");
@@ -35,7 +36,7 @@ void read_legacy_text(const std::string& text, Deck& d, bool echo) {
   std::FILE* const saved_out = out.f;
   stdin = in;
   if (!echo) out.f = sink;
-  read_deck(d);
+  read_deck(d, record);
   stdin = saved_in;
   out.f = saved_out;
   std::fclose(in);
@@ -51,13 +52,13 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
   return 0;
 }
 
-void read_stdin_deck(Deck& d, RunPlan& plan) {
+void read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
   std::string text;
   char buf[65536];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) text.append(buf, n);
   if (deck_form(text) == DeckForm::legacy) {
-    read_legacy_text(text, d, true);
+    read_legacy_text(text, d, true, record);
     plan = legacy_plan(d);
     return;
   }

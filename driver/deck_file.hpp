@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "deck/deck_record.hpp"
 #include "deck/keyword_deck.hpp"
 
 namespace tp {
@@ -21,7 +22,8 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
 // Reads the deck on standard input, of either form, into d and plan, and
 // echoes it on standard output as the legacy reader does. Bad input ends the
 // run with a message naming the line (and, in a keyword deck, the key).
-void read_stdin_deck(Deck& d, RunPlan& plan);
+// With a record, a legacy deck's values are noted in it as they are read.
+void read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record = nullptr);
 
 // Warns on standard error of a first cell whose lambda1 or lambda3 is not
 // positive, which a keyword deck's plan lets through.

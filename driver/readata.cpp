@@ -17,6 +17,23 @@ namespace {
 // Counts that no table of the program bounds.
 constexpr int kUnbounded = INT_MAX;
 
+// The record of the deck being read, if the caller keeps one.
+DeckRecord* record_of_read = nullptr;
+
+// Notes the value just read from the current line of the deck: its text as
+// the field's form reads it (fixed_w columns, or the first item).
+void note(const LineSource& deck, const char* name, int layer, double v, int fixed_w,
+          int implied) {
+  if (record_of_read == nullptr) return;
+  char text[160];
+  if (fixed_w > 0) {
+    fixed_field_text(deck.line, fixed_w, text, sizeof text);
+  } else {
+    free_item_text(deck.line, text, sizeof text);
+  }
+  note_entry(*record_of_read, name, layer, deck.line_no, text, v, fixed_w > 0, implied);
+}
+
 // "name(i)" for the messages of a per-layer value.
 const char* layer_name(char* buf, int size, const char* name, int i) {
   std::snprintf(buf, static_cast<std::size_t>(size), "%s(%d)", name, i);
@@ -91,13 +108,16 @@ void check_int(const LineSource& deck, const DeckField& f, const char* shown, in
 double head_real(LineSource& deck, const DeckField& f) {
   char what[48];
   std::snprintf(what, sizeof what, "%s (line %d)", f.name, f.line);
-  return finite(deck, f.name, read_free_real(deck, what));
+  const double v = finite(deck, f.name, read_free_real(deck, what));
+  note(deck, f.name, 0, v, 0, 0);
+  return v;
 }
 
 int head_int(LineSource& deck, const DeckField& f, int capacity) {
   char what[48];
   std::snprintf(what, sizeof what, "%s (line %d)", f.name, f.line);
   const int v = f.form == FieldForm::i5 ? read_fixed_int(deck, 5, what) : read_free_int(deck, what);
+  note(deck, f.name, 0, v, f.form == FieldForm::i5 ? 5 : 0, 0);
   check_int(deck, f, f.name, v, capacity);
   return v;
 }
@@ -110,6 +130,7 @@ double layer_real(LineSource& deck, const char* name, const FieldContext& ctx,
   char buf[48];
   layer_name(buf, sizeof buf, name, ctx.layer);
   const double v = finite(deck, buf, read_fixed_real(deck, 20, 10, buf));
+  note(deck, buf, ctx.layer, v, 20, 10);
   if (!checked_later) check_real(deck, deck.line_no, f, buf, v, ctx);
   return v;
 }
@@ -190,7 +211,7 @@ void echo_tail(int model, double h) {
 
 }  // namespace
 
-void readata(Deck& d) {
+void readata(Deck& d, DeckRecord* record) {
   double &freq = d.freq, &freq_max = d.freq_max, &domain_size = d.domain_size, &h = d.h;
   int &n_freq = d.n_freq, &nx = d.nx, &ny = d.ny, &key_model = d.key_model, &nmat = d.nmat,
       &model = d.model;
@@ -202,6 +223,8 @@ void readata(Deck& d) {
              &xmu_s3 = d.xmu_s3, &ak_air = d.ak_air, &xmu_air = d.xmu_air;
   static LineSource deck;
   open_stdin_source(deck);
+  record_of_read = record;
+  if (record != nullptr) record->n = 0;
   Unit& out = std_out();
 
   // Head lines. Sizes are checked as they are read: the tables are sized from
@@ -231,6 +254,7 @@ void readata(Deck& d) {
     char buf[48];
     ctx.layer = i;
     nl(i) = read_free_int(deck, layer_name(buf, sizeof buf, "nl", i));
+    note(deck, buf, i, nl(i), 0, 0);
     check_int(deck, field("nl"), buf, nl(i), kUnbounded);
     // What each model consults must hold a usable value; what it does not
     // consult need only be a number (the table's rules say which is which).

@@ -2,6 +2,7 @@
 // The input deck: 9 head lines, then 20 lines for each layer, read from
 // standard input, echoed on standard output.
 #include "common/structures.hpp"
+#include "deck/deck_record.hpp"
 
 namespace tp {
 
@@ -15,8 +16,9 @@ namespace tp {
 // not finite, freq, domain_size, a fluid or grain modulus or a density not
 // above 0, freq_max not above 0 when the sweep has more than one point, a
 // porosity or shale proportion outside 0..1, and a permeability or grain
-// size not above 0 in the model that uses it.
-void readata(Deck& d);
+// size not above 0 in the model that uses it. With a record, notes how
+// every value was read (line, text, implied decimals) in it.
+void readata(Deck& d, DeckRecord* record = nullptr);
 
 // Echoes the deck d on standard output as readata echoes the deck it reads:
 // the head values, each layer, the porosity model and the cell side h.

@@ -24,7 +24,7 @@
 
 namespace tp {
 
-void read_deck(Deck& d) { readata(d); }
+void read_deck(Deck& d, DeckRecord* record) { readata(d, record); }
 
 namespace {
 
@@ -402,6 +402,7 @@ void factor_and_solve(const int& neq, System& sys, cplx* workspace, const int& n
     stop(99);
   }
   zn_solve(f, sys.rhs_m.view(), sys.z.view());
+  sys.factor_entries = static_cast<long long>(f.lnz) + f.unz + neq;
 }
 
 }  // namespace tp

@@ -7,6 +7,7 @@
 
 #include "common/output.hpp"
 #include "common/structures.hpp"
+#include "deck/deck_record.hpp"
 #include "driver/postprocess.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
@@ -23,8 +24,9 @@ struct CoefficientMaps {
 
 struct RunPlan;  // what the run uses beyond the deck's values (deck/keyword_deck.hpp)
 
-// Reads the deck from standard input (readata) into d.
-void read_deck(Deck& d);
+// Reads the deck from standard input (readata) into d; with a record, notes
+// how each value was read.
+void read_deck(Deck& d, DeckRecord* record = nullptr);
 
 // Allocates every table of the run from the deck's grid: the sample, the
 // coefficients, the system and the per-cell results, all zero. A grid whose

@@ -82,36 +82,51 @@ int velocity_check(const CellWaves& w, double& v_bad) {
 
 }  // namespace
 
+// The plane wave k^2 E U = omega^2 A U: the eigenvalues of S = E^-1 A are
+// the squared slownesses (k/omega)^2; compressional from the block of rows
+// and columns 1, 3, 4, shear from the 2 by 2 block of rows and columns 2, 5.
+void cell_slownesses(int j, int k, const double& omega, const Coefficients& co, cplx zp[3],
+                     cplx zs[2]) {
+  Cmat5 e, a, einv, s;
+  cell_matrices(j, k, omega, co, e, a);
+  einv = e;
+  c_invert(5, einv);
+  for (int t = 1; t <= 5; ++t)
+    for (int r = 1; r <= 5; ++r) {
+      cplx sum(0.0, 0.0);
+      for (int l = 1; l <= 5; ++l) sum += einv(r, l) * a(l, t);
+      s(r, t) = sum;
+    }
+
+  static constexpr int kComp[3] = {1, 3, 4};
+  Cmat3 sc;
+  for (int c = 1; c <= 3; ++c)
+    for (int r = 1; r <= 3; ++r) sc(r, c) = s(kComp[r - 1], kComp[c - 1]);
+  Table1<cplx, 3> lam;
+  cautov(sc, lam);
+  for (int n = 1; n <= 3; ++n) zp[n - 1] = csqrt(lam(n));
+
+  const cplx s22 = s(2, 2), s25 = s(2, 5), s52 = s(5, 2), s55 = s(5, 5);
+  const cplx tr = s22 + s55;
+  const cplx det = s22 * s55 - s25 * s52;
+  const cplx r = csqrt(tr * tr - 4.0 * det);
+  zs[0] = csqrt(0.5 * (tr + r));
+  zs[1] = csqrt(0.5 * (tr - r));
+}
+
 CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficients& co,
                        WaveReport& report) {
   const int nx = g.nx, ny = g.ny;
   const int jh = nx / 2, kh = ny / 2;
   report.centre_reached = false;
-  Cmat5 e, a, einv, s;
   for (int k = 1; k <= ny; ++k) {
     for (int j = 1; j <= nx; ++j) {
-      // 1-3. The plane wave k^2 E U = omega^2 A U: the eigenvalues of
-      // S = E^-1 A are the squared slownesses (k/omega)^2.
-      cell_matrices(j, k, omega, co, e, a);
-      einv = e;
-      c_invert(5, einv);
-      for (int t = 1; t <= 5; ++t)
-        for (int r = 1; r <= 5; ++r) {
-          cplx sum(0.0, 0.0);
-          for (int l = 1; l <= 5; ++l) sum += einv(r, l) * a(l, t);
-          s(r, t) = sum;
-        }
-
-      // 4. Compressional waves from the block of rows and columns 1, 3, 4.
-      // The faster of roots 1 and 2 is P1; root 3 is P3 whatever its speed.
-      static constexpr int kComp[3] = {1, 3, 4};
-      Cmat3 sc;
-      for (int c = 1; c <= 3; ++c)
-        for (int r = 1; r <= 3; ++r) sc(r, c) = s(kComp[r - 1], kComp[c - 1]);
-      Table1<cplx, 3> lam;
-      cautov(sc, lam);
+      // 1-4. The slownesses of the cell. The faster of compressional roots
+      // 1 and 2 is P1; root 3 is P3 whatever its speed.
+      cplx zp[3], zs[2];
+      cell_slownesses(j, k, omega, co, zp, zs);
       Wave root[3];
-      for (int n = 1; n <= 3; ++n) root[n - 1] = wave_of(csqrt(lam(n)));
+      for (int n = 1; n <= 3; ++n) root[n - 1] = wave_of(zp[n - 1]);
       CellWaves w;
       Wave* p = w.p;
       if (root[1].v > root[0].v) {
@@ -123,13 +138,9 @@ CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficient
       }
       p[2] = root[2];
 
-      // 5. Shear waves from the 2 by 2 block of rows and columns 2, 5.
-      const cplx s22 = s(2, 2), s25 = s(2, 5), s52 = s(5, 2), s55 = s(5, 5);
-      const cplx tr = s22 + s55;
-      const cplx det = s22 * s55 - s25 * s52;
-      const cplx r = csqrt(tr * tr - 4.0 * det);
-      const Wave plus = wave_of(csqrt(0.5 * (tr + r)));
-      const Wave minus = wave_of(csqrt(0.5 * (tr - r)));
+      // 5. The faster shear root is S1.
+      const Wave plus = wave_of(zs[0]);
+      const Wave minus = wave_of(zs[1]);
       Wave* sh = w.s;
       if (minus.v > plus.v) {
         sh[0] = minus;

@@ -33,4 +33,11 @@ struct WaveReport {
 CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficients& co,
                        WaveReport& report);
 
+// The complex slownesses z = k/omega (s/m) of the five plane waves of cell
+// (j, k) at omega: zp[0..2] the compressional roots in the solver's order
+// (veloc_aten's P1 and P2 are the faster and slower of the first two, P3 the
+// third), zs[0..1] the shear roots. Phase velocity 1/Re z.
+void cell_slownesses(int j, int k, const double& omega, const Coefficients& co, cplx zp[3],
+                     cplx zs[2]);
+
 }  // namespace tp

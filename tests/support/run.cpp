@@ -87,6 +87,20 @@ RunResult run_program(const std::string& dir, const std::string& deck, const Str
   return run_child(dir, {THREEPHASE_EXE}, s, seconds);
 }
 
+RunResult run_with_args(const std::string& dir, const std::string& args, const std::string& in,
+                        int seconds) {
+  std::vector<std::string> argv{THREEPHASE_EXE};
+  std::size_t at = 0;
+  while ((at = args.find_first_not_of(' ', at)) != std::string::npos) {
+    const std::size_t end = args.find(' ', at);
+    argv.push_back(args.substr(at, end - at));
+    at = end;
+  }
+  Streams s;
+  s.in = in;
+  return run_child(dir, argv, s, seconds);
+}
+
 std::string shell_quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);

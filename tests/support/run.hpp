@@ -28,6 +28,11 @@ struct Streams {
 RunResult run_program(const std::string& dir, const std::string& deck, const Streams& s = {},
                       int seconds = 300);
 
+// Runs the program in `dir` with the blank-separated arguments `args`
+// ("run deck -o out") and standard input from `in`.
+RunResult run_with_args(const std::string& dir, const std::string& args,
+                        const std::string& in = "/dev/null", int seconds = 300);
+
 // `s` in single quotes for the shell.
 std::string shell_quote(const std::string& s);
 

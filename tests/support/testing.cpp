@@ -75,6 +75,14 @@ std::vector<std::string> split_lines(const std::string& text) {
   return lines;
 }
 
+std::string without_warnings(const std::string& err) {
+  std::string kept;
+  for (const std::string& line : split_lines(err)) {
+    if (line.rfind("threephase: warning: ", 0) != 0) kept += line + "\n";
+  }
+  return kept;
+}
+
 void copy_example(const std::string& name, const std::string& dir) {
   for (const auto& e : fs::directory_iterator(source_path("examples/" + name))) {
     fs::copy_file(e.path(), fs::path(dir) / e.path().filename(),

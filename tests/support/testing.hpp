@@ -25,6 +25,10 @@ void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
 std::vector<std::string> split_lines(const std::string& text);
 
+// Standard error without the program's warning lines ("threephase: warning:
+// ..."), which precede the stop line or the message of a run.
+std::string without_warnings(const std::string& err);
+
 // Copy the files of an example folder (examples/<name>) into `dir`.
 void copy_example(const std::string& name, const std::string& dir);
 

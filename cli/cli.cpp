@@ -1,0 +1,85 @@
+#include "cli/cli.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/commands.hpp"
+#include "common/stop.hpp"
+
+namespace tp {
+
+namespace {
+
+constexpr const char* kDescription =
+    "threephase: harmonic compressibility test of a three-phase porous rock.\n"
+    "\n"
+    "  threephase [--solver NAME] < DECK   legacy run: report on standard output, result\n"
+    "                                      files in the working directory, exit status 40\n"
+    "  threephase run DECK [-o DIR]        run DECK (side files beside it) into DIR\n"
+    "  threephase check DECK               read and check DECK, say what the run will use\n"
+    "  threephase convert DECK [--legacy]  the deck in the other form (keyword or legacy)\n";
+
+constexpr const char* kStatuses =
+    "Exit statuses of run and check: 0 success; 2 bad input or usage; 3 beyond the memory\n"
+    "limit; 4 the computation stopped with a stop code (the message names it); 5 output\n"
+    "could not be written; 1 anything else (a crash, a signal). The legacy run keeps its\n"
+    "own: 40 for a normal end, the stop code (low 8 bits) otherwise, 2 for bad input or\n"
+    "lost output.";
+
+constexpr const char* kUsage =
+    "usage: threephase [--solver NAME] < DECK\n"
+    "       threephase run DECK [-o DIR] [--solver NAME] [--quiet]\n"
+    "       threephase check DECK\n"
+    "       threephase convert DECK [--legacy] [-o FILE]\n"
+    "       threephase --help | --version\n";
+
+// A usage error: the message, the short usage, status 2.
+int usage_error(const char* message) {
+  std::fprintf(stderr, "threephase: %s\n%s", message, kUsage);
+  std::fflush(stderr);
+  return kExitBadInput;
+}
+
+}  // namespace
+
+int cli_main(int argc, char** argv, Computation compute) {
+  CLI::App app{kDescription, "threephase"};
+  app.footer(kStatuses);
+  app.fallthrough();  // --solver may follow the subcommand
+  app.require_subcommand(0, 1);
+  CommandContext ctx;
+  ctx.compute = compute;
+  bool version = false;
+  app.add_flag("--version", version, "Print the version, the compiler and the build options");
+  app.add_option("--solver", ctx.solver,
+                 "Sparse solver: own (default) or mumps (when the build has it)")
+      ->check(CLI::IsMember({"own", "mumps"}));
+  // The subcommands: one line each.
+  add_run_command(app, ctx);
+  add_check_command(app, ctx);
+  add_convert_command(app, ctx);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);  // help on standard output, status 0
+  } catch (const CLI::ParseError& e) {
+    return usage_error(e.what());
+  }
+  if (!app.get_subcommands().empty()) return ctx.status;
+  if (version) {
+    print_version();
+    return kExitSuccess;
+  }
+  // The legacy run: the deck on standard input.
+  if (::isatty(STDIN_FILENO)) {
+    return usage_error("no deck on standard input (it is a terminal): run threephase < DECK");
+  }
+  choose_solver(ctx.solver);
+  compute(RunMode{});
+  return kExitFailure;  // not reached: the computation ends the process
+}
+
+}  // namespace tp

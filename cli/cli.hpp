@@ -1,0 +1,30 @@
+#pragma once
+// The command line of threephase.
+//
+//   threephase [--solver NAME] < deck      the legacy run (report on standard
+//                                          output, files in the working directory)
+//   threephase run DECK [-o DIR] [--solver NAME] [--quiet]
+//   threephase check DECK
+//   threephase --help | --version
+//
+// The computation itself is the driver's: the command line decides how it
+// runs (where its input comes from, where its results go, how it ends).
+
+namespace tp {
+
+// How the driver's computation is to run.
+struct RunMode {
+  bool modern = false;          // `run`: modern exit statuses, results.json and maps/
+  const char* deck_path = "";   // the deck, as given (for results.json)
+  const char* solver = "own";   // the sparse solver that ran (set by the computation)
+};
+
+// The driver's computation: reads the deck on standard input and ends the
+// process (stop) with its status; never returns.
+using Computation = void (*)(const RunMode&);
+
+// Parses the arguments and runs the command they name; returns the exit
+// status (or does not return: the legacy run ends in the computation's stop).
+int cli_main(int argc, char** argv, Computation compute);
+
+}  // namespace tp

@@ -1,0 +1,43 @@
+#pragma once
+// The subcommands of the command line. Each lives in a file of its own and
+// registers itself on the application with one add_*_command call from
+// cli.cpp's list; adding a subcommand is a new file and one line there.
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "cli/cli.hpp"
+
+namespace tp {
+
+// What a subcommand's callback sees, and where it leaves its exit status.
+struct CommandContext {
+  Computation compute = nullptr;
+  std::string solver;  // the global --solver; empty: not given
+  int status = 0;
+};
+
+void add_run_command(CLI::App& app, CommandContext& ctx);
+void add_check_command(CLI::App& app, CommandContext& ctx);
+void add_convert_command(CLI::App& app, CommandContext& ctx);
+
+// The version block of --version (also used by results.json).
+const char* version_string();
+const char* compiler_string();
+const char* build_options_string();
+void print_version();
+
+// Points standard input at the deck file; false (message printed) if it
+// cannot be opened.
+bool deck_on_stdin(const std::string& path);
+
+// The required DECK argument of a subcommand (an existing file).
+void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help);
+
+// 0 when standard output took every line, else 5 (output lost).
+int flushed_status();
+
+// Sets the solver choice for the computation (THREEPHASE_SOLVER) when one
+// was given on the command line; otherwise the environment's stands.
+void choose_solver(const std::string& name);
+
+}  // namespace tp

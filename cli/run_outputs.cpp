@@ -1,0 +1,167 @@
+#include "cli/run_outputs.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+
+#include "cli/commands.hpp"
+#include "cli/sha256.hpp"
+#include "common/npy.hpp"
+#include "common/results_json.hpp"
+#include "common/stop.hpp"
+#include "planewave/veloc_aten.hpp"
+
+namespace tp {
+
+namespace {
+
+// The first cell's coefficients, with units.
+int first_cell(const Coefficients& co, Quantity* q) {
+  const struct {
+    const char* name;
+    const char* unit;
+    const RealField& f;
+  } list[] = {{"lambda1", "Pa", co.lambda1}, {"lambda3", "Pa", co.lambda3},
+              {"mu1", "Pa", co.mu1},         {"mu3", "Pa", co.mu3},
+              {"mu13", "Pa", co.mu13},       {"b1", "Pa", co.b1},
+              {"b2", "Pa", co.b2},           {"m", "Pa", co.m},
+              {"d3", "Pa", co.d3},           {"p11", "kg/m3", co.p11},
+              {"p12", "kg/m3", co.p12},      {"p13", "kg/m3", co.p13},
+              {"p22", "kg/m3", co.p22},      {"p23", "kg/m3", co.p23},
+              {"p33", "kg/m3", co.p33},      {"f11", "kg/(m3 s)", co.f11},
+              {"f12", "kg/(m3 s)", co.f12},  {"f22", "kg/(m3 s)", co.f22}};
+  int n = 0;
+  for (const auto& c : list) q[n++] = Quantity{c.name, c.unit, c.f(1, 1)};
+  return n;
+}
+
+// The five waves of cell (j, k), fastest first within P and within S, each
+// with the label the legacy report gives it.
+void plane_waves(const Coefficients& co, double omega, int j, int k, RunResults& r) {
+  cplx zp[3], zs[2];
+  cell_slownesses(j, k, omega, co, zp, zs);
+  const bool swap = 1.0 / zp[1].real() > 1.0 / zp[0].real();
+  PlaneWave p[3] = {plane_wave("vp1", swap ? zp[1] : zp[0]),
+                    plane_wave("vp2", swap ? zp[0] : zp[1]), plane_wave("vp3", zp[2])};
+  for (int a = 0; a < 3; ++a)  // three entries: order by velocity, descending
+    for (int b = a + 1; b < 3; ++b)
+      if (p[b].velocity > p[a].velocity) std::swap(p[a], p[b]);
+  for (int a = 0; a < 3; ++a) r.p[a] = p[a];
+  const bool sswap = 1.0 / zs[1].real() > 1.0 / zs[0].real();
+  r.s[0] = plane_wave("vs1", sswap ? zs[1] : zs[0]);
+  r.s[1] = plane_wave("vs2", sswap ? zs[0] : zs[1]);
+}
+
+// A modulus with the wave properties the post-processing gave it.
+ModulusResult modulus(const cplx& m, const WaveProperties& w) {
+  return ModulusResult{m, w.v, w.q, w.q1000};
+}
+
+// Each map: its file name (the legacy file's where there is one), the
+// quantity, the unit, and the value of cell (j, k).
+void write_maps(const RunView& v, RunResults& r) {
+  if (::mkdir("maps", 0777) != 0 && errno != EEXIST) output_error("maps", errno);
+  const int nx = v.deck.nx, ny = v.deck.ny;
+  const Results& c = v.results;
+  const Coefficients& co = v.co;
+  r.n_maps = 0;
+  auto put = [&](const char* name, const char* quantity, const char* unit, const auto& value) {
+    const std::string path = std::string("maps/") + name + ".npy";
+    if (!write_npy_map(path.c_str(), nx, ny, value)) output_error(path.c_str(), errno);
+    r.maps[r.n_maps++] = MapFile{name, quantity, unit};
+  };
+  put("matnum_p33", "material number", "1", [&](int j, int k) { return v.sample.matnum(j, k); });
+  put("porosity", "porosity (water proportion) of the cell", "1",
+      [&](int j, int k) { return v.sample.phi(j, k); });
+  put("real_strain1_map", "vertical strain of solid 1, real part", "1",
+      [&](int j, int k) { return c.strain1(j, k).real(); });
+  put("imag_strain1_map", "vertical strain of solid 1, imaginary part", "1",
+      [&](int j, int k) { return c.strain1(j, k).imag(); });
+  put("real_strain3_map", "vertical strain of solid 3, real part", "1",
+      [&](int j, int k) { return c.strain3(j, k).real(); });
+  put("imag_strain3_map", "vertical strain of solid 3, imaginary part", "1",
+      [&](int j, int k) { return c.strain3(j, k).imag(); });
+  put("real_stress_map", "vertical stress, real part", "Pa",
+      [&](int j, int k) { return c.stress(j, k).real(); });
+  put("imag_stress_map", "vertical stress, imaginary part", "Pa",
+      [&](int j, int k) { return c.stress(j, k).imag(); });
+  put("mod_pressure_p33_ice", "modulus of the fluid pressure", "Pa",
+      [&](int j, int k) { return std::abs(c.pres(j, k)); });
+  // Backward differences exist inside the sample only: NaN on its border.
+  put("mod_grad_pressure_p33_ice",
+      "size of the fluid-pressure gradient (real x part, imaginary y part); NaN on the border",
+      "Pa/m", [&](int j, int k) {
+        return j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1 ? c.grad_pres_mod(j, k) : NAN;
+      });
+  const struct {
+    const char* name;
+    const char* quantity;
+    const char* unit;
+    const RealField& f;
+  } coefficient_maps[] = {
+      {"xmu1_gnu", "mu1", "Pa", co.mu1},          {"xmu3_gnu", "mu3", "Pa", co.mu3},
+      {"xmu13_gnu", "mu13", "Pa", co.mu13},       {"xlambda1_gnu", "lambda1", "Pa", co.lambda1},
+      {"xlambda3_gnu", "lambda3", "Pa", co.lambda3}, {"b1_gnu", "b1", "Pa", co.b1},
+      {"b2_gnu", "b2", "Pa", co.b2},              {"xm_gnu", "m", "Pa", co.m},
+      {"d3_gnu", "d3", "Pa", co.d3},              {"b11_gnu", "friction f11", "kg/(m3 s)", co.f11},
+      {"b22_gnu", "friction f22", "kg/(m3 s)", co.f22},
+      {"b12_gnu", "friction f12", "kg/(m3 s)", co.f12}};
+  for (const auto& m : coefficient_maps) {
+    put(m.name, m.quantity, m.unit, [&](int j, int k) { return m.f(j, k); });
+  }
+}
+
+// sha256 of the deck's bytes.
+void deck_hash(const char* path, char hex[65]) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  sha256_hex(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), hex);
+}
+
+}  // namespace
+
+void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r) {
+  r.n_first_cell = first_cell(co, r.first_cell);
+  // The report's cell (nx/2, ny/2), kept inside the grid.
+  r.wave_cell_j = d.nx / 2 > 0 ? d.nx / 2 : 1;
+  r.wave_cell_k = d.ny / 2 > 0 ? d.ny / 2 : 1;
+  plane_waves(co, omega, r.wave_cell_j, r.wave_cell_k, r);
+}
+
+void write_run_outputs(const RunView& v, RunResults& r) {
+  r.version = version_string();
+  r.compiler = compiler_string();
+  r.build_options = build_options_string();
+  r.deck_path = v.mode.deck_path;
+  deck_hash(v.mode.deck_path, r.deck_sha256);
+  r.deck = &v.record;
+  r.nx = v.deck.nx;
+  r.ny = v.deck.ny;
+  r.cell_size = v.deck.h;
+  r.frequency = v.deck.freq;
+  r.omega = v.omega;
+  r.water_proportion = v.deck.phi_layer(1);
+  r.average_density = v.rob_med;
+  r.mstar = modulus(v.results.mstar, v.results.w_mstar);
+  r.c33 = modulus(v.results.c33, v.results.w_c33);
+  r.mstar3 = modulus(v.results.mstar3, v.results.w_mstar3);
+  r.unknowns = v.neq;
+  r.matrix_entries = v.sys.ia(v.neq + 1) - 1;
+  r.factor_entries = v.sys.factor_entries;
+  r.solver = v.mode.solver;
+  r.n_timings = 0;
+  for (int i = 0; i < v.clock.n && i < kMaxTimings; ++i) {
+    r.timings[r.n_timings++] = Quantity{v.clock.stage[i], "s", v.clock.seconds[i]};
+  }
+  r.warnings = &v.warnings;
+  write_maps(v, r);
+  if (!write_results_json("results.json", r)) output_error("results.json", errno);
+}
+
+}  // namespace tp

@@ -1,0 +1,38 @@
+#pragma once
+// The modern outputs of a `run`: results.json and maps/*.npy, written in
+// the working directory (the run's staging folder) from the run's tables.
+#include "cli/cli.hpp"
+#include "common/results_json.hpp"
+#include "common/stage_clock.hpp"
+#include "common/structures.hpp"
+#include "common/warnings.hpp"
+#include "driver/postprocess.hpp"
+#include "driver/run.hpp"
+
+namespace tp {
+
+// The run's tables and scalars at its end, by reference.
+struct RunView {
+  const Deck& deck;
+  const DeckRecord& record;  // how each deck value was read
+  const Sample& sample;      // grid, material and water proportion of each cell
+  const Coefficients& co;
+  const Results& results;
+  const System& sys;
+  double omega, rob_med;
+  int neq;
+  const StageClock& clock;
+  const Warnings& warnings;
+  const RunMode& mode;
+};
+
+// Keeps in r the first cell's coefficients and the five plane waves of the
+// report's cell: called right after the plane-wave analysis, before the
+// compressibility test clears the cells' mass coefficients.
+void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r);
+
+// Completes r from the run's end and writes results.json and maps/; a file
+// that cannot be written ends the run (output_error).
+void write_run_outputs(const RunView& v, RunResults& r);
+
+}  // namespace tp

@@ -1,0 +1,77 @@
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/commands.hpp"
+#include "common/stop.hpp"
+
+#ifndef THREEPHASE_VERSION
+#define THREEPHASE_VERSION "unknown"
+#endif
+#ifndef THREEPHASE_BUILD_OPTIONS
+#define THREEPHASE_BUILD_OPTIONS "unknown"
+#endif
+
+namespace tp {
+
+const char* version_string() { return THREEPHASE_VERSION; }
+
+const char* compiler_string() {
+#if defined(__clang__)
+  return "clang++ " __clang_version__;
+#elif defined(__GNUC__)
+  return "g++ " __VERSION__;
+#else
+  return "unknown compiler";
+#endif
+}
+
+const char* build_options_string() { return THREEPHASE_BUILD_OPTIONS; }
+
+namespace {
+
+constexpr bool kHaveMumps =
+#ifdef THREEPHASE_HAVE_MUMPS
+    true;
+#else
+    false;
+#endif
+constexpr bool kHaveMpi =
+#ifdef THREEPHASE_HAVE_MPI
+    true;
+#else
+    false;
+#endif
+
+}  // namespace
+
+void print_version() {
+  std::printf("threephase %s\n", version_string());
+  std::printf("compiler: %s\n", compiler_string());
+  std::printf("build options: %s\n", build_options_string());
+  std::printf("solvers: own%s\n", kHaveMumps ? ", mumps" : " (MUMPS not built in)");
+  std::printf("MPI: %s\n", kHaveMpi ? "built in" : "not built in");
+}
+
+void choose_solver(const std::string& name) {
+  if (name.empty()) return;
+  if (name == "mumps" && !kHaveMumps) {
+    std::fprintf(stderr, "threephase: --solver mumps: this build has no MUMPS (see threephase --version)\n");
+    std::exit(kExitBadInput);
+  }
+  ::setenv("THREEPHASE_SOLVER", name.c_str(), 1);
+}
+
+void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help) {
+  cmd->add_option("DECK", deck, help)->required()->check(CLI::ExistingFile);
+}
+
+int flushed_status() { return std::fflush(stdout) == 0 ? kExitSuccess : kExitOutput; }
+
+bool deck_on_stdin(const std::string& path) {
+  if (std::freopen(path.c_str(), "r", stdin) != nullptr) return true;
+  std::fprintf(stderr, "threephase: %s: cannot open the deck for reading\n", path.c_str());
+  return false;
+}
+
+}  // namespace tp

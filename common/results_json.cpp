@@ -1,0 +1,154 @@
+#include "common/results_json.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace tp {
+
+using Json = nlohmann::ordered_json;
+
+PlaneWave plane_wave(const char* label, const cplx& z) {
+  PlaneWave w;
+  w.legacy_label = label;
+  w.slowness = z;
+  w.velocity = 1.0 / z.real();
+  // M is proportional to 1/z^2: (a - ib)^2 / |z|^4 for z = a + ib.
+  const double a = z.real(), b = z.imag();
+  w.q = (a * a - b * b) / (-2.0 * a * b);
+  w.q1000 = 1000.0 / w.q;
+  w.legacy_q = std::fabs(a / b);
+  w.legacy_q1000 = 1000.0 / w.legacy_q;
+  return w;
+}
+
+namespace {
+
+// JSON has no NaN or infinity: they become null.
+Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+
+Json with_unit(double v, const char* unit) { return Json{{"value", number(v)}, {"unit", unit}}; }
+
+Json complex_pair(const cplx& z) { return Json::array({number(z.real()), number(z.imag())}); }
+
+Json deck_values(const DeckRecord& d) {
+  Json values = Json::object();
+  for (int i = 0; i < d.n; ++i) {
+    const DeckEntry& e = d.e[i];
+    values[e.name] = Json{{"value", number(e.value)},
+                          {"unit", e.unit},
+                          {"line", e.line},
+                          {"text", e.text},
+                          {"implied_decimals", e.implied},
+                          {"used_by_run", e.used}};
+  }
+  return values;
+}
+
+Json wave_json(const PlaneWave& w, int rank) {
+  return Json{{"rank", rank},
+              {"legacy_label", w.legacy_label},
+              {"velocity_m_per_s", number(w.velocity)},
+              {"q", number(w.q)},
+              {"q_inverse_times_1000", number(w.q1000)},
+              {"legacy_q_abs_re_over_im_slowness", number(w.legacy_q)},
+              {"legacy_1000_over_q_abs_re_over_im_slowness", number(w.legacy_q1000)},
+              {"slowness_s_per_m", complex_pair(w.slowness)}};
+}
+
+Json modulus_json(const ModulusResult& m, const char* what) {
+  return Json{{"measures", what},
+              {"modulus_pa", complex_pair(m.modulus)},
+              {"velocity_m_per_s", number(m.velocity)},
+              {"q", number(m.q)},
+              {"q_inverse_times_1000", number(m.q1000)}};
+}
+
+Json build(const RunResults& r) {
+  Json j;
+  j["format"] = "threephase-results";
+  j["format_version"] = 1;
+  j["program"] = {{"name", "threephase"},
+                  {"version", r.version},
+                  {"compiler", r.compiler},
+                  {"build_options", r.build_options}};
+  j["deck"] = {{"path", r.deck_path}, {"sha256", r.deck_sha256}, {"values", deck_values(*r.deck)}};
+  j["grid"] = {{"nx", r.nx},
+               {"ny", r.ny},
+               {"cell_size", with_unit(r.cell_size, "m")},
+               {"width", with_unit(r.cell_size * r.nx, "m")},
+               {"height", with_unit(r.cell_size * r.ny, "m")}};
+  j["case"] = {{"frequency", with_unit(r.frequency, "Hz")},
+               {"angular_frequency", with_unit(r.omega, "rad/s")},
+               {"water_proportion", with_unit(r.water_proportion, "1")},
+               {"average_density", with_unit(r.average_density, "kg/m3")}};
+  Json first = {{"cell", {1, 1}}};
+  for (int i = 0; i < r.n_first_cell; ++i) {
+    first[r.first_cell[i].name] = with_unit(r.first_cell[i].value, r.first_cell[i].unit);
+  }
+  j["first_cell_coefficients"] = first;
+  Json p = Json::array(), s = Json::array();
+  for (int i = 0; i < 3; ++i) p.push_back(wave_json(r.p[i], i + 1));
+  for (int i = 0; i < 2; ++i) s.push_back(wave_json(r.s[i], i + 1));
+  j["plane_waves"] = {
+      {"cell", {r.wave_cell_j, r.wave_cell_k}},
+      {"q_definition",
+       "1/Q = Im M / Re M with M proportional to 1/z^2 (z the complex slowness), the "
+       "definition of the finite-element moduli; the legacy report and result tables give "
+       "|Re z / Im z|, about twice Q at low loss"},
+      {"order", "fastest first within the compressional and within the shear waves"},
+      {"compressional", p},
+      {"shear", s}};
+  j["finite_element"] = {
+      {"mstar", modulus_json(r.mstar, "unit load over the top displacement of solid 1")},
+      {"c33", modulus_json(r.c33, "average vertical stress over average vertical strain of "
+                                  "solid 1")},
+      {"mstar3", modulus_json(r.mstar3, "unit load over the top displacement of solid 3")}};
+  // The own solver counts its factors' entries; MUMPS's are not taken (null).
+  const bool counted = r.factor_entries > 0;
+  j["system"] = {{"unknowns", r.unknowns},
+                 {"matrix_entries", r.matrix_entries},
+                 {"factor_entries", counted ? Json(r.factor_entries) : Json(nullptr)},
+                 {"fill_ratio", counted ? number(static_cast<double>(r.factor_entries) /
+                                                 static_cast<double>(r.matrix_entries))
+                                        : Json(nullptr)},
+                 {"solver", r.solver}};
+  Json t = Json::object();
+  for (int i = 0; i < r.n_timings; ++i) t[r.timings[i].name] = number(r.timings[i].value);
+  j["timings_wall_s"] = t;
+  Json w = Json::array();
+  for (int i = 0; i < r.warnings->n; ++i) w.push_back(r.warnings->w[i]);
+  j["warnings"] = w;
+  Json files = Json::array();
+  for (int i = 0; i < r.n_maps; ++i) {
+    const MapFile& m = r.maps[i];
+    files.push_back({{"name", m.name},
+                     {"file", std::string("maps/") + m.name + ".npy"},
+                     {"quantity", m.quantity},
+                     {"unit", m.unit}});
+  }
+  j["maps"] = {{"format", "npy, float64, little-endian"},
+               {"shape", {r.ny, r.nx}},
+               {"orientation",
+                "array[k-1, j-1] is cell (j, k): row = y index from the bottom, column = x "
+                "index from the left"},
+               {"files", files}};
+  return j;
+}
+
+}  // namespace
+
+bool write_results_json(const char* path, const RunResults& r) {
+  const std::string text = build(r).dump(2) + "\n";
+  std::FILE* f = std::fopen(path, "w");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  const int err = errno;
+  if (std::fclose(f) != 0) return false;
+  errno = err;
+  return ok;
+}
+
+}  // namespace tp

@@ -1,0 +1,78 @@
+#pragma once
+// results.json: every number of a run's report under stable English names
+// with SI units, so that scripts and the Python package read a run without
+// parsing the report text. docs/outputs.md gives the schema.
+#include "common/complex.hpp"
+#include "common/warnings.hpp"
+#include "deck/deck_record.hpp"
+
+namespace tp {
+
+// A named value with its unit.
+struct Quantity {
+  const char* name;
+  const char* unit;
+  double value;
+};
+
+// One plane wave of the closed-form analysis, from its complex slowness z:
+// velocity 1/Re z; standard Q = Re M / Im M with M = 1/z^2 (the definition
+// of the finite-element moduli); legacy Q = |Re z / Im z|, about twice the
+// standard one at low loss.
+struct PlaneWave {
+  const char* legacy_label;  // the report's label of this root ("vp3")
+  cplx slowness;             // s/m
+  double velocity, q, q1000, legacy_q, legacy_q1000;
+};
+
+// An effective modulus of the sample with its velocity and Q at the average
+// density (Q = Re M / Im M, as in the report).
+struct ModulusResult {
+  cplx modulus;  // Pa
+  double velocity, q, q1000;
+};
+
+// One map file of maps/: its name (the legacy file's name where there is
+// one), what it holds and the unit.
+struct MapFile {
+  const char* name;
+  const char* quantity;
+  const char* unit;
+};
+
+constexpr int kMaxQuantities = 32;
+constexpr int kMaxMapFiles = 32;
+constexpr int kMaxTimings = 12;
+
+// Everything results.json says. Pointers stay owned by the caller.
+struct RunResults {
+  const char* version;
+  const char* compiler;
+  const char* build_options;
+  const char* deck_path;
+  char deck_sha256[65];
+  const DeckRecord* deck;
+  int nx, ny;
+  double cell_size, frequency, omega, water_proportion, average_density;
+  Quantity first_cell[kMaxQuantities];
+  int n_first_cell;
+  int wave_cell_j, wave_cell_k;
+  PlaneWave p[3], s[2];  // fastest first
+  ModulusResult mstar, c33, mstar3;
+  int unknowns;
+  long long matrix_entries, factor_entries;
+  const char* solver;
+  Quantity timings[kMaxTimings];  // wall-clock seconds by stage
+  int n_timings;
+  const Warnings* warnings;
+  MapFile maps[kMaxMapFiles];
+  int n_maps;
+};
+
+// Closed-form wave properties of a slowness z; label is the legacy name.
+PlaneWave plane_wave(const char* label, const cplx& z);
+
+// Writes the JSON document to `path`; false (errno set) on failure.
+bool write_results_json(const char* path, const RunResults& r);
+
+}  // namespace tp
