@@ -9,12 +9,17 @@ layer (nmat layers). Three line forms are in use, and an edit respects each:
            implied decimals, so "25" there means 2.5e-9: every value written
            into such a field gets a decimal point.
 
-The keyword deck is TOML: the head values as `name = value`, the per-layer
-values either as arrays (`akf = [2.25e9, 2.25e9]`) or in `[layer.1]`,
-`[layer.2]` tables. Both read to the same names: head names (`nx`, `freq`)
-and per-layer names with their layer (`ro1(2)`).
+The keyword deck is TOML: the head values as `name = value`, one
+`[[layer]]` table per layer with the 20 per-layer names, and a `[run]` table
+saying what the run uses (materials, water proportion of each layer,
+porosity, solver, output folder). Both forms read to the same names: head
+names (`nx`, `freq`) and per-layer names with their layer (`ro1(2)`); the
+run plan is a set of attributes (`materials`, `water_proportion`,
+`porosity_source`, `solver`, `output`), fixed for a legacy deck by what the
+legacy run does. Both are written as the program's converter writes them.
 """
 
+import decimal
 import math
 import os
 import re
@@ -215,21 +220,29 @@ class Deck:
     """A deck of either form: its values by name, and the text it came from.
 
     A legacy deck keeps its lines (with their notes) and edits them in place;
-    a keyword deck keeps its values. `source_dir` is the folder of the deck's
-    side files; `porosity` an optional (ny, nx) field written as
-    porosity.frac when the deck is run.
+    a keyword deck keeps its values and its run plan. `source_dir` is the
+    folder of the deck's side files; `porosity` an optional (ny, nx) field
+    written as porosity.frac when the deck is run.
+
+    The run plan, as attributes (a legacy deck's are those of the legacy run
+    and cannot be set: `as_keyword()` first):
+      materials         "uniform" (every cell material 1) or "layered"
+      water_proportion  list of one water proportion per layer
+      porosity_source   a number (every cell), "by_layer", or {"file": PATH}
+      solver            "default", "own" or "mumps"
+      output            results folder of `threephase run`, or None
     """
 
     def __init__(self, text, form=None, source_dir=None):
         self.form = form or detect_form(text)
         self.source_dir = source_dir
         self.porosity = None
-        self.lines, self.where, self.values = [], {}, {}
+        self.lines, self.where, self.values, self.plan = [], {}, {}, None
         if self.form == "legacy":
             self.lines = text.splitlines(keepends=True)
             self._locate()
         else:
-            self.values = read_keyword(text)
+            self.values, self.plan = read_keyword(text)
 
     @classmethod
     def read(cls, path):
@@ -242,6 +255,23 @@ class Deck:
         d = Deck(self.text(), form=self.form, source_dir=self.source_dir)
         d.porosity = None if self.porosity is None else self.porosity.copy()
         return d
+
+    def as_keyword(self):
+        """A keyword deck of the same values whose [run] table states what the
+        legacy run does (itself when already keyword); porosity kept."""
+        d = Deck(self.keyword_text(), form="keyword", source_dir=self.source_dir)
+        d.porosity = None if self.porosity is None else self.porosity.copy()
+        return d
+
+    def run_plan(self):
+        """The run plan as a dict of the five attributes (a copy)."""
+        plan = self.plan if self.plan is not None else legacy_plan(self.values_for_plan())
+        return {k: (list(v) if isinstance(v, list) else dict(v) if isinstance(v, dict) else v)
+                for k, v in plan.items()}
+
+    def values_for_plan(self):
+        """The values the legacy plan depends on (model and nmat)."""
+        return {n: self[n] for n in ("model", "nmat") if self._has(n)}
 
     # --- values by name -------------------------------------------------
     def __getitem__(self, name):
@@ -260,9 +290,20 @@ class Deck:
             self._legacy_set(name, value)
 
     def __getattr__(self, name):
+        if name in PLAN_ATTRIBUTES:
+            return self.run_plan()[PLAN_ATTRIBUTES[name]]
         if name.startswith("_") or field_kind(name) is None:
             raise AttributeError(name)
         return self[name]
+
+    def __setattr__(self, name, value):
+        if name not in PLAN_ATTRIBUTES:
+            object.__setattr__(self, name, value)
+            return
+        if self.plan is None:
+            raise DeckError("a legacy deck's run is fixed (material 1, water proportion 0.1); "
+                            "set %s on deck.as_keyword()" % name)
+        self.plan[PLAN_ATTRIBUTES[name]] = _plan_value(name, value, self.nmat)
 
     def names(self):
         """The names the deck holds values for, in deck order."""
@@ -278,15 +319,20 @@ class Deck:
     # --- text -----------------------------------------------------------
     def text(self):
         """The deck in its own form."""
-        return "".join(self.lines) if self.form == "legacy" else keyword_text(self.as_dict())
+        return "".join(self.lines) if self.form == "legacy" else self.keyword_text()
 
     def legacy_text(self):
         """The deck in the legacy form the program reads on standard input."""
         return self.text() if self.form == "legacy" else legacy_text(self.as_dict())
 
     def keyword_text(self):
-        """The deck as a keyword (TOML) deck."""
-        return keyword_text(self.as_dict())
+        """The deck as a keyword (TOML) deck, its [run] table the run plan."""
+        return keyword_text(self.as_dict(), self.run_plan())
+
+    def plan_differences(self):
+        """What a legacy run of this deck would ignore of its run plan, one
+        sentence each (empty for a legacy deck)."""
+        return plan_differences(self.as_dict(), self.run_plan())
 
     def write(self, path, form=None):
         """Write the deck to `path` in its own form or the one asked for."""
@@ -317,7 +363,21 @@ class Deck:
         nls = [values.get("nl(%d)" % i, 0) for i in range(1, values.get("nmat", 1) + 1)]
         if nls and all(n == 0 for n in nls):
             problems.append("the layers are all 0 cells thick")
-        return problems
+        return problems + self._plan_problems(values)
+
+    def _plan_problems(self, values):
+        if self.plan is None:
+            return []
+        plan, out = self.plan, []
+        if len(plan["water_proportion"]) != values.get("nmat"):
+            out.append("water_proportion has %d values for nmat = %s layers"
+                       % (len(plan["water_proportion"]), values.get("nmat")))
+        from_file = isinstance(plan["porosity"], dict)
+        if from_file != (values.get("model") == 1):
+            out.append('a porosity file needs model = "fractal"' if from_file else
+                       'model = "fractal" takes the porosity from a file: write '
+                       'porosity = { file = "PATH" }')
+        return out
 
     def warnings(self):
         """Values far outside the usual span of their quantity (a modulus in
@@ -389,6 +449,26 @@ class Deck:
             return "Deck(%s, nx=%s, ny=%s)" % (self.form, self.nx, self.ny)
         except DeckError:
             return "Deck(%s, incomplete)" % self.form
+
+
+# Attribute name -> key of the run plan.
+PLAN_ATTRIBUTES = {"materials": "materials", "water_proportion": "water_proportion",
+                   "porosity_source": "porosity", "solver": "solver", "output": "output"}
+
+
+def _plan_value(name, value, nmat):
+    """A run plan attribute checked as the keyword reader checks it."""
+    if name == "water_proportion":
+        water = list(value) if isinstance(value, (list, tuple)) else [value] * nmat
+        return [_keyword_fraction("water_proportion(%d)" % i, float(w))
+                for i, w in enumerate(water, 1)]
+    if name == "porosity_source":
+        return _keyword_porosity(float(value) if _is_number(value) else value)
+    if name == "materials" and value not in ("uniform", "layered"):
+        raise DeckError('materials must be "uniform" or "layered", not %r' % (value,))
+    if name == "solver" and value not in SOLVERS:
+        raise DeckError('solver must be "default", "own" or "mumps", not %r' % (value,))
+    return value
 
 
 def _split(name):
@@ -463,100 +543,358 @@ def _check_value(name, v, values):
 
 
 def detect_form(text):
-    """'keyword' when the first value line is `name = value` (or a table
-    header), 'legacy' when it starts with a number."""
+    """'keyword' when the first line that is not blank is a comment, a
+    [table] header or `name = value`; 'legacy' otherwise (the program's rule)."""
     for line in text.splitlines():
-        s = line.strip()
-        if not s or s.startswith("#"):
+        s = line.lstrip(" \t\r")
+        if not s:
             continue
-        return "keyword" if re.match(r"(\[|[A-Za-z_][A-Za-z0-9_.]*\s*=)", s) else "legacy"
+        if s[0] in "#[":
+            return "keyword"
+        return "keyword" if re.match(r"[A-Za-z0-9_-]+[ \t]*=", s) else "legacy"
     return "legacy"
 
 
+# --- the keyword form -------------------------------------------------------
+# The comment the program's converter writes after each value, by name.
+HEAD_NOTES = {
+    "freq": "frequency of the run, Hz", "freq_max": "end of the frequency sweep, Hz",
+    "n_freq": "points of the sweep", "domain_size": "extent of the sample along y, m",
+    "nx": "cells along x", "ny": "cells along y",
+    "key_model": 'rock-physics model: "permafrost" or "shaley_sand"',
+    "model": 'porosity model: "layered" or "fractal"', "nmat": "number of layers"}
+LAYER_NOTES = {
+    "nl": "thickness of the layer in cells",
+    "akf": "fluid bulk modulus, Pa", "ro2": "fluid density, kg/m3",
+    "eta": "fluid viscosity, Pa s", "ro1": "density of solid 1, kg/m3",
+    "ro3": "density of solid 3, kg/m3",
+    "phi_a": "absolute porosity, water plus ice (permafrost model)",
+    "phi_layer": "water proportion of the layer",
+    "capa_1_0": "reference permeability of solid 1, m2 (permafrost model)",
+    "capa_3_0": "reference permeability of solid 3, m2 (permafrost model)",
+    "s3": "shale proportion of the solid (shaley-sand model)",
+    "rs1": "grain-size parameter of solid 1 (shaley-sand model)",
+    "rs3": "grain-size parameter of solid 3 (shaley-sand model)",
+    "coef_b13": "friction coefficient between solids 1 and 3, kg/(m3 s)",
+    "ak_air": "bulk modulus of the pore inclusions, Pa",
+    "xmu_air": "shear modulus of the pore inclusions, Pa",
+    "ak_s1": "grain bulk modulus of solid 1, Pa", "xmu_s1": "grain shear modulus of solid 1, Pa",
+    "ak_s3": "grain bulk modulus of solid 3, Pa", "xmu_s3": "grain shear modulus of solid 3, Pa"}
+# The two head values that are a choice, by name or by number.
+CHOICES = {"key_model": ("permafrost", "shaley_sand"), "model": ("layered", "fractal")}
+RUN_KEYS = ("materials", "water_proportion", "porosity", "solver", "output")
+SOLVERS = ("default", "own", "mumps")
+
+
+def legacy_plan(values):
+    """The run plan the legacy run follows whatever its deck says: material 1
+    everywhere, water proportion 0.1, porosity 0.1 (layered model) or
+    porosity.frac (fractal model)."""
+    nmat = min(max(values.get("nmat", 1), 1), MAX_LAYERS)
+    porosity = {"file": "porosity.frac"} if values.get("model") == 1 else 0.1
+    return {"materials": "uniform", "water_proportion": [0.1] * nmat, "porosity": porosity,
+            "solver": "default", "output": None}
+
+
+def _is_number(v):
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
+
+
+def _kind_of(v):
+    return {bool: "a boolean", int: "an integer", float: "a float", str: "a string",
+            dict: "a table", list: "an array"}.get(type(v), "a date or time")
+
+
+def _keyword_number(name, v, integer):
+    if not _is_number(v) or (integer and not isinstance(v, int)):
+        raise DeckError("keyword deck: %s must be %s, found %s"
+                        % (name, "an integer" if integer else "a number", _kind_of(v)))
+    if not integer and not math.isfinite(v):
+        raise DeckError("keyword deck: %s = %r is not a finite number" % (name, v))
+    return int(v) if integer else float(v)
+
+
+def _keyword_head(data):
+    values = {}
+    for name, kind in HEAD:
+        if name not in data:
+            raise DeckError("keyword deck: the deck has no '%s' (%s)" % (name, HEAD_NOTES[name]))
+        v = data[name]
+        if name in CHOICES and isinstance(v, str):
+            if v not in CHOICES[name]:
+                raise DeckError('keyword deck: %s = "%s" is not "%s" or "%s"'
+                                % ((name, v) + CHOICES[name]))
+            values[name] = CHOICES[name].index(v)
+        else:
+            values[name] = _keyword_number(name, v, kind in ("free_int", "fixed5"))
+    return values
+
+
+def _keyword_layers(data, values):
+    layers = data.get("layer")
+    if not (isinstance(layers, list) and layers and all(isinstance(t, dict) for t in layers)):
+        raise DeckError("keyword deck: layer must be an array of tables: write each layer "
+                        "as [[layer]]")
+    if len(layers) != values["nmat"]:
+        raise DeckError("keyword deck: nmat = %d but the deck has %d [[layer]] %s" % (
+            values["nmat"], len(layers), "entry" if len(layers) == 1 else "entries"))
+    if len(layers) > MAX_LAYERS:
+        raise DeckError("keyword deck: at most %d [[layer]] entries" % MAX_LAYERS)
+    for i, table in enumerate(layers, 1):
+        for key in table:
+            if key not in dict(LAYER):
+                raise DeckError("keyword deck: unknown key '%s' in [[layer]] %d" % (key, i))
+        for name, kind in LAYER:
+            if name not in table:
+                raise DeckError("keyword deck: [[layer]] %d has no '%s' (%s)"
+                                % (i, name, LAYER_NOTES[name]))
+            key = "%s(%d)" % (name, i)
+            values[key] = _keyword_number(key, table[name], kind == "free_int")
+
+
+def _keyword_fraction(name, v):
+    v = _keyword_number(name, v, False)
+    if not 0.0 <= v <= 1.0:
+        raise DeckError("keyword deck: %s = %r is outside 0..1" % (name, v))
+    return v
+
+
+def _keyword_run(data, nmat):
+    run = data.get("run")
+    if not isinstance(run, dict):
+        raise DeckError("keyword deck: the deck has no [run] table (materials, "
+                        "water_proportion, porosity)")
+    for key in run:
+        if key not in RUN_KEYS:
+            raise DeckError("keyword deck: unknown key '%s' in [run]" % key)
+    for key in RUN_KEYS[:3]:
+        if key not in run:
+            raise DeckError("keyword deck: [run] has no '%s'" % key)
+    plan = {"materials": run["materials"], "solver": run.get("solver", "default"),
+            "output": run.get("output")}
+    if plan["materials"] not in ("uniform", "layered"):
+        raise DeckError('keyword deck: materials must be "uniform" or "layered"')
+    if plan["solver"] not in SOLVERS:
+        raise DeckError('keyword deck: solver must be "default", "own" or "mumps"')
+    if plan["output"] is not None and not (isinstance(plan["output"], str) and plan["output"]):
+        raise DeckError("keyword deck: output must name a folder (a string)")
+    water = run["water_proportion"]
+    if isinstance(water, list):
+        if len(water) != nmat:
+            raise DeckError("keyword deck: water_proportion has %d values for nmat = %d layers"
+                            % (len(water), nmat))
+        plan["water_proportion"] = [_keyword_fraction("water_proportion(%d)" % i, w)
+                                    for i, w in enumerate(water, 1)]
+    else:
+        plan["water_proportion"] = [_keyword_fraction("water_proportion", water)] * nmat
+    plan["porosity"] = _keyword_porosity(run["porosity"])
+    return plan
+
+
+def _keyword_porosity(p):
+    if isinstance(p, dict):
+        if set(p) != {"file"} or not isinstance(p["file"], str) or not p["file"]:
+            raise DeckError('keyword deck: porosity = { file = "PATH" } needs the file\'s path '
+                            'as a string')
+        return {"file": p["file"]}
+    if p == "by_layer":
+        return p
+    if isinstance(p, str):
+        raise DeckError('keyword deck: porosity = "%s": write a number, "by_layer" or '
+                        '{ file = "PATH" }' % p)
+    return _keyword_fraction("porosity", p)
+
+
 def read_keyword(text):
-    """The values of a keyword deck by name; DeckError naming the key for an
-    unknown key, a value of the wrong type or a layer given twice."""
+    """The values and the run plan of a keyword deck; DeckError naming the key
+    for text that is not TOML, an unknown, missing or mistyped key, or a
+    layer count that disagrees. Ranges are left to Deck.check()."""
     try:
         data = tomllib.loads(text)
     except tomllib.TOMLDecodeError as e:
         raise DeckError("keyword deck: %s" % e) from None
-    values = {}
-
-    def put(name, v):
-        if name in values:
-            raise DeckError("keyword deck: %s is given twice" % name)
-        if isinstance(v, bool) or not isinstance(v, (int, float)):
-            raise DeckError("keyword deck: %s = %r is not a number" % (name, v))
-        values[name] = _coerce(name, v)
-
-    layers = data.pop("layer", {})
-    if not isinstance(layers, dict):
-        raise DeckError("keyword deck: 'layer' must be a table of [layer.N] tables")
-    for key, v in data.items():
-        if key in dict(HEAD):
-            put(key, v)
-        elif key in dict(LAYER):
-            if not isinstance(v, list):
-                v = [v] * MAX_LAYERS
-            for i, item in enumerate(v, 1):
-                if i > MAX_LAYERS:
-                    raise DeckError("keyword deck: %s has more than %d layers" % (key, MAX_LAYERS))
-                put("%s(%d)" % (key, i), item)
-        else:
+    for key in data:
+        if key not in dict(HEAD) and key not in ("layer", "run"):
             raise DeckError("keyword deck: unknown key '%s'" % key)
-    for index, table in layers.items():
-        if not (str(index).isdigit() and 1 <= int(index) <= MAX_LAYERS) or \
-                not isinstance(table, dict):
-            raise DeckError("keyword deck: [layer.%s] is not a layer 1..%d" % (index, MAX_LAYERS))
-        for key, v in table.items():
-            if key not in dict(LAYER):
-                raise DeckError("keyword deck: unknown key '%s' in [layer.%s]" % (key, index))
-            put("%s(%s)" % (key, int(index)), v)
-    nmat = values.get("nmat", 1)
-    for name in list(values):
-        m = re.fullmatch(r"[a-z0-9_]+\((\d+)\)", name)
-        if m and int(m.group(1)) > nmat:
-            del values[name]  # a scalar given for every layer, beyond nmat
-    return values
+    values = _keyword_head(data)
+    _keyword_layers(data, values)
+    return values, _keyword_run(data, values["nmat"])
 
 
-def _toml_number(v):
-    if isinstance(v, int):
-        return str(v)
-    text = repr(float(v))
-    return text if ("." in text or "e" in text or "inf" in text or "nan" in text) else text + ".0"
+def format_real(v):
+    """The shortest text of v that reads back to it, as the program writes
+    reals: fixed or scientific notation, whichever is shorter (fixed on a
+    tie), always with a decimal point, the exponent bare ("2.25e9", "1.0e-5")."""
+    v = float(v)
+    if not math.isfinite(v):
+        return repr(v)
+    sign = "-" if math.copysign(1.0, v) < 0 else ""
+    mantissa, _, exp = ("%r" % abs(v)).partition("e")
+    digits = mantissa.replace(".", "")
+    point = (mantissa.index(".") if "." in mantissa else len(mantissa)) + int(exp or 0)
+    lead = len(digits) - len(digits.lstrip("0"))
+    digits, point = digits.strip("0") or "0", point - lead
+    if digits == "0":
+        point = 1
+    e = point - 1  # the decimal exponent of the first significant digit
+    sci = digits[0] + ("." + digits[1:] if len(digits) > 1 else "")
+    sci_len = len(sci) + 2 + max(2, len(str(abs(e))))  # printf writes e+09
+    if point <= 0:
+        fixed = "0." + "0" * -point + digits
+    elif point >= len(digits):
+        fixed = str(int(abs(v)))  # an integer: every digit, as fixed notation prints it
+    else:
+        fixed = digits[:point] + "." + digits[point:]
+    if len(fixed) <= sci_len:
+        return sign + (fixed if "." in fixed else fixed + ".0")
+    return sign + (sci if "." in sci else sci + ".0") + "e" + str(e)
 
 
-def keyword_text(values):
-    """A keyword (TOML) deck of the values: head, then one table per layer."""
-    out = ["# threephase keyword deck: SI units (Pa, kg/m3, Pa s, m2, m, Hz)"]
-    for name, _ in HEAD:
-        if name in values:
-            out.append("%s = %s" % (name, _toml_number(values[name])))
-    for i in range(1, values.get("nmat", 1) + 1):
-        out += ["", "[layer.%d]" % i]
-        for name, _ in LAYER:
-            key = "%s(%d)" % (name, i)
-            if key in values:
-                out.append("%s = %s" % (name, _toml_number(values[key])))
+def fixed_field_text(v):
+    """The text of v in a 20-column fixed field of the legacy deck that reads
+    back to v exactly, with a decimal point; None when none fits. Tries the
+    shortest form, the shortest fixed notation, scientific with "e", then
+    with a bare signed exponent ("1.5-300"), which the fixed fields also read."""
+    exact = decimal.Decimal(repr(float(v))).normalize()
+    fixed = format(exact, "f")
+    if "." not in fixed:
+        fixed = str(int(v))  # an integer: every digit, as fixed notation prints it
+    mantissa, _, x = format(exact, "e").partition("e")
+    mantissa = mantissa if "." in mantissa else mantissa + ".0"
+    bare = mantissa[:-1] if len(mantissa) > 3 and mantissa.endswith(".0") else mantissa
+    candidates = [format_real(v), fixed if "." in fixed else fixed + ".0",
+                  mantissa + "e" + x.lstrip("+"), bare + (x if x[0] == "-" else "+" + x.lstrip("+"))]
+    for text in candidates:
+        if len(text) <= 20:
+            try:
+                back = parse_real(text, 10)
+            except DeckError:
+                continue
+            if back == v and math.copysign(1.0, back) == math.copysign(1.0, v):
+                return text
+    return None
+
+
+def _keyword_line(out, assignment, note):
+    """`name = value` with its comment from column 27 (one blank after a
+    longer assignment)."""
+    out.append(assignment + " " * (26 - len(assignment) if len(assignment) < 26 else 1)
+               + "# " + note if note else assignment)
+
+
+def _toml_string(s):
+    out = ['"']
+    for c in s:
+        if c in '"\\':
+            out.append("\\" + c)
+        elif ord(c) < 0x20 or ord(c) == 0x7F:
+            out.append("\\u%04X" % ord(c))
+        else:
+            out.append(c)
+    return "".join(out) + '"'
+
+
+def _run_table(out, nmat, plan):
+    out += ["", "[run]"]
+    uniform = plan["materials"] == "uniform"
+    _keyword_line(out, 'materials = "%s"' % plan["materials"],
+                  "every cell is material 1 (layer 1's values)" if uniform
+                  else "each row takes its layer's values")
+    water = list(plan["water_proportion"])[:nmat]
+    same = all(w == water[0] for w in water)
+    text = format_real(water[0]) if same else "[%s]" % ", ".join(map(format_real, water))
+    _keyword_line(out, "water_proportion = " + text, "of every layer" if same
+                  else "one per layer")
+    p = plan["porosity"]
+    if isinstance(p, dict):
+        _keyword_line(out, "porosity = { file = %s }" % _toml_string(p["file"]),
+                      "one water fraction per cell, beside the deck")
+    elif p == "by_layer":
+        _keyword_line(out, 'porosity = "by_layer"', "each cell: its layer's water proportion")
+    else:
+        _keyword_line(out, "porosity = " + format_real(p), "water fraction of every cell")
+    _keyword_line(out, 'solver = "%s"' % plan["solver"], '"own", "mumps" or "default"')
+    if plan.get("output"):
+        _keyword_line(out, "output = " + _toml_string(plan["output"]), "results folder")
+
+
+def keyword_text(values, plan=None):
+    """The keyword (TOML) deck of the values and run plan (the legacy run's
+    when None), as the program's converter writes it."""
+    plan = plan or legacy_plan(values)
+    out = ["# threephase keyword deck"]
+    for name, kind in HEAD:
+        v = values[name]
+        if name in CHOICES:
+            text = '"%s"' % CHOICES[name][v] if v in (0, 1) else str(v)
+        else:
+            text = str(int(v)) if kind == "free_int" else format_real(v)
+        _keyword_line(out, "%s = %s" % (name, text), HEAD_NOTES[name])
+    _run_table(out, values["nmat"], plan)
+    for i in range(1, values["nmat"] + 1):
+        out += ["", "[[layer]]" + " " * 17 + "# layer %d" % i]
+        for name, kind in LAYER:
+            v = values["%s(%d)" % (name, i)]
+            text = str(int(v)) if kind == "free_int" else format_real(v)
+            _keyword_line(out, "%s = %s" % (name, text), LAYER_NOTES[name])
     return "\n".join(out) + "\n"
 
 
 def legacy_text(values):
-    """A legacy deck of the values, one per line, each in its line's form,
-    with the field's name as the note."""
+    """A legacy deck of the values as the program's converter writes it: each
+    value in its line's form, its note after column 20; DeckError naming a
+    value that cannot be written exactly in the 20 columns of its field."""
     lines = []
-    for name in field_names(values.get("nmat", 1)):
+
+    def line(value, note):
+        lines.append(value + " " * (20 - len(value) if len(value) < 20 else 1) + note)
+
+    for name, kind in HEAD:
         if name not in values:
             raise DeckError("the deck gives no value for %s" % name)
-        kind, v = field_kind(name), values[name]
-        if kind == "fixed5":
-            text = str(int(v)).rjust(5)
-        elif kind == "fixed20":
-            text = fixed_real_text(v)
-        elif kind == "free_int":
-            text = str(int(v))
+        v = values[name]
+        if name in CHOICES:
+            line("%5d" % v, "%s: 0 %s, 1 %s" % ((name,) + CHOICES[name]))
         else:
-            text = repr(float(v))
-        lines.append(text.ljust(20) + name)
+            line(str(int(v)) if kind == "free_int" else format_real(v),
+                 "%s, %s" % (name, HEAD_NOTES[name]))
+    for i in range(1, values["nmat"] + 1):
+        for name, kind in LAYER:
+            key = "%s(%d)" % (name, i)
+            if key not in values:
+                raise DeckError("the deck gives no value for %s" % key)
+            if kind == "free_int":
+                line(str(int(values[key])), "%s, thickness of layer %d in cells" % (key, i))
+                continue
+            text = fixed_field_text(values[key])
+            if text is None:
+                raise DeckError("%s = %s cannot be written exactly in the 20 columns of the "
+                                "legacy deck" % (key, format_real(values[key])))
+            line(text, "%s, %s" % (key, LAYER_NOTES[name]))
     return "\n".join(lines) + "\n"
+
+
+def plan_differences(values, plan):
+    """What the legacy run would do differently from `plan`, one sentence
+    each: the legacy form cannot say it (the program's converter warns)."""
+    legacy = legacy_plan(values)
+    out = []
+    if plan["materials"] != legacy["materials"]:
+        out.append('materials = "layered": the legacy run gives every cell material 1')
+    for i, (w, lw) in enumerate(zip(plan["water_proportion"], legacy["water_proportion"]), 1):
+        if w != lw:
+            out.append("water_proportion(%d) = %s: the legacy run uses 0.1" % (i, format_real(w)))
+    p = plan["porosity"]
+    if p == "by_layer":
+        out.append('porosity = "by_layer": the legacy run gives every cell 0.1')
+    elif isinstance(p, dict):
+        if p["file"] != "porosity.frac":
+            out.append('porosity file "%s": the legacy run reads porosity.frac in its working '
+                       'folder' % p["file"])
+    elif p != 0.1:
+        out.append("porosity = %s: the legacy run gives every cell 0.1" % format_real(p))
+    if plan["solver"] != "default":
+        out.append("solver: the legacy run uses its own solver")
+    if plan.get("output"):
+        out.append("output: the legacy run writes into its working folder")
+    return out

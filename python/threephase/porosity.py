@@ -38,6 +38,18 @@ def layered(nx, ny, layers):
     return field
 
 
+def by_layer(nx, ny, thickness, water):
+    """The field of a keyword deck's porosity = "by_layer": each row of cells
+    takes the water proportion of its layer, rows 1..thickness[0] from the
+    bottom layer 1, the next thickness[1] rows layer 2, repeating with period
+    sum(thickness) up the sample."""
+    period = sum(thickness)
+    field = np.empty((ny, nx))
+    for k in range(ny):
+        field[k, :] = water[0] if k % period < thickness[0] else water[1]
+    return field
+
+
 def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5, seed=None,
             info=False):
     """A von Karman self-affine random field by spectral synthesis.

@@ -109,8 +109,9 @@ def load(run_dir):
     """The Result of the run in `run_dir`."""
     r = Result(os.path.abspath(run_dir))
     _read_status(r)
-    deck_path = os.path.join(run_dir, "deck")
-    if os.path.isfile(deck_path):
+    deck_path = next((p for p in (os.path.join(run_dir, n) for n in ("deck", "deck.toml"))
+                      if os.path.isfile(p)), None)
+    if deck_path:
         try:
             r.deck = Deck.read(deck_path)
             r.nx, r.ny = r.deck.nx, r.deck.ny
@@ -285,13 +286,18 @@ def _map_cells(path, shift):
 
 
 def input_porosity(run_dir, deck):
-    """The porosity field the run used: porosity.frac in the fractal model;
-    in the layered model the run uses a water proportion of 0.1 in every
-    cell whatever the deck's phi_layer (the legacy program's rule)."""
+    """The porosity field the run used, by the deck's run plan: porosity.frac
+    in the fractal model; one value everywhere (0.1 in a legacy run of the
+    layered model, whatever the deck's phi_layer); or each row its layer's
+    water proportion."""
     if deck is None:
         return None
     try:
-        nx, ny, model = deck.nx, deck.ny, deck.model
+        nx, ny, model, source = deck.nx, deck.ny, deck.model, deck.porosity_source
+        if source == "by_layer":
+            nl = [deck["nl(%d)" % i] for i in range(1, deck.nmat + 1)] + [0]
+            water = deck.water_proportion + [0.0]
+            return _porosity.by_layer(nx, ny, nl[:2], water[:2])
     except DeckError:
         return None
     frac = os.path.join(run_dir, "porosity.frac")
@@ -300,7 +306,7 @@ def input_porosity(run_dir, deck):
             return _porosity.read(frac, nx, ny)
         except (DeckError, ValueError):
             return None
-    return _porosity.uniform(nx, ny, 0.1)
+    return _porosity.uniform(nx, ny, source if not isinstance(source, dict) else 0.1)
 
 
 def finite(value):

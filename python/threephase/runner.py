@@ -99,36 +99,71 @@ def find_program(build_if_missing=True):
                     "with: cmake -S . -B build && cmake --build build --target threephase")
 
 
+# The deck file of a run folder in each form.
+DECK_FILES = {"legacy": "deck", "keyword": "deck.toml"}
+
+
 def as_deck(deck):
-    """A Deck from a Deck, a deck file, or a folder holding a file `deck`."""
+    """A Deck from a Deck, a deck file, or a folder holding a file `deck`
+    (else `deck.toml`)."""
     if isinstance(deck, Deck):
         return deck
     path = os.fspath(deck)
     if os.path.isdir(path):
-        path = os.path.join(path, "deck")
+        path = deck_file(path) or os.path.join(path, "deck")
     return Deck.read(path)
 
 
+def deck_file(folder):
+    """The deck of a run or case folder: `deck`, else `deck.toml`; None
+    when it holds neither."""
+    for name in ("deck", "deck.toml"):
+        if os.path.isfile(os.path.join(folder, name)):
+            return os.path.join(folder, name)
+    return None
+
+
 def stage(deck, folder):
-    """Fill the empty `folder` with what a run reads: the deck (legacy form),
-    the side files from the deck's folder, porosity.frac from deck.porosity
-    when it has one."""
+    """Fill the empty `folder` with what a run reads: the deck in its own
+    form (`deck` or `deck.toml`), the side files from the deck's folder,
+    porosity.frac from deck.porosity when it has one (else the keyword
+    deck's porosity file, staged under that name)."""
     if deck.source_dir:
         for name in SIDE_FILES + ("porosity.frac",):
             src = os.path.join(deck.source_dir, name)
             if os.path.isfile(src):
                 shutil.copy2(src, folder)
+    if deck.form == "keyword":
+        deck = _staged_keyword(deck, folder)
     if deck.porosity is not None:
         _porosity.write(deck.porosity, os.path.join(folder, "porosity.frac"))
-    with open(os.path.join(folder, "deck"), "w") as f:
-        f.write(deck.legacy_text())
+    with open(os.path.join(folder, DECK_FILES[deck.form]), "w") as f:
+        f.write(deck.text())
+
+
+def _staged_keyword(deck, folder):
+    """The keyword deck as it runs in `folder`: a porosity field or file
+    read as porosity.frac there, no results folder of its own."""
+    deck = deck.copy()
+    deck.output = None
+    source = deck.porosity_source
+    if deck.porosity is not None:
+        deck.porosity_source = {"file": "porosity.frac"}
+    elif isinstance(source, dict):
+        src = os.path.join(deck.source_dir or os.getcwd(), source["file"])
+        if not os.path.isfile(src):
+            raise DeckError("porosity file %s not found" % src)
+        if os.path.abspath(src) != os.path.abspath(os.path.join(folder, "porosity.frac")):
+            shutil.copyfile(src, os.path.join(folder, "porosity.frac"))
+        deck.porosity_source = {"file": "porosity.frac"}
+    return deck
 
 
 def execute(program, folder):
     """Run the program in `folder` on its deck; report to stdout.txt and
     stderr.txt; writes status.json and returns the Result."""
     start = time.monotonic()
-    with open(os.path.join(folder, "deck")) as stdin, \
+    with open(deck_file(folder)) as stdin, \
             open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
             open(os.path.join(folder, "stderr.txt"), "w") as stderr:
         status = subprocess.run([program], stdin=stdin, stdout=stdout, stderr=stderr,

@@ -51,16 +51,20 @@ def log_frequencies(deck):
 
 
 def base_porosity(deck):
-    """The porosity field a deck runs with: its own array, its folder's
-    porosity.frac in the fractal model, else a uniform 0.1 (what the
-    layered model uses)."""
+    """The porosity field a deck runs with: its own array, its porosity file
+    in the fractal model, its layers' water proportions (porosity =
+    "by_layer"), else the one value of every cell (0.1 in a legacy run)."""
     if deck.porosity is not None:
         return deck.porosity
-    if deck.model == 1 and deck.source_dir:
-        frac = os.path.join(deck.source_dir, "porosity.frac")
+    source = deck.porosity_source
+    if isinstance(source, dict) and deck.source_dir:
+        frac = os.path.join(deck.source_dir, source["file"])
         if os.path.isfile(frac):
             return _porosity.read(frac, deck.nx, deck.ny)
-    return _porosity.uniform(deck.nx, deck.ny, 0.1)
+    if source == "by_layer":
+        nl = [deck["nl(%d)" % i] for i in range(1, deck.nmat + 1)] + [0]
+        return _porosity.by_layer(deck.nx, deck.ny, nl[:2], deck.water_proportion + [0.0])
+    return _porosity.uniform(deck.nx, deck.ny, 0.1 if isinstance(source, dict) else source)
 
 
 def with_value(deck, field, value):
@@ -68,20 +72,28 @@ def with_value(deck, field, value):
 
     porosity: the deck's porosity field moved to mean `value` (its
     fluctuations kept, clipped to 0..1), run from porosity.frac.
-    water_proportion: phi_layer of every layer; the layered model's run
-    uses 0.1 whatever phi_layer says, so the layers' values also go to a
-    porosity.frac (lower half layer 1, upper half layer 2, as the layered
-    model places them) and the run reads it.
+    water_proportion: phi_layer of every layer. A keyword deck keeps its form
+    and its run plan, which the run honours: the water proportion of every
+    layer becomes the value, and so does a constant porosity. A legacy
+    deck's layered run uses 0.1 whatever phi_layer says, so the value also
+    goes to a uniform porosity.frac that the run reads (the legacy form
+    suffices for one value everywhere).
     """
     d = deck.copy()
     if field == "porosity":
         base = base_porosity(deck)
         d.porosity = np.clip(base + (float(value) - base.mean()), 0.0, 1.0)
         d["model"] = 1
+        if d.form == "keyword":
+            d.porosity_source = {"file": "porosity.frac"}
     elif field == "water_proportion":
         for i in range(1, d.nmat + 1):
             d["phi_layer(%d)" % i] = value
-        if d.model == 0:
+        if d.form == "keyword":
+            d.water_proportion = float(value)
+            if not isinstance(d.porosity_source, (dict, str)):
+                d.porosity_source = float(value)
+        elif d.model == 0:
             half = d.ny // 2
             d.porosity = _porosity.layered(d.nx, d.ny, [(half, float(value)),
                                                          (d.ny - half, float(value))])
@@ -203,7 +215,7 @@ def _run_or_keep(program, deck, run_dir):
 
 
 def _same_input(a, b):
-    for name in ("deck", "porosity.frac"):
+    for name in ("deck", "deck.toml", "porosity.frac"):
         pa, pb = os.path.join(a, name), os.path.join(b, name)
         if os.path.exists(pa) != os.path.exists(pb):
             return False

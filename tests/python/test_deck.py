@@ -1,11 +1,16 @@
-"""Decks through `Deck`: legacy and keyword forms round-trip, values keep
-their meaning in the legacy line forms, bad keyword decks name the key."""
+"""Decks through `Deck`: legacy and keyword forms round-trip and convert as
+the program converts them, values keep their meaning in the legacy line
+forms, the run plan is the keyword deck's, bad keyword decks name the key."""
 
 import os
+import re
+import subprocess
 import unittest
 
 import support
+import threephase
 from threephase import Deck, DeckError
+from threephase.deck import fixed_field_text, format_real, legacy_text, parse_field
 
 
 class LegacyDeck(unittest.TestCase):
@@ -55,33 +60,110 @@ class LegacyDeck(unittest.TestCase):
 
 
 class KeywordDeck(unittest.TestCase):
-    HEAD = "freq = 100.0\nfreq_max = 1e4\nn_freq = 1\ndomain_size = 0.3\nnx = 4\nny = 4\n" \
-           "key_model = 0\nmodel = 0\nnmat = 2\n"
+    EXAMPLES = ("permafrost", "shaley_sand", "fractal")
 
-    def test_per_layer_arrays_and_layer_tables_read_alike(self):
-        base = Deck.read(os.path.join(support.EXAMPLES, "permafrost", "deck")).keyword_text()
-        tables = Deck(base)
-        arrays = ["# per-layer values as arrays"] + [
-            ln for ln in base.splitlines() if ln and not ln.startswith(("[", "#", "nl", "akf"))
-            and "=" in ln and ln.split("=")[0].strip() in ("freq", "freq_max", "n_freq",
-                                                             "domain_size", "nx", "ny",
-                                                             "key_model", "model", "nmat")]
-        for name in tables.names():
-            if "(1)" in name:
-                base_name = name[:-3]
-                arrays.append("%s = [%r, %r]" % (base_name, tables[name],
-                                                 tables[base_name + "(2)"]))
-        self.assertEqual(Deck("\n".join(arrays) + "\n").as_dict(), tables.as_dict())
+    def layered_deck(self):
+        """The shaley-sand twin made truly layered: per-layer materials and
+        water, porosity by layer."""
+        deck = Deck.read(os.path.join(support.EXAMPLES, "shaley_sand", "deck.toml"))
+        deck.materials, deck.water_proportion, deck.porosity_source = \
+            "layered", [0.1, 0.25], "by_layer"
+        return deck
+
+    def test_every_twin_reads_to_its_legacy_deck_and_round_trips(self):
+        for name in self.EXAMPLES:
+            legacy = Deck.read(os.path.join(support.EXAMPLES, name, "deck"))
+            twin = Deck.read(os.path.join(support.EXAMPLES, name, "deck.toml"))
+            self.assertEqual(twin.form, "keyword")
+            self.assertEqual(twin.as_dict(), legacy.as_dict(), name)
+            self.assertEqual(twin.run_plan(), legacy.run_plan(), name)
+            self.assertEqual(twin.check(), [], name)
+            again = Deck(twin.text())
+            self.assertEqual((again.as_dict(), again.run_plan()),
+                             (twin.as_dict(), twin.run_plan()), name)
+            self.assertEqual(again.text(), twin.text(), name)
+
+    def test_legacy_to_keyword_is_the_converters_twin_and_converts_back_to_the_values(self):
+        # The committed twins are the converter's output below their first
+        # comment line; the legacy deck written back reads to the same values.
+        for name in self.EXAMPLES:
+            legacy = Deck.read(os.path.join(support.EXAMPLES, name, "deck"))
+            twin = support.read(os.path.join(support.EXAMPLES, name, "deck.toml"))
+            self.assertEqual(legacy.keyword_text().splitlines()[1:], twin.splitlines()[1:], name)
+            back = Deck(Deck(twin).legacy_text())
+            self.assertEqual(back.form, "legacy")
+            self.assertEqual(back.as_dict(), legacy.as_dict(), name)
+
+    def test_conversions_agree_with_the_programs_convert_command(self):
+        program = threephase.find_program(build_if_missing=False)
+        # A program without subcommands would run on empty input: in a
+        # scratch folder, so that nothing lands beside the tests.
+        probe = subprocess.run([program, "convert", "--help"], capture_output=True,
+                               stdin=subprocess.DEVNULL, cwd=support.scratch(self))
+        if probe.returncode != 0:
+            self.skipTest("this build of the program has no convert command")
+        decks = [os.path.join(support.EXAMPLES, n, f) for n in self.EXAMPLES
+                 for f in ("deck", "deck.toml")]
+        layered = os.path.join(support.scratch(self), "layered.toml")
+        self.layered_deck().write(layered)
+        for path in decks + [layered]:
+            deck = Deck.read(path)
+            for args, mine in ((["convert", path], deck.keyword_text()),
+                               (["convert", "--legacy", path], legacy_text(deck.as_dict()))):
+                out = subprocess.run([program] + args, capture_output=True, text=True)
+                self.assertEqual(out.stdout, mine, " ".join(args))
+            warned = [ln.split(": ", 3)[-1] for ln in out.stderr.splitlines()]
+            self.assertEqual(warned, deck.plan_differences(), path)
+
+    def test_reals_are_written_in_the_programs_shortest_exact_forms(self):
+        # (value, keyword text, legacy 20-column text or None when none fits)
+        cases = [(2.25e9, "2.25e9", "2.25e9"), (1e5, "1.0e5", "1.0e5"),
+                 (10000.0, "10000.0", "10000.0"), (0.001, "0.001", "0.001"),
+                 (1e-4, "1.0e-4", "1.0e-4"), (5e-324, "5.0e-324", "5.0e-324"),
+                 (-0.0, "-0.0", "-0.0"), (1.2345678901234567e-7, "1.2345678901234566e-7",
+                                          "1.2345678901234566-7"),
+                 (2.0 ** 70, "1180591620717411303424.0", None)]
+        for value, keyword, legacy in cases:
+            self.assertEqual(format_real(value), keyword)
+            self.assertEqual(fixed_field_text(value), legacy)
+            if legacy:
+                self.assertEqual(repr(parse_field(legacy, "fixed20")), repr(value))
+
+    def test_run_plan_is_read_written_and_refused_on_a_legacy_deck(self):
+        deck = Deck(self.layered_deck().text())
+        self.assertEqual((deck.materials, deck.water_proportion, deck.porosity_source,
+                          deck.solver, deck.output), ("layered", [0.1, 0.25], "by_layer",
+                                                      "default", None))
+        self.assertIn('water_proportion = [0.1, 0.25]', deck.text())
+        self.assertEqual(len(deck.plan_differences()), 3)  # materials, water(2), by_layer
+        legacy = Deck.read(os.path.join(support.EXAMPLES, "fractal", "deck"))
+        self.assertEqual(legacy.porosity_source, {"file": "porosity.frac"})
+        with self.assertRaisesRegex(DeckError, "as_keyword"):
+            legacy.materials = "layered"
+        with self.assertRaisesRegex(DeckError, r"water_proportion\(2\) = 1.5 is outside"):
+            deck.water_proportion = [0.1, 1.5]
+        keyword = legacy.as_keyword()
+        keyword.porosity_source = 0.2
+        self.assertIn('model = "fractal" takes the porosity from a file', keyword.check()[0])
 
     def test_bad_keyword_decks_name_the_key(self):
-        cases = {"unknown key 'frq'": self.HEAD + "frq = 1.0\n",
-                 "akf.1. is given twice": self.HEAD + "akf = [1.0, 2.0]\n[layer.1]\nakf = 3.0\n",
-                 "nx takes an integer": self.HEAD.replace("nx = 4", "nx = 4.5"),
-                 "eta.1. = 'x' is not a number": self.HEAD + "eta = 'x'\n"}
+        twin = support.read(os.path.join(support.EXAMPLES, "permafrost", "deck.toml"))
+        cases = {
+            "unknown key 'frq'": "frq = 1.0\n" + twin,
+            "write each layer as": twin.replace("[[layer]]", "[layer.1]", 1)
+                                       .replace("[[layer]]", "[layer.2]", 1),
+            "nmat = 1 but the deck has 2": twin.replace("nmat = 2", "nmat = 1"),
+            "nx must be an integer": twin.replace("nx = 20", "nx = 20.0"),
+            "unknown key 'rho1' in \\[\\[layer\\]\\] 2": "\nrho1 =".join(
+                twin.rsplit("\nro1 =", 1)),
+            "no \\[run\\] table": re.sub(r"\[run\].*?\n\n", "", twin, flags=re.S),
+            "water_proportion has 3 values": twin.replace("water_proportion = 0.1",
+                                                          "water_proportion = [0.1, 0.1, 0.1]"),
+            'porosity = "graded"': twin.replace("porosity = 0.1", 'porosity = "graded"'),
+            'key_model = "ice"': twin.replace('"permafrost"', '"ice"', 1)}
         for message, text in cases.items():
-            with self.assertRaisesRegex(DeckError, message.replace(".1.", r"\(1\)")):
+            with self.assertRaisesRegex(DeckError, message, msg=message):
                 Deck(text)
-
 
 if __name__ == "__main__":
     unittest.main()

@@ -60,6 +60,35 @@ class MapOrientation(unittest.TestCase):
         self.assertAlmostEqual(n["h"], 0.3 / 7, places=15)
 
 
+class KeywordRuns(unittest.TestCase):
+    def test_keyword_conversion_of_every_example_runs_to_the_legacy_files_byte_for_byte(self):
+        # The [run] table of the conversion states the legacy run's plan
+        # (material 1, water 0.1, porosity 0.1 or porosity.frac), so the
+        # program must give the same report and result files.
+        for name in ("permafrost", "shaley_sand", "fractal"):
+            legacy = support.small_deck(nx=4, ny=6, n_freq=1, example=name)
+            base = support.scratch(self)
+            a = threephase.run(legacy, os.path.join(base, "legacy"))
+            b = threephase.run(legacy.as_keyword(), os.path.join(base, "keyword"))
+            self.assertEqual(b.deck.form, "keyword", name)
+            files = sorted(set(os.listdir(a.path)) - {"deck", "status.json"})
+            self.assertEqual(files, sorted(set(os.listdir(b.path)) - {"deck.toml", "status.json"}))
+            self.assertGreater(len(files), 20, name)
+            for f in files:
+                self.assertEqual(support.read(os.path.join(a.path, f)),
+                                 support.read(os.path.join(b.path, f)), "%s: %s" % (name, f))
+
+    def test_a_layered_plan_reaches_the_run_and_its_porosity_is_read_back(self):
+        deck = support.small_deck(nx=3, ny=6, n_freq=1, example="shaley_sand").as_keyword()
+        deck["nl(1)"], deck["nl(2)"] = 2, 1
+        deck.materials, deck.water_proportion, deck.porosity_source = \
+            "layered", [0.1, 0.25], "by_layer"
+        result = threephase.run(deck, os.path.join(support.scratch(self), "run"))
+        # Rows repeat with period nl(1) + nl(2) = 3: two of layer 1, one of layer 2.
+        self.assertEqual(result.porosity[:, 0].tolist(), [0.1, 0.1, 0.25, 0.1, 0.1, 0.25])
+        self.assertEqual(result.maps["matnum_p33_gnu"][:, 0].tolist(), [1, 1, 2, 1, 1, 2])
+
+
 class Staging(unittest.TestCase):
     def test_failed_run_keeps_the_earlier_results_and_is_kept_aside(self):
         out = os.path.join(support.scratch(self), "run")

@@ -95,6 +95,32 @@ class FieldSweeps(unittest.TestCase):
             self.assertNotEqual(table["vp_c33"][0], table["vp_c33"][1], field)
             used = threephase.load(os.path.join(out, "run_002")).porosity
             self.assertAlmostEqual(used.mean(), 0.2, places=12)
+            # one value everywhere: the legacy form suffices and is kept
+            self.assertTrue(os.path.isfile(os.path.join(out, "run_002", "deck")), field)
+
+    def test_sweeps_of_a_layered_keyword_deck_stay_keyword_and_the_run_honours_its_layers(self):
+        # A legacy deck cannot say per-layer water: its run would force 0.1.
+        deck = support.small_deck(nx=3, ny=4, n_freq=1, example="shaley_sand").as_keyword()
+        deck.materials, deck.water_proportion, deck.porosity_source = \
+            "layered", [0.1, 0.25], "by_layer"
+        deck["nl(1)"], deck["nl(2)"] = 2, 2
+        out = os.path.join(support.scratch(self), "porosity")
+        threephase.sweep(deck, out, field="porosity", values=[0.2], progress=False)
+        run = threephase.load(os.path.join(out, "run_001"))
+        self.assertTrue(run.ok and run.deck.form == "keyword")
+        self.assertFalse(os.path.exists(os.path.join(out, "run_001", "deck")))
+        self.assertEqual((run.deck.materials, run.deck.porosity_source),
+                         ("layered", {"file": "porosity.frac"}))
+        self.assertAlmostEqual(run.porosity.mean(), 0.2, places=9)
+        self.assertAlmostEqual(run.porosity[2, 0] - run.porosity[0, 0], 0.15, places=9)
+        out = os.path.join(support.scratch(self), "water")
+        table = threephase.sweep(deck, out, field="water_proportion", values=[0.2, 0.3],
+                                 progress=False)
+        self.assertNotEqual(table["vp_c33"][0], table["vp_c33"][1])
+        run = threephase.load(os.path.join(out, "run_002"))
+        self.assertEqual((run.deck.water_proportion, run.deck.porosity_source),
+                         ([0.3, 0.3], "by_layer"))
+        self.assertEqual(run.porosity.tolist(), np.full((4, 3), 0.3).tolist())
 
     def test_porosity_sweep_moves_a_fractal_field_keeping_its_fluctuations(self):
         deck = support.small_deck(n_freq=1)
