@@ -264,12 +264,13 @@ class Deck:
         return d
 
     def run_plan(self):
-        """The run plan as a dict of the five attributes (a copy)."""
-        plan = self.plan if self.plan is not None else legacy_plan(self.values_for_plan())
+        """The run plan as a dict under the keys of the [run] table (a copy:
+        change the plan through the attributes, each set as a whole)."""
+        plan = self.plan if self.plan is not None else legacy_plan(self._plan_inputs())
         return {k: (list(v) if isinstance(v, list) else dict(v) if isinstance(v, dict) else v)
                 for k, v in plan.items()}
 
-    def values_for_plan(self):
+    def _plan_inputs(self):
         """The values the legacy plan depends on (model and nmat)."""
         return {n: self[n] for n in ("model", "nmat") if self._has(n)}
 
