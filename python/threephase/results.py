@@ -1,8 +1,9 @@
 """The results of one run as numbers and arrays.
 
-`load(run_dir)` reads a run folder: the numbers from results.json when the
-program wrote one, else from the report (stdout.txt, or report.txt as older
-sweeps named it) and the result tables; the maps from the map files. Every
+`load(run_dir)` reads a run folder: the numbers from results.json and the
+maps from maps/*.npy when the program wrote them (`threephase run`); for a
+folder of a legacy run, the numbers from the report (stdout.txt or
+report.txt) and the result tables, the maps from the map files. Every
 map is an (ny, nx) array whose element [k-1, j-1] is cell (j, k), in SI
 units (Pa, Pa/m, kg/(m3 s); strains are pure numbers).
 """
@@ -100,6 +101,13 @@ class Result:
     def __getitem__(self, name):
         return self.numbers[name]
 
+    def __getattr__(self, name):
+        """The numbers by name as attributes: result.vp_c33, result.mstar."""
+        numbers = self.__dict__.get("numbers", {})
+        if name in numbers:
+            return numbers[name]
+        raise AttributeError(name)
+
     def __repr__(self):
         return "Result(%r, %s, stop %s, %d numbers, %d maps)" % (
             self.path, self.status, self.stop_code, len(self.numbers), len(self.maps))
@@ -121,7 +129,13 @@ def load(run_dir):
     if os.path.isfile(json_path):
         with open(json_path) as f:
             r.json = json.load(f)
-        r.numbers.update(_flatten(r.json))
+        r.numbers.update(json_numbers(r.json))
+        r.nx, r.ny = r.json["grid"]["nx"], r.json["grid"]["ny"]
+        r.maps = json_maps(run_dir, r.json)
+        r.porosity = r.maps.pop("porosity", None)  # the input field, not a result
+        if r.porosity is None:
+            r.porosity = input_porosity(run_dir, r.deck)
+        return r
     if r.ok:
         for name, value in report_numbers(_read_report(run_dir)).items():
             r.numbers.setdefault(name, value)
@@ -140,16 +154,45 @@ def load(run_dir):
     return r
 
 
-def _flatten(tree, prefix=""):
-    """Numbers of a JSON tree by dotted name ('mstar.velocity')."""
-    out = {}
-    for key, value in tree.items():
-        name = prefix + str(key)
-        if isinstance(value, dict):
-            out.update(_flatten(value, name + "."))
-        elif isinstance(value, (int, float)) and not isinstance(value, bool):
-            out[name] = value
+def _real(v):
+    """A number of results.json as a float; null (NaN, an infinity) as NaN."""
+    return math.nan if v is None else float(v)
+
+
+def _complex(pair):
+    return complex(_real(pair[0]), _real(pair[1]))
+
+
+def json_numbers(j):
+    """The numbers of results.json under the names the report's numbers
+    have (vp_c33, q1000_mstar, c33, vp1, q1000_vp1, vp1_anal, ...). The
+    plane waves go by their legacy label with the legacy 1000/Q, as the
+    report and the .phiw tables give them."""
+    out = {"freq_hz": _real(j["case"]["frequency"]["value"]),
+           "h": _real(j["grid"]["cell_size"]["value"]),
+           "neq": j["system"]["unknowns"]}
+    for name in ("c33", "mstar", "mstar3"):
+        fe = j["finite_element"][name]
+        out[name] = _complex(fe["modulus_pa"])
+        out["vp_" + name] = _real(fe["velocity_m_per_s"])
+        out["q1000_" + name] = _real(fe["q_inverse_times_1000"])
+        out["q_" + name] = _real(fe["q"])
+    for wave in j["plane_waves"]["compressional"] + j["plane_waves"]["shear"]:
+        label = wave["legacy_label"]
+        out[label] = _real(wave["velocity_m_per_s"])
+        out["q1000_" + label] = _real(wave["legacy_1000_over_q_abs_re_over_im_slowness"])
+    out["vp1_anal"], out["q1000_anal"] = out.get("vp1", math.nan), out.get("q1000_vp1", math.nan)
     return out
+
+
+def json_maps(run_dir, j):
+    """The maps results.json lists, read from their .npy files."""
+    maps = {}
+    for m in j["maps"]["files"]:
+        path = os.path.join(run_dir, m["file"])
+        if os.path.isfile(path):
+            maps[m["name"]] = np.load(path)
+    return maps
 
 
 def read_text(path):
@@ -170,12 +213,17 @@ def _read_report(run_dir):
 
 
 def _read_status(r):
-    """Status from status.json (written by `run`), else from the STOP line."""
+    """Status from status.json (written by `run`); a folder of `threephase
+    run` (it holds results.json) exists only after a normal end; else the
+    STOP line of a legacy run."""
     path = os.path.join(r.path, STATUS_FILE)
     if os.path.isfile(path):
         with open(path) as f:
             s = json.load(f)
         r.status, r.stop_code, r.message = s.get("status"), s.get("stop_code"), s.get("message", "")
+        return
+    if os.path.isfile(os.path.join(r.path, "results.json")):
+        r.status, r.stop_code = "ok", NORMAL_END
         return
     stop = re.findall(r"^STOP (-?\d+)\s*$", read_text(os.path.join(r.path, "stderr.txt")), re.M)
     r.stop_code = int(stop[-1]) if stop else None

@@ -1,10 +1,10 @@
-"""Running the program: one deck in a folder of its own.
+"""Running the program: one deck into a results folder.
 
-The program reads the deck on standard input and its side files
-(elast_coef_sand, b11_b22_b12_sand, porosity.frac) in its working folder,
-and writes its result files there. `run` stages every run in a fresh
-folder and moves it into place only when the run ends normally, so a
-failed run never touches earlier results.
+`run` writes the deck and its side files (elast_coef_sand,
+b11_b22_b12_sand, porosity.frac) to an input folder and calls `threephase
+run DECK -o DIR`, which writes DIR (report.txt, the legacy result files,
+results.json, maps/*.npy) only when the run ends normally, so a failed run
+never touches earlier results.
 """
 
 import glob
@@ -159,64 +159,73 @@ def _staged_keyword(deck, folder):
     return deck
 
 
-def execute(program, folder):
-    """Run the program in `folder` on its deck; report to stdout.txt and
-    stderr.txt; writes status.json and returns the Result."""
+def execute(program, folder, out_dir, solver=None, failed_dir=None):
+    """Run the deck of the input folder `folder` with `threephase run` into
+    out_dir, which the program replaces only on success (then the deck and
+    status.json are added to it). On failure the input folder, with
+    stdout.txt, stderr.txt and status.json, is moved to failed_dir (default
+    out_dir + ".failed"). Returns the Result of the folder kept."""
     start = time.monotonic()
-    with open(deck_file(folder)) as stdin, \
-            open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
+    command = [program, "run", deck_file(folder), "-o", out_dir, "--quiet"]
+    command += ["--solver", solver] if solver else []
+    with open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
             open(os.path.join(folder, "stderr.txt"), "w") as stderr:
-        status = subprocess.run([program], stdin=stdin, stdout=stdout, stderr=stderr,
-                                cwd=folder).returncode
+        status = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout,
+                                stderr=stderr, cwd=folder).returncode
     code, message = stop_of(folder, status)
-    ok = status == NORMAL_END and code == NORMAL_END
-    with open(os.path.join(folder, STATUS_FILE), "w") as f:
-        json.dump({"status": "ok" if ok else "failed", "exit_status": status,
+    target = out_dir if status == 0 else (failed_dir or out_dir + ".failed")
+    if status == 0:
+        for name in (os.path.basename(deck_file(folder)), "porosity.frac", "stderr.txt"):
+            if os.path.isfile(os.path.join(folder, name)):
+                shutil.copy2(os.path.join(folder, name), out_dir)
+        shutil.rmtree(folder)
+    else:
+        place(folder, target)
+    with open(os.path.join(target, STATUS_FILE), "w") as f:
+        json.dump({"status": "ok" if status == 0 else "failed", "exit_status": status,
                    "stop_code": code, "message": message,
                    "seconds": round(time.monotonic() - start, 3)}, f, indent=1)
-    return load(folder)
+    return load(target)
 
 
 def stop_of(folder, status):
-    """The stop code (from the STOP line, else the exit status; a signal as
-    -N) and a one-line message of a finished run."""
+    """The stop code of a finished `threephase run` (40, the normal end, for
+    status 0; the code the message names; else the exit status, a signal as
+    -N) and a one-line message."""
     err = read_text(os.path.join(folder, "stderr.txt"))
-    stop = re.findall(r"^STOP (-?\d+)\s*$", err, re.M)
+    if status == 0:
+        return NORMAL_END, ""
+    stop = re.findall(r"stopped with code (-?\d+)", err) or re.findall(r"^STOP (-?\d+)\s*$", err,
+                                                                         re.M)
     code = int(stop[-1]) if stop else status
-    if code == NORMAL_END:
-        return code, ""
     notes = [ln.strip() for ln in err.splitlines()
              if ln.strip() and not re.fullmatch(r"STOP -?\d+", ln.strip())]
-    if not notes and code in SILENT_STOPS:
-        return code, STOP_MEANING[code]
-    if not notes:
-        report = read_text(os.path.join(folder, "stdout.txt"))
-        notes = [ln.strip() for ln in report.splitlines() if ln.strip()][-3:]
+    if not notes and code in STOP_MEANING:
+        notes = [STOP_MEANING[code]]
     if status < 0:
         notes.append("killed by signal %d" % -status)
     return code, " / ".join(re.sub(r"\s+", " ", n) for n in notes[-3:])
 
 
-def run(deck, out_dir, check=True, program=None):
-    """Run `deck` (a Deck, a deck file or a case folder) with its results in
-    `out_dir`, and return its Result.
+def run(deck, out_dir, check=True, program=None, solver=None):
+    """Run `deck` (a Deck, a deck file or a case folder) with `threephase
+    run`, its results in `out_dir`, and return its Result.
 
-    The run goes on in a staging folder beside out_dir. When it ends
-    normally the staging folder replaces out_dir; when it fails, out_dir is
-    left as it was, the run is kept in `out_dir + ".failed"` and, with
-    check=True, RunFailed is raised (else its Result is returned).
+    The deck and its side files are written to an input folder beside
+    out_dir; the program replaces out_dir only when the run ends normally.
+    When it fails, out_dir is left as it was, the input folder and the
+    program's messages are kept in `out_dir + ".failed"` and, with
+    check=True, RunFailed is raised (else its Result is returned). solver:
+    "own" or "mumps" (the program's --solver), default the deck's choice.
     """
     deck = as_deck(deck)
     program = program or find_program()
     out_dir = os.path.abspath(os.fspath(out_dir))
     parent = os.path.dirname(out_dir)
     os.makedirs(parent, exist_ok=True)
-    staging = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".staging-", dir=parent)
-    stage(deck, staging)
-    result = execute(program, staging)
-    target = out_dir if result.ok else out_dir + ".failed"
-    place(staging, target)
-    result = load(target)
+    inputs = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".input-", dir=parent)
+    stage(deck, inputs)
+    result = execute(program, inputs, out_dir, solver)
     if not result.ok and check:
         raise RunFailed(result)
     return result

@@ -25,7 +25,7 @@ import numpy as np
 from . import porosity as _porosity
 from .deck import DeckError, normalize_name
 from .results import load
-from .runner import STOP_MEANING, as_deck, execute, find_program, place, stage
+from .runner import STOP_MEANING, as_deck, execute, find_program, stage
 
 RESULT_COLUMNS = ["freq_hz", "vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar",
                   "vp1_anal", "q1000_anal"]
@@ -174,9 +174,9 @@ def _prepare(out_dir, force):
     force, clear an earlier sweep's runs and table."""
     if os.path.isdir(out_dir) and os.listdir(out_dir):
         entries = os.listdir(out_dir)
-        # Staging folders of an interrupted sweep hold no finished run.
+        # Input and staging folders of an interrupted sweep hold no finished run.
         for e in entries:
-            if re.fullmatch(r"run_\d+\.staging-.*", e):
+            if re.fullmatch(r"\.?run_\d+\.(staging|input)-.*", e):
                 shutil.rmtree(os.path.join(out_dir, e), ignore_errors=True)
         entries = os.listdir(out_dir)
         is_sweep = "sweep.csv" in entries or any(re.fullmatch(r"run_\d+", e) for e in entries)
@@ -197,21 +197,20 @@ def _run_or_keep(program, deck, run_dir):
     """The Result of the run in run_dir: kept when it ended normally on the
     same deck and porosity file; run afresh when missing or failed. A
     finished run of another deck is an error, never overwritten."""
-    staging = tempfile.mkdtemp(prefix=os.path.basename(run_dir) + ".staging-",
-                               dir=os.path.dirname(run_dir))
-    stage(deck, staging)
+    inputs = tempfile.mkdtemp(prefix=os.path.basename(run_dir) + ".input-",
+                              dir=os.path.dirname(run_dir))
+    stage(deck, inputs)
     if os.path.isdir(run_dir):
         earlier = load(run_dir)
         if earlier.ok:
-            if _same_input(staging, run_dir):
-                shutil.rmtree(staging)
+            same = _same_input(inputs, run_dir)
+            shutil.rmtree(inputs)
+            if same:
                 return earlier
-            shutil.rmtree(staging)
             raise DeckError("%s holds a finished run of another deck; sweep into a new "
                             "folder, or start afresh with force" % run_dir)
-    execute(program, staging)
-    place(staging, run_dir)
-    return load(run_dir)
+        shutil.rmtree(run_dir)  # a failed or interrupted run: its inputs only
+    return execute(program, inputs, run_dir, failed_dir=run_dir)
 
 
 def _same_input(a, b):
