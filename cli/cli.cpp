@@ -29,7 +29,7 @@ constexpr const char* kStatuses =
     "lost output.";
 
 constexpr const char* kUsage =
-    "usage: threephase [--solver NAME] < DECK\n"
+    "usage: threephase [--solver NAME] [--mumps-order ORDER] [--out-of-core] < DECK\n"
     "       threephase run DECK [-o DIR] [--solver NAME] [--quiet]\n"
     "       threephase check DECK\n"
     "       threephase convert DECK [--legacy] [-o FILE]\n"
@@ -54,8 +54,15 @@ int cli_main(int argc, char** argv, Computation compute) {
   bool version = false;
   app.add_flag("--version", version, "Print the version, the compiler and the build options");
   app.add_option("--solver", ctx.solver,
-                 "Sparse solver: own (default) or mumps (when the build has it)")
+                 "Sparse solver: own or mumps; default: the deck's [run] solver, else "
+                 "THREEPHASE_SOLVER, else own within 60 by 60 cells and mumps beyond "
+                 "(when the build has it)")
       ->check(CLI::IsMember({"own", "mumps"}));
+  app.add_option("--mumps-order", ctx.mumps_order,
+                 "MUMPS's fill-reducing order: amd (default) or metis")
+      ->check(CLI::IsMember({"amd", "metis"}));
+  app.add_flag("--out-of-core", ctx.out_of_core,
+               "MUMPS writes its factors to disk during the factorization");
   // The subcommands: one line each.
   add_run_command(app, ctx);
   add_check_command(app, ctx);
@@ -77,8 +84,7 @@ int cli_main(int argc, char** argv, Computation compute) {
   if (::isatty(STDIN_FILENO)) {
     return usage_error("no deck on standard input (it is a terminal): run threephase < DECK");
   }
-  choose_solver(ctx.solver);
-  compute(RunMode{});
+  compute(with_solver_choices(RunMode{}, ctx));
   return kExitFailure;  // not reached: the computation ends the process
 }
 

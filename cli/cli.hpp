@@ -1,7 +1,8 @@
 #pragma once
 // The command line of threephase.
 //
-//   threephase [--solver NAME] < deck      the legacy run (report on standard
+//   threephase [--solver NAME] [--mumps-order ORDER] [--out-of-core] < deck
+//                                          the legacy run (report on standard
 //                                          output, files in the working directory)
 //   threephase run DECK [-o DIR] [--solver NAME] [--quiet]
 //   threephase check DECK
@@ -17,6 +18,10 @@ struct RunMode {
   bool modern = false;          // `run`: modern exit statuses, results.json and maps/
   const char* deck_path = "";   // the deck, as given (for results.json)
   const char* solver = "own";   // the sparse solver that ran (set by the computation)
+  // The command line's solver choices; "" where it made none.
+  const char* solver_request = "";  // --solver: "own" or "mumps"
+  const char* mumps_order = "";     // --mumps-order: "amd" or "metis"
+  bool out_of_core = false;         // --out-of-core: MUMPS's factors on disk
 };
 
 // The driver's computation: reads the deck on standard input and ends the

@@ -23,6 +23,8 @@
 #include "cli/commands.hpp"
 #include "common/input.hpp"
 #include "common/stop.hpp"
+#include "deck/keyword_deck.hpp"
+#include "driver/deck_file.hpp"
 
 namespace tp {
 
@@ -46,6 +48,27 @@ void forward_signal(int sig) {
 // "_results", in the working directory.
 std::string default_out(const std::string& deck) {
   return fs::path(deck).stem().string() + "_results";
+}
+
+// The results folder a keyword deck names in its [run] output, taken from
+// the deck's folder when relative; empty when it names none. A deck that
+// does not read gives none here: the run then refuses it with its message.
+fs::path deck_output(const fs::path& deck) {
+  std::string text;
+  if (!read_text_file(deck.c_str(), text) || deck_form(text) != DeckForm::keyword) return {};
+  static Deck d;
+  RunPlan plan;
+  DeckError err;
+  if (read_keyword_deck(text, d, plan, err) != 0 || plan.output.empty()) return {};
+  return deck.parent_path() / plan.output;
+}
+
+// The results folder: -o, else the deck's [run] output, else the default.
+fs::path results_folder(const RunArgs& a, const fs::path& deck) {
+  if (!a.out.empty()) return fs::absolute(a.out).lexically_normal();
+  const fs::path named = deck_output(deck);
+  if (!named.empty()) return named.lexically_normal();
+  return fs::absolute(default_out(a.deck)).lexically_normal();
 }
 
 // DIR may be replaced only when it is absent, empty, or an earlier run's
@@ -75,10 +98,10 @@ bool replaceable(const fs::path& out, std::string& why) {
   }
   set_input_dir(deck.parent_path().c_str());
   set_exit_style(ExitStyle::modern);
-  choose_solver(ctx.solver);
   static std::string deck_name;
   deck_name = deck.string();
-  ctx.compute(RunMode{true, deck_name.c_str(), "own"});  // the solver that ran is recorded
+  // The solver that ran is recorded by the computation.
+  ctx.compute(with_solver_choices(RunMode{true, deck_name.c_str(), "own"}, ctx));
   std::_Exit(kExitFailure);
 }
 
@@ -128,7 +151,7 @@ void print_summary(const fs::path& out) {
 
 int run_command(const RunArgs& a, const CommandContext& ctx) {
   const fs::path deck = fs::absolute(a.deck).lexically_normal();
-  const fs::path out = fs::absolute(a.out.empty() ? default_out(a.deck) : a.out).lexically_normal();
+  const fs::path out = results_folder(a, deck);
   std::string why;
   if (!replaceable(out, why)) {
     std::fprintf(stderr, "threephase: %s %s\n", out.c_str(), why.c_str());
@@ -190,7 +213,8 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
   static RunArgs args;
   add_deck_argument(cmd, args.deck, "The deck (side files beside it)");
   cmd->add_option("-o,--output", args.out,
-                  "Results folder (default: the deck's name with _results, here)");
+                  "Results folder (default: the deck's [run] output, beside the deck, else "
+                  "the deck's name with _results, here)");
   cmd->add_flag("-q,--quiet", args.quiet,
                 "Print nothing on success (otherwise a short summary on standard output)");
   cmd->callback([&ctx] { ctx.status = run_command(args, ctx); });

@@ -12,7 +12,9 @@ namespace tp {
 // What a subcommand's callback sees, and where it leaves its exit status.
 struct CommandContext {
   Computation compute = nullptr;
-  std::string solver;  // the global --solver; empty: not given
+  std::string solver;       // the global --solver; empty: not given
+  std::string mumps_order;  // the global --mumps-order; empty: not given
+  bool out_of_core = false; // the global --out-of-core
   int status = 0;
 };
 
@@ -36,8 +38,9 @@ void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help);
 // 0 when standard output took every line, else 5 (output lost).
 int flushed_status();
 
-// Sets the solver choice for the computation (THREEPHASE_SOLVER) when one
-// was given on the command line; otherwise the environment's stands.
-void choose_solver(const std::string& name);
+// `mode` with the command line's solver choices of ctx (the deck, the
+// environment and the grid decide what it leaves open). MUMPS asked of a
+// build without it ends the process with status 2.
+RunMode with_solver_choices(RunMode mode, const CommandContext& ctx);
 
 }  // namespace tp

@@ -53,13 +53,17 @@ void print_version() {
   std::printf("MPI: %s\n", kHaveMpi ? "built in" : "not built in");
 }
 
-void choose_solver(const std::string& name) {
-  if (name.empty()) return;
-  if (name == "mumps" && !kHaveMumps) {
-    std::fprintf(stderr, "threephase: --solver mumps: this build has no MUMPS (see threephase --version)\n");
+RunMode with_solver_choices(RunMode mode, const CommandContext& ctx) {
+  const bool mumps_asked = ctx.solver == "mumps" || !ctx.mumps_order.empty() || ctx.out_of_core;
+  if (mumps_asked && !kHaveMumps) {
+    std::fprintf(stderr, "threephase: %s: this build has no MUMPS (see threephase --version)\n",
+                 ctx.solver == "mumps" ? "--solver mumps" : "MUMPS's controls");
     std::exit(kExitBadInput);
   }
-  ::setenv("THREEPHASE_SOLVER", name.c_str(), 1);
+  mode.solver_request = ctx.solver.c_str();
+  mode.mumps_order = ctx.mumps_order.c_str();
+  mode.out_of_core = ctx.out_of_core;
+  return mode;
 }
 
 void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help) {

@@ -109,6 +109,23 @@ bool layer_value_allowed(const char* name, double v, int i, const Deck& d, std::
   return allowed(name, layer_key(name, i), v, integer, INT_MAX, context(d, i), what);
 }
 
+void record_deck_values(const Deck& d, DeckRecord& r) {
+  r.n = 0;
+  for (const HeadField& f : kHeadFields) {
+    const double v = f.real_value != nullptr ? d.*f.real_value : d.*f.int_value;
+    const std::string text = f.real_value != nullptr ? format_real(v) : std::to_string(d.*f.int_value);
+    note_entry(r, f.name, 0, 0, text.c_str(), v, false, 0);
+  }
+  for (int i = 1; i <= d.nmat; ++i) {
+    note_entry(r, layer_key("nl", i).c_str(), i, 0, std::to_string(d.nl(i)).c_str(), d.nl(i),
+               false, 0);
+    for (const LayerField& f : kLayerFields) {
+      const double v = (d.*f.table)(i);
+      note_entry(r, layer_key(f.name, i).c_str(), i, 0, format_real(v).c_str(), v, false, 0);
+    }
+  }
+}
+
 std::string layer_key(const char* name, int i) {
   return std::string(name) + "(" + std::to_string(i) + ")";
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/structures.hpp"
+#include "deck/deck_record.hpp"
 
 namespace tp {
 
@@ -43,6 +44,12 @@ bool head_value_allowed(const HeadField& f, const Deck& d, std::string& what);
 
 // The same for the value of f in layer i; also for the thickness nl.
 bool layer_value_allowed(const char* name, double v, int i, const Deck& d, std::string& what);
+
+// The values of d as a keyword deck gives them, into r (emptied first): the
+// head values, then nl and the other per-layer values of each layer, each
+// with its SI unit and its shortest text, line 0 (a keyword deck's values
+// are not tied to fixed lines) and used by the run.
+void record_deck_values(const Deck& d, DeckRecord& r);
 
 // "name(i)": a per-layer value in messages.
 std::string layer_key(const char* name, int i);

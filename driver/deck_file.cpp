@@ -5,6 +5,7 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/convert.hpp"
+#include "deck/deck_fields.hpp"
 #include "driver/readata.hpp"
 #include "driver/run.hpp"
 
@@ -52,7 +53,7 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
   return 0;
 }
 
-void read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
+DeckForm read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
   std::string text;
   char buf[65536];
   std::size_t n = 0;
@@ -60,13 +61,15 @@ void read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
   if (deck_form(text) == DeckForm::legacy) {
     read_legacy_text(text, d, true, record);
     plan = legacy_plan(d);
-    return;
+    return DeckForm::legacy;
   }
   DeckError err;
   if (read_keyword_deck(text, d, plan, err) != 0) {
     input_error(error_place("standard input", err).c_str(), err.what.c_str());
   }
   echo_deck(d);
+  if (record != nullptr) record_deck_values(d, *record);
+  return DeckForm::keyword;
 }
 
 void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {

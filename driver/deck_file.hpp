@@ -22,8 +22,9 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
 // Reads the deck on standard input, of either form, into d and plan, and
 // echoes it on standard output as the legacy reader does. Bad input ends the
 // run with a message naming the line (and, in a keyword deck, the key).
-// With a record, a legacy deck's values are noted in it as they are read.
-void read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record = nullptr);
+// With a record, a legacy deck's values are noted in it as they are read, a
+// keyword deck's once read. Returns the form of the deck.
+DeckForm read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record = nullptr);
 
 // Warns on standard error of a first cell whose lambda1 or lambda3 is not
 // positive, which a keyword deck's plan lets through.

@@ -7,7 +7,7 @@
 // the top side) for the sample's effective complex modulus, velocity and Q.
 //
 //   threephase < deck        (in a directory holding the side files)
-//   mpirun -np N threephase < deck   (MPI build, with THREEPHASE_SOLVER=mumps)
+//   mpirun -np N threephase --solver mumps < deck   (MPI build)
 //   threephase < deck.toml   (a keyword deck, with its [run] table)
 //   threephase run DECK -o DIR, threephase check DECK, threephase --help
 //
@@ -65,8 +65,6 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
 
 // The run: reads the deck on standard input and ends the process.
 [[noreturn]] void compute(const RunMode& mode) {
-  const bool use_mumps = mumps_requested();
-  const MumpsRunOptions mumps_options = mumps_options_from_environment();
   Unit& out = std_out();
   StageClock clock;
   timer();
@@ -75,12 +73,21 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
   // cell side h), and the plan of what the run uses. A legacy deck's plan is
   // material 1 in every cell and water proportion 0.1 in every layer,
   // whatever its phi_layer and layer-2 values say; a keyword deck states it.
-  read_stdin_deck(deck, plan, &record);
+  const DeckForm form = read_stdin_deck(deck, plan, &record);
   const int nx = deck.nx, ny = deck.ny;
-  // Warnings of a legacy deck's values on standard error, never in the report.
-  mark_used_values(record);
-  deck_warnings(record, warnings);
+  // Warnings of a legacy deck's values on standard error, never in the
+  // report. A keyword deck has neither implied decimals nor values its run
+  // ignores: its [run] table says what the run uses.
+  if (form == DeckForm::legacy) {
+    mark_used_values(record);
+    deck_warnings(record, warnings);
+  }
   print_warnings(warnings);
+
+  // 2.1 The solver: the command line's choice, the deck's, the environment's,
+  // or by the grid: the own solver within 60 by 60 cells, MUMPS beyond.
+  const bool use_mumps = mumps_chosen(mode.solver_request, plan.solver, deck);
+  const MumpsRunOptions mumps_run = mumps_options(mode.mumps_order, mode.out_of_core);
 
   // 3. Every table sized from the grid, once: nothing is allocated later.
   // Grids within 60 by 60 keep the solver workspace of 11102000 words.
@@ -144,7 +151,7 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
     // 11102000 words; beyond, it sizes its own storage from the symbolic
     // factorization (nsp = 0).
     if (use_mumps) {
-      solve_with_mumps(neq, sys, mumps_options);
+      solve_with_mumps(neq, sys, mumps_run);
     } else {
       order_system(neq, sys, workspace.data(), nsp);
       clock.mark("ordering");

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/capacity.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
 
@@ -40,27 +41,45 @@ int env_int(const char* name, int lo, int hi) {
   stop(code);
 }
 
-}  // namespace
-
-bool mumps_requested() {
-  const std::string s = env("THREEPHASE_SOLVER");
-  if (s.empty() || s == "own") return false;
-  if (s != "mumps") input_error("THREEPHASE_SOLVER", "expected own or mumps");
-  if (!kHaveMumps) input_error("THREEPHASE_SOLVER", "this build has no MUMPS (own solver only)");
+// The solver a name asks for; `who` names the source in a refusal.
+bool mumps_named(const std::string& name, const char* who) {
+  if (name == "own") return false;
+  if (name != "mumps") input_error(who, "expected own or mumps");
+  if (!kHaveMumps) input_error(who, "this build has no MUMPS (own solver only)");
   return true;
 }
 
-MumpsRunOptions mumps_options_from_environment() {
+// The fill-reducing order a name asks for; `who` names the source.
+MumpsOrder mumps_order_named(const std::string& name, const char* who) {
+  if (name == "amd") return MumpsOrder::amd;
+  if (name != "metis") input_error(who, "expected amd or metis");
+  if (!kHaveMetis) input_error(who, "this build has no METIS");
+  return MumpsOrder::metis;
+}
+
+}  // namespace
+
+bool mumps_chosen(const char* command_line, SolverChoice deck_choice, const Deck& d) {
+  if (command_line != nullptr && command_line[0] != '\0')
+    return mumps_named(command_line, "--solver");
+  if (deck_choice != SolverChoice::automatic)
+    return mumps_named(deck_choice == SolverChoice::mumps ? "mumps" : "own", "[run] solver");
+  const std::string s = env("THREEPHASE_SOLVER");
+  if (!s.empty()) return mumps_named(s, "THREEPHASE_SOLVER");
+  // Beyond the legacy tables the own solver's order does about three times
+  // the elimination work of MUMPS's: MUMPS when the build has it.
+  const bool large = d.nx > kLegacyCells || d.ny > kLegacyCells;
+  return large && kHaveMumps;
+}
+
+MumpsRunOptions mumps_options(const char* order, bool out_of_core) {
   MumpsRunOptions o;
-  const std::string order = env("THREEPHASE_MUMPS_ORDER");
-  if (order == "metis") {
-    if (!kHaveMetis) input_error("THREEPHASE_MUMPS_ORDER", "this build has no METIS");
-    o.solver.order = MumpsOrder::metis;
-  } else if (!order.empty() && order != "amd") {
-    input_error("THREEPHASE_MUMPS_ORDER", "expected amd or metis");
-  }
+  const std::string env_order = env("THREEPHASE_MUMPS_ORDER");
+  if (!env_order.empty()) o.solver.order = mumps_order_named(env_order, "THREEPHASE_MUMPS_ORDER");
+  if (order != nullptr && order[0] != '\0') o.solver.order = mumps_order_named(order, "--mumps-order");
   const std::string ooc = env("THREEPHASE_MUMPS_OOC");
   if (!ooc.empty()) o.solver.out_of_core = env_int("THREEPHASE_MUMPS_OOC", 0, 1) == 1;
+  if (out_of_core) o.solver.out_of_core = true;
   if (!env("THREEPHASE_MUMPS_WORKSPACE").empty())
     o.solver.workspace_percent = env_int("THREEPHASE_MUMPS_WORKSPACE", 0, 100000);
   if (!env("THREEPHASE_MUMPS_MEMORY_CAP").empty())
@@ -90,7 +109,7 @@ MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions&
                  "but the limit is %.1f MiB (THREEPHASE_MAX_MEMORY, or the physical memory "
                  "available); use fewer cells along x or y%s\n",
                  neq, need / 1048576.0, limit / 1048576.0,
-                 opt.solver.out_of_core ? "" : ", or out-of-core factors (THREEPHASE_MUMPS_OOC=1)");
+                 opt.solver.out_of_core ? "" : ", or out-of-core factors (--out-of-core)");
     stop(kMemoryStopCode);
   }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The system of the compressibility test solved by MUMPS, in place of the
 // own solver's ordering and factorization (order_system, factor_and_solve).
+#include "deck/keyword_deck.hpp"
 #include "driver/run.hpp"
 #include "sparse/mumps_solver.hpp"
 
@@ -12,12 +13,18 @@ struct MumpsRunOptions {
   double max_backward_error = 1e-10;  // larger: the solution is refused
 };
 
-// Until the command line carries them: THREEPHASE_SOLVER=own|mumps (true for
-// mumps), THREEPHASE_MUMPS_ORDER=amd|metis, THREEPHASE_MUMPS_OOC=1,
-// THREEPHASE_MUMPS_WORKSPACE (per cent) and THREEPHASE_MUMPS_MEMORY_CAP
-// (MB). Bad values end the run as bad input.
-bool mumps_requested();
-MumpsRunOptions mumps_options_from_environment();
+// The solver of the run, the first choice made of: `command_line` ("own",
+// "mumps", "" for none), the deck's [run] solver, THREEPHASE_SOLVER=own|mumps;
+// with none, the own solver within 60 by 60 cells (whose outputs are the
+// legacy ones) and MUMPS beyond when the build has it. True for MUMPS. A bad
+// environment value, or MUMPS asked of a build without it, is bad input.
+bool mumps_chosen(const char* command_line, SolverChoice deck_choice, const Deck& d);
+
+// MUMPS's controls: THREEPHASE_MUMPS_ORDER=amd|metis, THREEPHASE_MUMPS_OOC=1,
+// THREEPHASE_MUMPS_WORKSPACE (per cent), THREEPHASE_MUMPS_MEMORY_CAP (MB),
+// then the command line's `order` ("amd", "metis", "" for none) and
+// `out_of_core` over them. Bad values end the run as bad input.
+MumpsRunOptions mumps_options(const char* order, bool out_of_core);
 
 // Analyses, factors and solves sys (ia, ja, avec, rhs_m) into sys.z with
 // MUMPS, checks the backward error of z, and prints one report line with the
