@@ -49,9 +49,9 @@ void print_porosity(const Deck& d, const RunPlan& plan) {
   } else if (plan.porosity == PorositySource::by_layer) {
     std::printf("  the porosity of each cell: the water proportion of its layer\n");
   } else {
-    std::printf("  the porosity %.15G in every cell\n", plan.porosity_value);
+    std::printf("  the water proportion %.15G in every cell\n", plan.porosity_value);
   }
-  std::printf("  the water proportion of layer%s", d.nmat == 1 ? "" : "s");
+  std::printf("  the water proportion of each layer (the .phiw tables take layer 1's):");
   for (int i = 1; i <= d.nmat; ++i) std::printf(" %.15G", plan.water(i));
   std::printf("\n");
 }
@@ -71,7 +71,8 @@ void print_run_use(const Deck& d, const RunPlan& plan, bool mumps) {
   print_porosity(d, plan);
   std::printf("  one case at %.15G Hz\n", d.freq);
   std::printf("  the %s sparse solver\n", mumps ? "MUMPS" : "own");
-  if (!plan.output.empty()) std::printf("  the results folder %s (run without -o)\n", plan.output.c_str());
+  if (!plan.output.empty())
+    std::printf("  the results folder %s (run without -o)\n", plan.output.c_str());
 }
 
 // Reads the deck of either form from `text` into deck, plan and record, with

@@ -113,7 +113,8 @@ void record_deck_values(const Deck& d, DeckRecord& r) {
   r.n = 0;
   for (const HeadField& f : kHeadFields) {
     const double v = f.real_value != nullptr ? d.*f.real_value : d.*f.int_value;
-    const std::string text = f.real_value != nullptr ? format_real(v) : std::to_string(d.*f.int_value);
+    const std::string text =
+        f.real_value != nullptr ? format_real(v) : std::to_string(d.*f.int_value);
     note_entry(r, f.name, 0, 0, text.c_str(), v, false, 0);
   }
   for (int i = 1; i <= d.nmat; ++i) {

@@ -205,7 +205,12 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   // The reference values of a known sand are echoed for comparison only.
   if (icase == 1) echo_values(refs.elastic, kElasticReferences);
   ElasticReport first;
-  const CellFailure fail = e_modulus(d, s, omega, co, first, plan.lambda_warning_only);
+  ProgressLine line;
+  progress_begin(line, "elastic coefficients", "cells");
+  const Progress progress = progress_to(line);
+  const CellFailure fail =
+      e_modulus(d, s, omega, co, first, plan.lambda_warning_only, &progress);
+  progress_end(line);
   print_elastic_report(d.key_model, first);
   const int cells = cells_done(s.grid, fail);
   print_negative_lambda1(s.grid, co.lambda1, cells);
@@ -221,7 +226,11 @@ void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& re
   if (icase == 1) echo_values(refs.friction, kFrictionReferences);
   FreeLine(std_out()) << "enters  mass_visco_coef  key_model " << d.key_model;
   MassReport first;
-  const CellFailure fail = mass_visco_coef(d, s, co, fr, first);
+  ProgressLine line;
+  progress_begin(line, "mass and friction coefficients", "cells");
+  const Progress progress = progress_to(line);
+  const CellFailure fail = mass_visco_coef(d, s, co, fr, first, &progress);
+  progress_end(line);
   print_mass_report(d.key_model, first);
   if (icase == 1) write_friction_maps(s.grid, co, cells_done(s.grid, fail), maps);
   if (fail) stop_at_cell(fail);

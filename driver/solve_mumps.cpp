@@ -76,7 +76,8 @@ MumpsRunOptions mumps_options(const char* order, bool out_of_core) {
   MumpsRunOptions o;
   const std::string env_order = env("THREEPHASE_MUMPS_ORDER");
   if (!env_order.empty()) o.solver.order = mumps_order_named(env_order, "THREEPHASE_MUMPS_ORDER");
-  if (order != nullptr && order[0] != '\0') o.solver.order = mumps_order_named(order, "--mumps-order");
+  if (order != nullptr && order[0] != '\0')
+    o.solver.order = mumps_order_named(order, "--mumps-order");
   const std::string ooc = env("THREEPHASE_MUMPS_OOC");
   if (!ooc.empty()) o.solver.out_of_core = env_int("THREEPHASE_MUMPS_OOC", 0, 1) == 1;
   if (out_of_core) o.solver.out_of_core = true;

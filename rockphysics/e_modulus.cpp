@@ -120,7 +120,9 @@ int strain_energy_check(const CellModuli& c) {
 }  // namespace
 
 CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
-                      ElasticReport& first, const bool& lambda_warning_only) {
+                      ElasticReport& first, const bool& lambda_warning_only,
+                      const Progress* progress) {
+  const double cells = double(s.grid.nx) * s.grid.ny;
   const int key_model = d.key_model;
   first.reached = 0;
   // j outer, k inner: the order of the map lines and of the stops.
@@ -167,6 +169,7 @@ CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coeff
       fail.code = strain_energy_check(c);
       if (fail) return fail;
     }
+    if (progress != nullptr) (*progress)(double(j) * s.grid.ny, cells);
   }
   return CellFailure{};
 }

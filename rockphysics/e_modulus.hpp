@@ -1,5 +1,6 @@
 #pragma once
 // Elastic coefficients of the three-phase medium, cell by cell.
+#include "common/progress.hpp"
 #include "common/structures.hpp"
 #include "rockphysics/fractions.hpp"
 
@@ -31,8 +32,10 @@ struct ElasticReport {
 // or 45688 (after the cell's coefficients are stored). With
 // lambda_warning_only, 12345 and 12346 are not failures: the plane form's
 // lambda = K - mu is negative for a stiff frame whose strain energy is still
-// positive, which 45687 and 45688 check.
+// positive, which 45687 and 45688 check. Reports the cells done to progress
+// after each column.
 CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
-                      ElasticReport& first, const bool& lambda_warning_only = false);
+                      ElasticReport& first, const bool& lambda_warning_only = false,
+                      const Progress* progress = nullptr);
 
 }  // namespace tp

@@ -94,7 +94,8 @@ int friction_check(const CellMasses& c) {
 }  // namespace
 
 CellFailure mass_visco_coef(const Deck& d, const Sample& s, Coefficients& co, Fractions& last,
-                            MassReport& first) {
+                            MassReport& first, const Progress* progress) {
+  const double cells = double(s.grid.nx) * s.grid.ny;
   const int key_model = d.key_model;
   first.reached = 0;
   // j outer, k inner: the order of the map lines and of the stops.
@@ -139,6 +140,7 @@ CellFailure mass_visco_coef(const Deck& d, const Sample& s, Coefficients& co, Fr
         if (fail) return fail;
       }
     }
+    if (progress != nullptr) (*progress)(double(j) * s.grid.ny, cells);
   }
   return CellFailure{};
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Mass and viscous-friction coefficients of the three-phase medium.
+#include "common/progress.hpp"
 #include "common/structures.hpp"
 #include "rockphysics/fractions.hpp"
 
@@ -38,8 +39,9 @@ struct MassReport {
 // cells in the order j outer, k inner; sets last to the fractions of the last
 // cell treated and keeps cell (1, 1) in first. Returns the first failed check
 // with its cell: 45678, kZeroFraction, 555, or at cell (1, 1), after its
-// coefficients are stored, 99999 or 99998.
+// coefficients are stored, 99999 or 99998. Reports the cells done to
+// progress after each column.
 CellFailure mass_visco_coef(const Deck& d, const Sample& s, Coefficients& co, Fractions& last,
-                            MassReport& first);
+                            MassReport& first, const Progress* progress = nullptr);
 
 }  // namespace tp

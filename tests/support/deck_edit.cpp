@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "common/capacity.hpp"
 #include "deck/fields.hpp"
@@ -54,6 +55,16 @@ std::vector<std::string> with_line(std::vector<std::string> lines, int n,
 std::vector<std::string> with_field(std::vector<std::string> lines, const std::string& name,
                                     const std::string& text) {
   return with_line(std::move(lines), line_of_field(name), text);
+}
+
+std::vector<std::string> with_grid(std::vector<std::string> lines, int nx, int ny) {
+  for (auto [field, n] : {std::pair{"nx", nx}, std::pair{"ny", ny}}) {
+    const std::string& line = lines[line_of_field(field) - 1];
+    const std::size_t note = line.find(' ');
+    const std::string rest = note == std::string::npos ? "" : line.substr(note);
+    lines = with_field(lines, field, std::to_string(n) + rest);
+  }
+  return lines;
 }
 
 std::string fixed_real(double v) {

@@ -29,6 +29,9 @@ std::vector<std::string> with_line(std::vector<std::string> lines, int n,
 std::vector<std::string> with_field(std::vector<std::string> lines, const std::string& name,
                                     const std::string& text);
 
+// `lines` with the grid set to nx by ny cells, the notes after the values kept.
+std::vector<std::string> with_grid(std::vector<std::string> lines, int nx, int ny);
+
 // The text of a fixed 20-column real that always holds a decimal point.
 std::string fixed_real(double v);
 
