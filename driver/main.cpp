@@ -122,8 +122,12 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
     FreeLine(out) << "cycle=" << icase;
     FreeLine(out) << "freq (Hz), omega_fix " << deck.freq << omega;
 
-    // 6.4 Closed-form plane waves of every cell (values of the last cell).
-    const CellWaves last = plane_waves(sample.grid, omega, co);
+    // 6.4 Closed-form plane waves of every cell (values of the last cell),
+    // with the diffusion length of the slow P wave in every cell: a grid too
+    // coarse for its shortest is warned of on standard error.
+    DiffusionScale diffusion;
+    const CellWaves last =
+        plane_waves(sample.grid, omega, co, &results.slow_p_decay, &diffusion);
     LabelSurvey labels;
     survey_p_labels(nx, ny, omega, co, labels);
     const int first_late = warnings.n;
