@@ -33,10 +33,14 @@ double observed_order(double e1, double e2, double r21, double r32) {
   for (int it = 0; it < 200 && r21 != r32; ++it) {
     const double next = (le + std::log((std::pow(r32, p) - 1.0) / (std::pow(r21, p) - 1.0))) / lr;
     if (!std::isfinite(next)) return kNaN;
-    if (std::fabs(next - p) <= 1e-12 * std::fabs(p)) return next;
+    if (std::fabs(next - p) <= 1e-12 * std::fabs(p)) {
+      p = next;
+      break;
+    }
     p = next;
   }
-  return p;
+  // Differences that shrink less than the cells do are no convergence.
+  return p > 0.0 ? p : kNaN;
 }
 
 double richardson(double f_coarse, double f_fine, double r, double p) {

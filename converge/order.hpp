@@ -23,7 +23,9 @@ const char* verdict_name(Verdict v);
 // e1 = f2 - f1 and e2 = f3 - f2 on grid ratios r21 = h1/h2, r32 = h2/h3:
 // p = log(e1 / e2) / log(r) for equal ratios r; for unequal ones
 // (log(e1 / e2) + log((r32^p - 1) / (r21^p - 1))) / log(r32), by fixed-point
-// iteration. NaN when e1, e2 are not of one sign with |e2| < |e1|.
+// iteration. NaN when e1, e2 are not of one sign with |e2| < |e1|, or
+// when p comes out not positive (uneven ratios: differences that shrink
+// less than the cells).
 double observed_order(double e1, double e2, double r21, double r32);
 
 // The value at h -> 0 of a sequence converging with order p, from the two

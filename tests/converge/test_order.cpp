@@ -34,6 +34,9 @@ TEST(ObservedOrder, IsUndefinedWhenDifferencesChangeSignOrGrow) {
   EXPECT_TRUE(std::isnan(tp::observed_order(1.0, -0.5, 2.0, 2.0)));  // oscillating
   EXPECT_TRUE(std::isnan(tp::observed_order(0.5, 1.0, 2.0, 2.0)));   // diverging
   EXPECT_TRUE(std::isnan(tp::observed_order(0.0, 0.0, 2.0, 2.0)));   // nothing changes
+  // Shrinking by less than the finer step's ratio asks: 218 then 144 with
+  // cells halved, then divided by 1.5, is a negative order.
+  EXPECT_TRUE(std::isnan(tp::observed_order(218.0, 144.0, 2.0, 1.5)));
 }
 
 TEST(Richardson, ExtrapolatesAPowerLawToItsLimitAndItsErrorIsTheTrueOne) {
