@@ -144,14 +144,14 @@ pid_t start_level(const std::string& program, const Level& l) {
   _exit(127);
 }
 
-// The last non-empty line of standard error of a level other than its
-// stop line, for the message of a level that failed.
+// The last non-empty line of standard error of a level (its message, or
+// its stop line when the report holds the reason), for a level that failed.
 std::string last_message(const Level& l) {
   std::string err, line, last;
   read_text(l.dir / "stderr.txt", err);
   std::istringstream in(err);
   while (std::getline(in, line))
-    if (!line.empty() && line.rfind("STOP ", 0) != 0) last = line;
+    if (!line.empty()) last = line;
   return last;
 }
 
