@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,19 @@ std::string line_of(const std::string& text, int n) {
   return "";
 }
 
+// A keyword deck starts with a [table] header or a key where the legacy
+// deck starts with a number (comments and blank lines before it aside).
+bool keyword_form(const std::string& deck) {
+  std::istringstream in(deck);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find_first_not_of(" \t\r");
+    if (at == std::string::npos || line[at] == '#') continue;
+    return line[at] == '[' || std::isalpha(static_cast<unsigned char>(line[at]));
+  }
+  return false;
+}
+
 int input_fault(const std::string& what) {
   std::fprintf(stderr, "threephase converge: %s\n", what.c_str());
   return kExitBadInput;
@@ -95,6 +109,10 @@ int read_source(const ConvergeOptions& o, Source& s) {
   if (!read_text(deck, s.deck)) return input_fault(o.deck + ": cannot be read");
   s.folder = deck.has_parent_path() ? deck.parent_path() : fs::path(".");
   std::string why;
+  if (keyword_form(s.deck))
+    return input_fault(o.deck +
+                       ": a keyword deck; the study refines the legacy form, which "
+                       "`threephase convert DECK --legacy` writes");
   if (!deck_grid(s.deck, s.grid, why)) return input_fault(o.deck + ": " + why);
   s.domain_size = std::strtod(line_of(s.deck, 4).c_str(), nullptr);
   s.fractal = std::atoi(line_of(s.deck, 8).c_str()) == 1;

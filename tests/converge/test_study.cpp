@@ -137,6 +137,14 @@ TEST(Study, LevelBeyondTheMemoryLimitIsLeftOutAndTheStudyGoesOn) {
   EXPECT_NE(read_file(dir + "/s/converge.csv").find("r2 (32x32),order"), std::string::npos);
 }
 
+TEST(Study, KeywordDeckIsSentToItsLegacyFormRatherThanMisread) {
+  const std::string dir = fresh_dir("converge_keyword");
+  copy_example("fractal", dir);
+  const RunResult r = run_with_args(dir, "converge " + dir + "/deck.toml --refine 1,2");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("a keyword deck"), std::string::npos) << r.err;
+}
+
 TEST(Study, RefusesRefinementsThatAreNotIncreasingFactors) {
   const std::string dir = fresh_dir("converge_args");
   copy_example("fractal", dir);
