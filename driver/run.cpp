@@ -248,9 +248,7 @@ CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients
   print_wave_report(g, omega, report);
   if (fail) stop_at_cell(fail);
   empty_line(std_out());
-  const DiffusionScale diffusion = diffusion_scale(g, report);
-  if (!diffusion.resolved) warn_diffusion(diffusion, g, omega);
-  if (scale != nullptr) *scale = diffusion;
+  if (scale != nullptr) *scale = diffusion_scale(g, report);
   return report.last;
 }
 

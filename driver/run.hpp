@@ -88,8 +88,8 @@ double average_density(const Deck& d, const Sample& s, const Fractions& fr);
 
 // The closed-form plane waves of every cell with their report; returns the
 // waves of the last cell. Prints the message and stops at a velocity <= 0.
-// Warns on standard error when the grid does not resolve the shortest
-// diffusion length; fills slow_p_decay (nx by ny) and scale when given.
+// Fills slow_p_decay (nx by ny) and the shortest diffusion length against
+// the grid, scale, when given.
 CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co,
                       RealField* slow_p_decay = nullptr, DiffusionScale* scale = nullptr);
 

@@ -97,4 +97,23 @@ TEST(DiffusionWarning, CoarseGridWarnsAndAResolvingOneIsSilent) {
   }
 }
 
+// `run` records the same measure in results.json, with the grid that
+// would resolve it, and lists the warning there too.
+TEST(DiffusionWarning, RunRecordsTheShortestLengthAndTheGridThatResolvesItInResults) {
+  const std::string dir = fresh_dir("diffusion_results");
+  copy_example("permafrost", dir);
+  std::vector<std::string> lines = example_lines("permafrost");
+  lines = with_field(lines, "nx", "4");
+  lines = with_field(lines, "ny", "4");
+  lines = with_field(lines, "freq", "10.0");
+  write_file(dir + "/deck", join_lines(lines));
+  const RunResult r = run_with_args(dir, "run " + dir + "/deck -o " + dir + "/out --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string json = read_file(dir + "/out/results.json");
+  for (const char* key : {"\"diffusion\"", "\"shortest_length\"", "\"cells_across\"",
+                          "\"threshold_cells\": 2.0", "\"resolved\": false",
+                          "\"grid_that_resolves_it\"", "diffusion length (decay of the slow P"})
+    EXPECT_NE(json.find(key), std::string::npos) << key;
+}
+
 }  // namespace
