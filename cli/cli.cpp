@@ -33,6 +33,7 @@ constexpr const char* kUsage =
     "       threephase run DECK [-o DIR] [--solver NAME] [--quiet]\n"
     "       threephase check DECK\n"
     "       threephase convert DECK [--legacy] [-o FILE]\n"
+    "       threephase converge DECK --refine 1,2,4[,8] [-o DIR] [-j N]\n"
     "       threephase --help | --version\n";
 
 // A usage error: the message, the short usage, status 2.
@@ -67,6 +68,7 @@ int cli_main(int argc, char** argv, Computation compute) {
   add_run_command(app, ctx);
   add_check_command(app, ctx);
   add_convert_command(app, ctx);
+  add_converge_command(app, ctx);
 
   try {
     app.parse(argc, argv);

@@ -21,6 +21,7 @@ struct CommandContext {
 void add_run_command(CLI::App& app, CommandContext& ctx);
 void add_check_command(CLI::App& app, CommandContext& ctx);
 void add_convert_command(CLI::App& app, CommandContext& ctx);
+void add_converge_command(CLI::App& app, CommandContext& ctx);
 
 // The version block of --version (also used by results.json).
 const char* version_string();

@@ -126,6 +126,11 @@ void deck_hash(const char* path, char hex[65]) {
 
 }  // namespace
 
+void capture_diffusion(const DiffusionScale& s, RunResults& r) {
+  r.diffusion = DiffusionRecord{s.length,    s.j,        s.k,         s.cells_across,
+                                s.threshold, s.resolved, s.nx_needed, s.ny_needed};
+}
+
 void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r) {
   r.n_first_cell = first_cell(co, r.first_cell);
   // The report's cell (nx/2, ny/2), kept inside the grid.

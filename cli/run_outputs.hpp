@@ -31,6 +31,9 @@ struct RunView {
 // compressibility test clears the cells' mass coefficients.
 void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r);
 
+// Keeps in r the shortest diffusion length of the sample against the grid.
+void capture_diffusion(const DiffusionScale& s, RunResults& r);
+
 // Completes r from the run's end and writes results.json and maps/; a file
 // that cannot be written ends the run (output_error).
 void write_run_outputs(const RunView& v, RunResults& r);

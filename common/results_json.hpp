@@ -40,6 +40,17 @@ struct MapFile {
   const char* unit;
 };
 
+// The shortest fluid-pressure diffusion length of the sample (decay length
+// of the slow P wave) against the grid, and the grid that would resolve it.
+struct DiffusionRecord {
+  double length = 0;        // m (infinite: nothing decays)
+  int j = 0, k = 0;         // its cell
+  double cells_across = 0;  // length / cell size
+  double threshold = 0;     // cells across below which the run warns
+  bool resolved = true;
+  int nx_needed = 0, ny_needed = 0;
+};
+
 constexpr int kMaxQuantities = 32;
 constexpr int kMaxMapFiles = 32;
 constexpr int kMaxTimings = 12;
@@ -59,6 +70,7 @@ struct RunResults {
   int wave_cell_j, wave_cell_k;
   PlaneWave p[3], s[2];  // fastest first
   ModulusResult mstar, c33, mstar3;
+  DiffusionRecord diffusion;
   int unknowns;
   long long matrix_entries, factor_entries;
   const char* solver;

@@ -26,6 +26,7 @@
 #include "deck/keyword_deck.hpp"
 #include "driver/deck_file.hpp"
 #include "driver/postprocess.hpp"
+#include "driver/reports.hpp"
 #include "driver/run.hpp"
 #include "driver/solve_mumps.hpp"
 #include "driver/sweep.hpp"
@@ -129,14 +130,22 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
     FreeLine(out) << "cycle=" << icase;
     FreeLine(out) << "freq (Hz), omega_fix " << deck.freq << omega;
 
-    // 6.4 Closed-form plane waves of every cell (values of the last cell).
-    const CellWaves last = plane_waves(sample.grid, omega, co);
+    // 6.4 Closed-form plane waves of every cell (values of the last cell),
+    // with the diffusion length of the slow P wave in every cell: a grid too
+    // coarse for its shortest is warned of on standard error.
+    DiffusionScale diffusion;
+    const CellWaves last =
+        plane_waves(sample.grid, omega, co, &results.slow_p_decay, &diffusion);
     LabelSurvey labels;
     survey_p_labels(nx, ny, omega, co, labels);
     const int first_late = warnings.n;
+    if (!diffusion.resolved) warn_diffusion(diffusion, sample.grid, omega, warnings);
     warn_p_labels(labels, nx * ny);
     print_warnings(warnings, first_late);
-    if (mode.modern) capture_closed_form(deck, co, omega, modern);
+    if (mode.modern) {
+      capture_closed_form(deck, co, omega, modern);
+      capture_diffusion(diffusion, modern);
+    }
     clock.mark("plane_waves");
 
     // 6.5 The harmonic system of the compressibility test. The element

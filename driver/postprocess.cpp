@@ -27,6 +27,7 @@ bool size_results(Results& r, int nx, int ny) {
   ok = r.pres.resize(nx, ny) && ok;
   ok = r.derx_pres.resize(nx, ny) && ok;
   ok = r.dery_pres.resize(nx, ny) && ok;
+  ok = r.slow_p_decay.resize(nx, ny) && ok;
   return r.grad_pres_mod.resize(nx, ny) && ok;
 }
 

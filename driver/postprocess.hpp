@@ -57,6 +57,7 @@ struct Results {
   CellField<cplx> derx_pres;  // backward x difference of pres (Pa/m), inside
   CellField<cplx> dery_pres;  // backward y difference of pres (Pa/m), inside
   RealField grad_pres_mod;
+  RealField slow_p_decay;     // decay length of the slowest P wave (m), from the waves
 };
 
 // Sizes the per-cell results to nx by ny (zeros); false when the memory is

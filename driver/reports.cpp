@@ -281,6 +281,17 @@ void print_wave_report(const CellGrid& g, const double& omega, const WaveReport&
   print_shear(g.nx / 2, g.ny / 2, r.centre.s);
 }
 
+void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega,
+                    Warnings& w) {
+  add_warning(w,
+              "the fluid-pressure diffusion length (decay of the slow P wave) is %.3g m in cell "
+              "(%d, %d) at %.6g Hz, %.2g cells of %.3g m across; below %g cells the boundary "
+              "layers of wave-induced flow are not resolved and the moduli's 1000/Q may be far "
+              "from converged: %d by %d cells would resolve it (threephase converge measures it)",
+              s.length, s.j, s.k, omega / 6.283185307179586, s.cells_across, g.h, s.threshold,
+              s.nx_needed, s.ny_needed);
+}
+
 int cells_done(const CellGrid& g, const CellFailure& fail) {
   if (!fail) return g.nx * g.ny;
   const int before = (fail.j - 1) * g.ny + fail.k - 1;

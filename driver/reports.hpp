@@ -2,6 +2,8 @@
 // What the run prints of its computing routines: the first-cell reports of
 // the coefficients, the plane-wave report, and the stop of a failed check.
 #include "common/structures.hpp"
+#include "common/warnings.hpp"
+#include "planewave/diffusion.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "rockphysics/e_modulus.hpp"
 #include "rockphysics/mass_visco_coef.hpp"
@@ -24,6 +26,12 @@ void print_mass_report(const int& key_model, const MassReport& r);
 // The banner at omega and, when the loop reached it, the report of the
 // centre cell's compressional and shear waves.
 void print_wave_report(const CellGrid& g, const double& omega, const WaveReport& r);
+
+// Adds to the run's warnings (standard error and results.json; the report
+// stays as it is) that the grid g does not resolve the shortest diffusion
+// length at omega, with the grid that would.
+void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega,
+                    Warnings& w);
 
 // Cells of the loop order j outer, k inner whose coefficients were stored
 // before the routine returned fail (all of them when nothing failed).

@@ -249,12 +249,15 @@ double average_density(const Deck& d, const Sample& s, const Fractions& fr) {
   return rob_med;
 }
 
-CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co) {
+CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co,
+                      RealField* slow_p_decay, DiffusionScale* scale) {
   WaveReport report;
+  report.slow_p_decay = slow_p_decay;
   const CellFailure fail = veloc_aten(g, omega, co, report);
   print_wave_report(g, omega, report);
   if (fail) stop_at_cell(fail);
   empty_line(std_out());
+  if (scale != nullptr) *scale = diffusion_scale(g, report);
   return report.last;
 }
 

@@ -9,6 +9,7 @@
 #include "common/structures.hpp"
 #include "deck/deck_record.hpp"
 #include "driver/postprocess.hpp"
+#include "planewave/diffusion.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
 
@@ -89,7 +90,10 @@ double average_density(const Deck& d, const Sample& s, const Fractions& fr);
 
 // The closed-form plane waves of every cell with their report; returns the
 // waves of the last cell. Prints the message and stops at a velocity <= 0.
-CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co);
+// Fills slow_p_decay (nx by ny) and the shortest diffusion length against
+// the grid, scale, when given.
+CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co,
+                      RealField* slow_p_decay = nullptr, DiffusionScale* scale = nullptr);
 
 // Numbers the unknowns and assembles the harmonic system of the test.
 void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, System& sys);

@@ -1,6 +1,7 @@
 #include "planewave/veloc_aten.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "planewave/small_linalg.hpp"
 
@@ -80,6 +81,21 @@ int velocity_check(const CellWaves& w, double& v_bad) {
   return 0;
 }
 
+// The decay length 1/(omega |Im z|) of the compressional root of largest
+// Re z (least phase velocity) of cell (j, k), into the report.
+void record_slow_decay(int j, int k, const double& omega, const cplx z[3], WaveReport& report) {
+  int slow = 0;
+  for (int n = 1; n < 3; ++n)
+    if (z[n].real() > z[slow].real()) slow = n;
+  const double decay = 1.0 / (omega * std::fabs(z[slow].imag()));
+  if (report.slow_p_decay != nullptr) (*report.slow_p_decay)(j, k) = decay;
+  if (decay < report.shortest_decay) {
+    report.shortest_decay = decay;
+    report.j_shortest = j;
+    report.k_shortest = k;
+  }
+}
+
 }  // namespace
 
 // The plane wave k^2 E U = omega^2 A U: the eigenvalues of S = E^-1 A are
@@ -119,6 +135,8 @@ CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficient
   const int nx = g.nx, ny = g.ny;
   const int jh = nx / 2, kh = ny / 2;
   report.centre_reached = false;
+  report.shortest_decay = std::numeric_limits<double>::infinity();
+  report.j_shortest = report.k_shortest = 0;
   for (int k = 1; k <= ny; ++k) {
     for (int j = 1; j <= nx; ++j) {
       // 1-4. The slownesses of the cell. The faster of compressional roots
@@ -127,6 +145,7 @@ CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficient
       cell_slownesses(j, k, omega, co, zp, zs);
       Wave root[3];
       for (int n = 1; n <= 3; ++n) root[n - 1] = wave_of(zp[n - 1]);
+      record_slow_decay(j, k, omega, zp, report);
       CellWaves w;
       Wave* p = w.p;
       if (root[1].v > root[0].v) {

@@ -18,11 +18,19 @@ struct CellWaves {
 };
 
 // The waves the report and the caller need: those of the centre cell
-// (nx/2, ny/2), when the loop reached it, and those of the last cell treated.
+// (nx/2, ny/2), when the loop reached it, and those of the last cell treated;
+// the shortest decay length of the slowest compressional wave and its cell.
+// The slow wave is a diffusion of fluid pressure at these frequencies: its
+// decay length 1/(omega Im z) is the thickness of the boundary layers of
+// wave-induced flow, the length a grid must resolve.
 struct WaveReport {
   bool centre_reached = false;
   CellWaves centre;
   CellWaves last;
+  double shortest_decay = 0;  // m; infinite when no cell's slow wave decays
+  int j_shortest = 0, k_shortest = 0;
+  // When set (nx by ny cells), gets that decay length (m) of every cell done.
+  RealField* slow_p_decay = nullptr;
 };
 
 // For every cell (k outer, j inner) the velocities (m/s) and 1000/Q of the
@@ -30,6 +38,7 @@ struct WaveReport {
 // (kg/m3), friction (kg/(m3 s)) and elastic (Pa) coefficients of the cell.
 // Returns the first cell with a velocity <= 0: code 2000..2004 (vp1, vp2,
 // vp3, vs1, vs2) with the velocity.
+// The slowest compressional wave is the root of least phase velocity.
 CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficients& co,
                        WaveReport& report);
 

@@ -1,0 +1,55 @@
+// threephase converge DECK --refine 1,2,4[,8] [-o DIR] [-j N] [--tolerance REL]:
+// the sample of DECK at each refinement, and whether each result has
+// converged (converge/study.hpp).
+#include <cstdio>
+
+#include "cli/commands.hpp"
+#include "common/stop.hpp"
+#include "converge/study.hpp"
+
+namespace tp {
+
+namespace {
+
+// The study's options, filled by the parser; the refinements as given.
+struct ConvergeArguments {
+  ConvergeOptions o;
+  std::string refine;
+};
+
+int converge_command(ConvergeArguments& a, const CommandContext& ctx) {
+  if (!parse_refinements(a.refine, a.o.refine)) {
+    std::fprintf(stderr,
+                 "threephase converge: --refine %s: give increasing factors from 1 to 64, "
+                 "such as 1,2,4\n",
+                 a.refine.c_str());
+    return kExitBadInput;
+  }
+  // Every level runs with the solver asked for, or the default one.
+  choose_solver(ctx.solver);
+  return converge_study(a.o);
+}
+
+}  // namespace
+
+void add_converge_command(CLI::App& app, CommandContext& ctx) {
+  CLI::App* cmd = app.add_subcommand(
+      "converge",
+      "Run the sample of DECK with every cell split into r by r cells for each r of --refine; "
+      "give each result (mstar, c33: velocity and 1000/Q) by level with its observed order, "
+      "Richardson extrapolation, error and verdict (converge.csv, converge.json, converge.png)");
+  static ConvergeArguments a;
+  add_deck_argument(cmd, a.o.deck, "The legacy deck (side files beside it)");
+  cmd->add_option("--refine", a.refine,
+                  "Refinements, increasing: each cell split into r by r cells (e.g. 1,2,4,8)")
+      ->required();
+  cmd->add_option("-o,--output", a.o.out_dir,
+                  "Folder of the study (default: <deck's name>_converge here)");
+  cmd->add_option("-j,--jobs", a.o.jobs, "Levels run at once (default 1)")
+      ->check(CLI::Range(1, 256));
+  cmd->add_option("--tolerance", a.o.rel_tol, "Relative tolerance of the verdicts (default 0.01)")
+      ->check(CLI::Range(1e-12, 1.0));
+  cmd->callback([&ctx] { ctx.status = converge_command(a, ctx); });
+}
+
+}  // namespace tp

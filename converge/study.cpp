@@ -1,0 +1,483 @@
+#include "converge/study.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "common/stop.hpp"
+#include "converge/refine.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tp {
+
+// Velocities must agree to the relative tolerance; 1000/Q near zero (an
+// almost lossless sample) to 0.01 as well, Q = 100000 being lossless for
+// any measurement.
+const StudyQuantity kQuantities[kStudyQuantities] = {
+    {"mstar_velocity", "m/s", "from deltavol1 Velocity(m/s) FE =", 0.0},
+    {"mstar_1000_over_q", "1", "from deltavol1 1000/Q FE =", 0.01},
+    {"c33_velocity", "m/s", "using averages Velocity(m/s) FE =", 0.0},
+    {"c33_1000_over_q", "1", "using averages 1000/Q FE =", 0.01},
+    {"closed_form_vp1", "m/s", "vp1 =", 0.0},
+    {"closed_form_1000_over_q_p1", "1", "1000/qp1", 0.01},
+};
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int kLegacyEnd = 40, kMemoryStop = 3;
+
+enum class LevelState { kPending, kRan, kMemory, kFailed };
+
+// One refinement of the study and what its run gave.
+struct Level {
+  int r = 1, nx = 0, ny = 0;
+  double h = 0;  // cell side (m)
+  fs::path dir;
+  LevelState state = LevelState::kPending;
+  int status = 0;
+  std::string message;
+  double value[kStudyQuantities] = {};
+};
+
+// The side files of a deck (its folder), as the level folders need them.
+struct Source {
+  std::string deck, frac;
+  fs::path folder;
+  DeckGrid grid;
+  double domain_size = 0;
+  bool fractal = false;
+};
+
+bool read_text(const fs::path& p, std::string& text) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  text = s.str();
+  return true;
+}
+
+bool write_text(const fs::path& p, const std::string& text) {
+  std::ofstream out(p, std::ios::binary);
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+// The n-th line of a text (1-based), "" past its end.
+std::string line_of(const std::string& text, int n) {
+  std::istringstream in(text);
+  std::string line;
+  for (int i = 0; i < n && std::getline(in, line); ++i) {
+    if (i == n - 1) return line;
+  }
+  return "";
+}
+
+// A keyword deck starts with a [table] header or a key where the legacy
+// deck starts with a number (comments and blank lines before it aside).
+bool keyword_form(const std::string& deck) {
+  std::istringstream in(deck);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find_first_not_of(" \t\r");
+    if (at == std::string::npos || line[at] == '#') continue;
+    return line[at] == '[' || std::isalpha(static_cast<unsigned char>(line[at]));
+  }
+  return false;
+}
+
+int input_fault(const std::string& what) {
+  std::fprintf(stderr, "threephase converge: %s\n", what.c_str());
+  return kExitBadInput;
+}
+
+// Reads the deck, its grid, sample size and porosity model, and for the
+// fractal model its porosity file.
+int read_source(const ConvergeOptions& o, Source& s) {
+  const fs::path deck(o.deck);
+  if (!read_text(deck, s.deck)) return input_fault(o.deck + ": cannot be read");
+  s.folder = deck.has_parent_path() ? deck.parent_path() : fs::path(".");
+  std::string why;
+  if (keyword_form(s.deck))
+    return input_fault(o.deck +
+                       ": a keyword deck; the study refines the legacy form, which "
+                       "`threephase convert DECK --legacy` writes");
+  if (!deck_grid(s.deck, s.grid, why)) return input_fault(o.deck + ": " + why);
+  s.domain_size = std::strtod(line_of(s.deck, 4).c_str(), nullptr);
+  s.fractal = std::atoi(line_of(s.deck, 8).c_str()) == 1;
+  if (s.fractal && !read_text(s.folder / "porosity.frac", s.frac))
+    return input_fault((s.folder / "porosity.frac").string() + ": cannot be read");
+  return 0;
+}
+
+// Fills level's folder: the refined deck, the refined porosity field and
+// the two reference files.
+int prepare_level(const Source& s, const fs::path& out, Level& l) {
+  l.nx = s.grid.nx * l.r;
+  l.ny = s.grid.ny * l.r;
+  l.h = s.domain_size / l.ny;
+  l.dir = out / ("level_" + std::to_string(l.r));
+  std::error_code ec;
+  fs::remove_all(l.dir, ec);
+  fs::create_directories(l.dir, ec);
+  if (ec) return input_fault(l.dir.string() + ": " + ec.message());
+  std::string deck, frac, why;
+  if (!refine_deck_text(s.deck, l.r, deck, why)) return input_fault(why);
+  if (s.fractal && !refine_porosity_text(s.frac, s.grid.nx, s.grid.ny, l.r, frac, why))
+    return input_fault(why);
+  bool ok = write_text(l.dir / "deck", deck);
+  if (s.fractal) ok = write_text(l.dir / "porosity.frac", frac) && ok;
+  for (const char* ref : {"elast_coef_sand", "b11_b22_b12_sand"}) {
+    fs::copy_file(s.folder / ref, l.dir / ref, fs::copy_options::overwrite_existing, ec);
+    if (ec) return input_fault((s.folder / ref).string() + ": " + ec.message());
+  }
+  return ok ? 0 : input_fault(l.dir.string() + ": the level's files cannot be written");
+}
+
+// Starts the program in the level's folder on its deck; the report to
+// stdout.txt, messages to stderr.txt. The child's process id, or -1.
+pid_t start_level(const std::string& program, const Level& l) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (chdir(l.dir.c_str()) != 0) _exit(127);
+  const int in = open("deck", O_RDONLY);
+  const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (in < 0 || out < 0 || err < 0) _exit(127);
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+// The last non-empty line of standard error of a level (its message, or
+// its stop line when the report holds the reason), for a level that failed.
+std::string last_message(const Level& l) {
+  std::string err, line, last;
+  read_text(l.dir / "stderr.txt", err);
+  std::istringstream in(err);
+  while (std::getline(in, line))
+    if (!line.empty()) last = line;
+  return last;
+}
+
+// Reads what a finished level gave, from its exit status and report.
+void finish_level(int status, Level& l) {
+  l.status = status;
+  if (status == kLegacyEnd) {
+    std::string report;
+    read_text(l.dir / "stdout.txt", report);
+    for (int q = 0; q < kStudyQuantities; ++q)
+      l.value[q] = report_value(report, kQuantities[q].label);
+    l.state = LevelState::kRan;
+    return;
+  }
+  l.state = status == kMemoryStop ? LevelState::kMemory : LevelState::kFailed;
+  l.message = last_message(l);
+}
+
+// Runs every level, up to `jobs` at once, and prints each as it ends.
+void run_levels(const std::string& program, int jobs, std::vector<Level>& levels) {
+  std::vector<pid_t> pid(levels.size(), -1);
+  std::size_t next = 0, running = 0, done = 0;
+  while (done < levels.size()) {
+    while (running < static_cast<std::size_t>(jobs) && next < levels.size()) {
+      pid[next] = start_level(program, levels[next]);
+      if (pid[next] < 0) {
+        levels[next].state = LevelState::kFailed;
+        levels[next].message = "the level's run could not be started";
+        ++done;
+      } else {
+        ++running;
+      }
+      ++next;
+    }
+    if (running == 0) continue;
+    int raw = 0;
+    const pid_t ended = wait(&raw);
+    if (ended < 0) break;
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+      if (pid[i] != ended) continue;
+      finish_level(WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), levels[i]);
+      --running;
+      ++done;
+      const Level& l = levels[i];
+      if (l.state == LevelState::kRan)
+        std::printf("level %d: %d by %d cells, h = %.6g m: done\n", l.r, l.nx, l.ny, l.h);
+      std::fflush(stdout);
+    }
+  }
+}
+
+// The levels that ran, for the assessment.
+std::vector<const Level*> ran(const std::vector<Level>& levels) {
+  std::vector<const Level*> out;
+  for (const Level& l : levels)
+    if (l.state == LevelState::kRan) out.push_back(&l);
+  return out;
+}
+
+// A number as the table writes it: shortest exact form, NaN as empty
+// (CSV) or null (JSON).
+std::string num(double v, const char* none) {
+  if (!std::isfinite(v)) return none;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
+std::string quoted(const std::string& s) {
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') q += '\\';
+    if (static_cast<unsigned char>(c) >= 0x20) q += c;
+  }
+  return q + "\"";
+}
+
+// One row per result: its values by level, order, extrapolation, error,
+// tolerance and verdict.
+struct Row {
+  const StudyQuantity* q;
+  std::vector<double> f;
+  Assessment a;
+};
+
+std::vector<Row> assess_rows(const std::vector<const Level*>& done, double rel) {
+  std::vector<Row> rows;
+  std::vector<double> h;
+  for (const Level* l : done) h.push_back(l->h);
+  for (int q = 0; q < kStudyQuantities; ++q) {
+    Row row{&kQuantities[q], {}, {}};
+    for (const Level* l : done) row.f.push_back(l->value[q]);
+    row.a = assess(h.data(), row.f.data(), static_cast<int>(h.size()),
+                   Tolerance{rel, kQuantities[q].floor});
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+bool write_csv(const fs::path& p, const std::vector<const Level*>& done,
+               const std::vector<Row>& rows) {
+  std::ostringstream s;
+  s << "quantity,unit";
+  for (const Level* l : done) s << ",r" << l->r << " (" << l->nx << "x" << l->ny << ")";
+  s << ",order,extrapolated,error,tolerance,verdict\n";
+  for (const Row& row : rows) {
+    s << row.q->name << "," << row.q->unit;
+    for (double v : row.f) s << "," << num(v, "");
+    s << "," << num(row.a.order, "") << "," << num(row.a.extrapolated, "") << ","
+      << num(row.a.error, "") << "," << num(row.a.tolerance, "") << ","
+      << verdict_name(row.a.verdict) << "\n";
+  }
+  return write_text(p, s.str());
+}
+
+const char* state_name(LevelState s) {
+  switch (s) {
+    case LevelState::kRan: return "ran";
+    case LevelState::kMemory: return "left out: memory";
+    case LevelState::kFailed: return "failed";
+    case LevelState::kPending: return "not run";
+  }
+  return "";
+}
+
+void json_levels(std::ostringstream& s, const std::vector<Level>& levels) {
+  s << "  \"levels\": [\n";
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    const Level& l = levels[i];
+    s << "    {\"refine\": " << l.r << ", \"nx\": " << l.nx << ", \"ny\": " << l.ny
+      << ", \"cell_size_m\": " << num(l.h, "null") << ", \"state\": " << quoted(state_name(l.state))
+      << ", \"exit_status\": " << l.status << ", \"message\": " << quoted(l.message)
+      << ", \"folder\": " << quoted(l.dir.filename().string()) << "}"
+      << (i + 1 < levels.size() ? ",\n" : "\n");
+  }
+  s << "  ],\n";
+}
+
+void json_rows(std::ostringstream& s, const std::vector<Row>& rows) {
+  s << "  \"results\": [\n";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Row& row = rows[i];
+    s << "    {\"quantity\": " << quoted(row.q->name) << ", \"unit\": " << quoted(row.q->unit)
+      << ", \"values\": [";
+    for (std::size_t v = 0; v < row.f.size(); ++v) s << (v ? ", " : "") << num(row.f[v], "null");
+    s << "], \"order\": " << num(row.a.order, "null")
+      << ", \"extrapolated\": " << num(row.a.extrapolated, "null")
+      << ", \"error\": " << num(row.a.error, "null")
+      << ", \"tolerance\": " << num(row.a.tolerance, "null")
+      << ", \"verdict\": " << quoted(verdict_name(row.a.verdict)) << "}"
+      << (i + 1 < rows.size() ? ",\n" : "\n");
+  }
+  s << "  ]\n";
+}
+
+bool write_json(const fs::path& p, const ConvergeOptions& o, const std::vector<Level>& levels,
+                const std::vector<const Level*>& done, const std::vector<Row>& rows) {
+  std::ostringstream s;
+  s << "{\n  \"deck\": " << quoted(o.deck) << ",\n  \"relative_tolerance\": "
+    << num(o.rel_tol, "null") << ",\n  \"refinements_run\": [";
+  for (std::size_t i = 0; i < done.size(); ++i) s << (i ? ", " : "") << done[i]->r;
+  s << "],\n";
+  json_levels(s, levels);
+  json_rows(s, rows);
+  s << "}\n";
+  return write_text(p, s.str());
+}
+
+void print_table(const std::vector<const Level*>& done, const std::vector<Row>& rows) {
+  std::printf("\n%-28s", "result");
+  for (const Level* l : done) std::printf(" %16s", ("r=" + std::to_string(l->r)).c_str());
+  std::printf(" %8s %16s %11s  %s\n", "order", "extrapolated", "error", "verdict");
+  for (const Row& row : rows) {
+    std::printf("%-28s", row.q->name);
+    for (double v : row.f) std::printf(" %16.9g", v);
+    std::printf(" %8.3g %16.9g %11.3g  %s\n", row.a.order, row.a.extrapolated, row.a.error,
+                verdict_name(row.a.verdict));
+  }
+}
+
+// The folder holding the Python package: THREEPHASE_PYTHONPATH, the
+// source tree's, or the installed one beside the program.
+std::string python_package_dir(const std::string& program) {
+  if (const char* set = std::getenv("THREEPHASE_PYTHONPATH")) return set;
+#ifdef THREEPHASE_SOURCE_PYTHON
+  if (fs::exists(fs::path(THREEPHASE_SOURCE_PYTHON) / "threephase")) return THREEPHASE_SOURCE_PYTHON;
+#endif
+  return (fs::path(program).parent_path().parent_path() / "share/threephase/python").string();
+}
+
+// Draws converge.png with the Python package when an interpreter with
+// matplotlib is there; says so when the figure is skipped.
+void draw_figure(const std::string& program, const fs::path& out) {
+  const char* set = std::getenv("THREEPHASE_PYTHON");
+  const std::string python = set != nullptr && *set != '\0' ? set : "/usr/bin/python3";
+  const std::string cmd =
+      "'" + python + "' -c 'import sys; sys.path.insert(0, sys.argv[1]); "
+      "from threephase import convergence; sys.exit(convergence.figure_main(sys.argv[2]))' '" +
+      python_package_dir(program) + "' '" + out.string() + "' 2>/dev/null";
+  const int rc = access(python.c_str(), X_OK) == 0 ? std::system(cmd.c_str()) : -1;
+  if (rc == 0)
+    std::printf("figure: %s\n", (out / "converge.png").c_str());
+  else
+    std::printf("figure skipped: no %s with NumPy and matplotlib to draw it\n", python.c_str());
+}
+
+// The program each level runs: the one given, else this very program.
+std::string level_program(const ConvergeOptions& o) {
+  if (!o.program.empty()) return o.program;
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("threephase") : self.string();
+}
+
+// Prints the levels left out or failed; returns the study's status.
+int level_status(const std::vector<Level>& levels, std::size_t n_ran) {
+  int status = kExitSuccess;
+  bool computation = false;
+  for (const Level& l : levels) {
+    if (l.state == LevelState::kMemory)
+      std::fprintf(stderr,
+                   "threephase converge: level %d (%d by %d cells) left out: it would need more "
+                   "memory than the limit (%s)\n",
+                   l.r, l.nx, l.ny, l.message.c_str());
+    if (l.state == LevelState::kFailed) {
+      std::fprintf(stderr, "threephase converge: level %d (%d by %d cells) failed with status %d: %s\n",
+                   l.r, l.nx, l.ny, l.status, l.message.c_str());
+      computation = computation || (l.status != kExitBadInput && l.status != 127);
+      status = computation ? kExitStopped : kExitFailure;
+    }
+  }
+  if (n_ran == 0 && status == kExitSuccess) status = kExitMemory;
+  return status;
+}
+
+}  // namespace
+
+bool parse_refinements(const std::string& text, std::vector<int>& refine) {
+  refine.clear();
+  std::istringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    char* end = nullptr;
+    const long v = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || v < 1 || v > 64) return false;
+    if (!refine.empty() && v <= refine.back()) return false;
+    refine.push_back(static_cast<int>(v));
+  }
+  return !refine.empty();
+}
+
+double report_value(const std::string& report, const char* label) {
+  auto collapse = [](const std::string& s) {
+    std::string c;
+    for (char ch : s)
+      if (!(ch == ' ' && (c.empty() || c.back() == ' '))) c += ch;
+    return c;
+  };
+  const std::string want = collapse(label);
+  std::istringstream in(report);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::string c = collapse(line);
+    const std::size_t at = c.find(want);
+    if (at == std::string::npos) continue;
+    const char* p = c.c_str() + at + want.size();
+    char* end = nullptr;
+    const double v = std::strtod(p, &end);
+    if (end != p) return v;
+  }
+  return kNaN;
+}
+
+int converge_study(const ConvergeOptions& o) {
+  // 1. The deck and its side files, and the study's folder.
+  Source src;
+  if (const int bad = read_source(o, src)) return bad;
+  const fs::path out = o.out_dir.empty()
+                           ? fs::path(fs::path(o.deck).filename().string() + "_converge")
+                           : fs::path(o.out_dir);
+  // 2. One folder per level with the refined deck and porosity field.
+  std::vector<Level> levels;
+  for (int r : o.refine) {
+    Level l;
+    l.r = r;
+    if (const int bad = prepare_level(src, out, l)) return bad;
+    levels.push_back(l);
+  }
+  std::printf("convergence study of %s: %zu levels in %s, %d at once\n", o.deck.c_str(),
+              levels.size(), out.c_str(), o.jobs);
+  std::fflush(stdout);
+  // 3. The runs, then the assessment of each result over the levels that ran.
+  const std::string program = level_program(o);
+  run_levels(program, o.jobs, levels);
+  const std::vector<const Level*> done = ran(levels);
+  const std::vector<Row> rows = assess_rows(done, o.rel_tol);
+  // 4. The table, on standard output and in converge.csv and converge.json,
+  // then the figure.
+  const bool written = write_csv(out / "converge.csv", done, rows) &&
+                       write_json(out / "converge.json", o, levels, done, rows);
+  if (!done.empty()) print_table(done, rows);
+  const int status = level_status(levels, done.size());
+  if (!written) {
+    std::fprintf(stderr, "threephase converge: %s: the table cannot be written\n", out.c_str());
+    return kExitOutput;
+  }
+  if (done.size() >= 2) draw_figure(program, out);
+  return status;
+}
+
+}  // namespace tp

@@ -1,0 +1,55 @@
+#pragma once
+// A convergence study: the same sample run at several refinements, each
+// result assessed over the levels (converge/order.hpp), written as a table
+// (converge.csv and converge.json) and, when Python with matplotlib is at
+// hand, drawn (converge.png).
+//
+//   threephase converge DECK --refine 1,2,4,8 [-o DIR] [-j N] [--tolerance REL]
+//
+// Each level runs the program's own legacy run (the deck on standard
+// input, the side files beside it) in DIR/level_<r>, with the default
+// solver; a level that would need more memory than the limit (stop 3) is
+// left out with a message and the study goes on with the others.
+#include <string>
+#include <vector>
+
+#include "converge/order.hpp"
+
+namespace tp {
+
+struct ConvergeOptions {
+  std::string deck;         // a legacy deck; its side files lie beside it
+  std::vector<int> refine;  // refinement factors, increasing (1, 2, 4, ...)
+  std::string out_dir;      // "" means <deck's name>_converge in the working directory
+  int jobs = 1;             // levels run at once
+  double rel_tol = 0.01;    // relative tolerance of the verdicts
+  std::string program;      // the program each level runs ("" = this one)
+};
+
+// Exit statuses of the study (those of the command line): 0 when at least
+// one level ran and every level either ran or was left out for memory; 2 bad
+// input (deck, side files, folder); 3 when no level fits the memory limit;
+// 4 when a level stopped on a check of the computation; 5 when the table
+// cannot be written; 1 anything else.
+int converge_study(const ConvergeOptions& o);
+
+// Reads "1,2,4" into increasing factors from 1 to 64; false when it is not
+// such a list.
+bool parse_refinements(const std::string& text, std::vector<int>& refine);
+
+// One result of a level's report: its name in the table, its unit, the
+// label that precedes the number in the report, and the tolerance's floor.
+struct StudyQuantity {
+  const char* name;
+  const char* unit;
+  const char* label;
+  double floor;
+};
+constexpr int kStudyQuantities = 6;
+extern const StudyQuantity kQuantities[kStudyQuantities];
+
+// The number after `label` in the report (blanks in either collapsed to
+// one); NaN when the label is not there.
+double report_value(const std::string& report, const char* label);
+
+}  // namespace tp

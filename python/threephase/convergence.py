@@ -1,0 +1,152 @@
+"""Convergence studies: is the attenuation converged on this grid?
+
+    import threephase as tp
+    table = tp.converge("examples/fractal", refine=[1, 2, 4], out_dir="run/study", jobs=2)
+    for row in table["results"]:
+        print(row["quantity"], row["values"], row["order"], row["verdict"])
+
+The study itself (refined decks and porosity fields, the runs, the observed
+order, Richardson extrapolation and the verdicts) is the program's
+`threephase converge`; this module stages the deck, calls it, loads its
+converge.json and draws its figure (converge.png and .pdf).
+"""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+from .runner import as_deck, find_program, stage
+
+# Exit statuses of `threephase converge`.
+STUDY_STATUS = {0: "ok", 1: "a level failed", 2: "bad input", 3: "no level fits the memory",
+                4: "a level stopped on a check of the computation", 5: "table not written"}
+SKIPPED = 77  # figure_main: no matplotlib
+
+
+class StudyFailed(Exception):
+    """`threephase converge` ended with a status other than 0."""
+
+    def __init__(self, status, message):
+        super().__init__("threephase converge: %s (status %d): %s"
+                         % (STUDY_STATUS.get(status, "failed"), status, message))
+        self.status = status
+
+
+def converge(deck, refine=(1, 2, 4), out_dir="converge", jobs=1, tolerance=0.01,
+             program=None, check=True):
+    """Run the convergence study of `deck` (a Deck, a deck file or a case
+    folder) at each refinement of `refine` into `out_dir`, `jobs` levels at
+    once; returns its table (converge.json as a dict: "levels", "results",
+    each result with "values" by level, "order", "extrapolated", "error",
+    "tolerance", "verdict"). With check=True a failed study raises
+    StudyFailed; levels left out for memory do not."""
+    deck = as_deck(deck)
+    program = program or find_program()
+    out_dir = os.path.abspath(os.fspath(out_dir))
+    os.makedirs(out_dir, exist_ok=True)
+    source = tempfile.mkdtemp(prefix=".source-", dir=out_dir)
+    stage(deck, source)
+    cmd = [program, "converge", os.path.join(source, "deck"), "--refine",
+           ",".join(str(int(r)) for r in refine), "-o", out_dir, "-j", str(int(jobs)),
+           "--tolerance", repr(float(tolerance))]
+    done = subprocess.run(cmd, capture_output=True, text=True)
+    sys.stdout.write(done.stdout)
+    sys.stderr.write(done.stderr)
+    if done.returncode != 0 and check:
+        raise StudyFailed(done.returncode, done.stderr.strip().splitlines()[-1:] or "")
+    return load(out_dir)
+
+
+def load(out_dir):
+    """The table of a finished study folder (its converge.json)."""
+    with open(os.path.join(os.fspath(out_dir), "converge.json")) as f:
+        return json.load(f)
+
+
+def _ran(table):
+    return [lv for lv in table["levels"] if lv["state"] == "ran"]
+
+
+QUANTITY_TITLES = (("mstar_velocity", "mstar: velocity (m/s)"),
+                   ("mstar_1000_over_q", "mstar: 1000/Q"),
+                   ("c33_velocity", "c33: velocity (m/s)"),
+                   ("c33_1000_over_q", "c33: 1000/Q"))
+COLOURS = {"mstar": "#d55e00", "c33": "#0072b2"}
+
+
+def figure(table, stem, formats=("png", "pdf")):
+    """One panel per finite-element result against cell size (the
+    extrapolated value dotted, its error band shaded), and the relative change
+    between successive levels on log axes with slopes 1 and 2 for reference;
+    writes stem.png, stem.pdf; returns the paths."""
+    from . import figures
+    plt = figures.plt
+    h = [lv["cell_size_m"] * 1000.0 for lv in _ran(table)]
+    rows = {row["quantity"]: row for row in table["results"]}
+    fig = plt.figure(figsize=(13.5, 6.4), constrained_layout=True)
+    grid = fig.add_gridspec(2, 3)
+    for n, (name, title) in enumerate(QUANTITY_TITLES):
+        ax = fig.add_subplot(grid[n // 2, n % 2])
+        q = rows[name]
+        colour = COLOURS[name.split("_")[0]]
+        ax.plot(h, q["values"], "o-", color=colour, label="by level")
+        if q["extrapolated"] is not None:
+            x, e = q["extrapolated"], q["error"] or 0.0
+            ax.axhline(x, color=colour, lw=0.9, ls=":", label="extrapolated")
+            ax.axhspan(x - e, x + e, color=colour, alpha=0.12, lw=0)
+        _cell_axis(ax, h)
+        ax.set_title("%s: %s" % (title, q["verdict"]), fontsize=10)
+        ax.legend(loc="best", fontsize=8)
+    _differences(fig.add_subplot(grid[:, 2]), h, rows)
+    return figures.save(fig, stem, formats)
+
+
+def _cell_axis(ax, h):
+    """Log axis of cell sizes (mm), finest to the right, ticked at the levels."""
+    from matplotlib.ticker import NullFormatter
+    ax.set_xscale("log")
+    ax.set_xticks(h)
+    ax.set_xticklabels(["%.3g" % x for x in h])
+    ax.xaxis.set_minor_formatter(NullFormatter())
+    ax.set_xlim(max(h) * 1.25, min(h) / 1.25)
+    ax.set_xlabel("Cell size (mm)")
+
+
+def _differences(ax, h, rows):
+    """Relative change |f(h) - f(h_coarser)| / |f_finest| against h, log axes."""
+    marks = {"velocity": "o", "1000_over_q": "^"}
+    for name, _ in QUANTITY_TITLES:
+        f = rows[name]["values"]
+        key, suffix = name.split("_", 1)
+        scale = abs(f[-1]) or 1.0
+        points = [(h[i], abs(f[i] - f[i - 1]) / scale) for i in range(1, len(f))
+                  if f[i] != f[i - 1]]
+        if points:
+            ax.plot(*zip(*points), marks[suffix] + "-", color=COLOURS[key],
+                    label="%s, %s" % (key, suffix.replace("_over_q", "/Q").replace("_", " ")))
+    if len(h) >= 2:
+        x0, x1 = h[1], h[-1]
+        for p in (1, 2):
+            ax.plot([x0, x1], [1e-2, 1e-2 * (x1 / x0) ** p], color="0.6", lw=0.8, ls="--")
+            ax.annotate("slope %d" % p, (x1, 1e-2 * (x1 / x0) ** p), fontsize=8, color="0.4")
+    _cell_axis(ax, h)
+    ax.set_yscale("log")
+    ax.set_ylabel("Change from the coarser level, relative to the finest value")
+    ax.set_title("Changes between levels", fontsize=10)
+    ax.legend(loc="best", fontsize=8)
+
+
+def figure_main(out_dir):
+    """Draw out_dir/converge.png from its converge.json (the program calls
+    this); 0 when drawn, SKIPPED without matplotlib."""
+    try:
+        import matplotlib  # noqa: F401
+    except ImportError:
+        return SKIPPED
+    table = load(out_dir)
+    if len(_ran(table)) < 2:
+        return SKIPPED
+    figure(table, os.path.join(os.fspath(out_dir), "converge"))
+    return 0

@@ -1,0 +1,43 @@
+"""The convergence study from Python: the package stages a Deck with its own
+porosity field, the program runs the levels, the table and figure come back."""
+
+import os
+import unittest
+
+import numpy as np
+
+import support
+import threephase
+from threephase import convergence, porosity
+
+
+class StudyFromPython(unittest.TestCase):
+    def test_fractal_field_of_a_deck_is_refined_and_the_table_and_figure_come_back(self):
+        out = os.path.join(support.scratch(self), "study")
+        deck = support.small_deck(nx=3, ny=3, n_freq=1)
+        deck.porosity = porosity.fractal(3, 3, mean=0.2, std=0.05, correlation_length=1,
+                                         hurst=0.5, seed=3)
+        deck["model"] = 1
+        table = threephase.converge(deck, refine=[1, 2, 3], out_dir=out, jobs=2)
+        self.assertEqual(table["refinements_run"], [1, 2, 3])
+        self.assertEqual([lv["nx"] for lv in table["levels"]], [3, 6, 9])
+        # Each child of a coarse cell holds its parent's porosity.
+        fine = np.loadtxt(os.path.join(out, "level_3", "porosity.frac")).reshape(9, 9)
+        coarse = np.loadtxt(os.path.join(out, "level_1", "porosity.frac")).reshape(3, 3)
+        np.testing.assert_array_equal(fine, np.kron(coarse, np.ones((3, 3))))
+        names = [row["quantity"] for row in table["results"]]
+        self.assertIn("c33_1000_over_q", names)
+        for row in table["results"]:
+            self.assertEqual(len(row["values"]), 3, row["quantity"])
+        self.assertTrue(os.path.getsize(os.path.join(out, "converge.png")) > 10000)
+
+    def test_bad_refinements_raise_with_the_programs_reason(self):
+        out = os.path.join(support.scratch(self), "study")
+        with self.assertRaises(convergence.StudyFailed) as caught:
+            threephase.converge(support.small_deck(), refine=[2, 1], out_dir=out)
+        self.assertEqual(caught.exception.status, 2)
+        self.assertIn("increasing factors", str(caught.exception))
+
+
+if __name__ == "__main__":
+    unittest.main()
