@@ -2,6 +2,7 @@
 // the sample of DECK at each refinement, and whether each result has
 // converged (converge/study.hpp).
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/commands.hpp"
 #include "common/stop.hpp"
@@ -10,6 +11,14 @@
 namespace tp {
 
 namespace {
+
+// The global solver options, handed to the levels' runs as the environment
+// variables the legacy face reads.
+void pass_solver_choices(const CommandContext& ctx) {
+  if (!ctx.solver.empty()) ::setenv("THREEPHASE_SOLVER", ctx.solver.c_str(), 1);
+  if (!ctx.mumps_order.empty()) ::setenv("THREEPHASE_MUMPS_ORDER", ctx.mumps_order.c_str(), 1);
+  if (ctx.out_of_core) ::setenv("THREEPHASE_MUMPS_OOC", "1", 1);
+}
 
 // The study's options, filled by the parser; the refinements as given.
 struct ConvergeArguments {
@@ -25,8 +34,10 @@ int converge_command(ConvergeArguments& a, const CommandContext& ctx) {
                  a.refine.c_str());
     return kExitBadInput;
   }
-  // Every level runs with the solver asked for, or the default one.
-  choose_solver(ctx.solver);
+  // Every level is a child run of the legacy face, which takes the command
+  // line's solver choices from the environment; unset, each level gets the
+  // default solver of its own grid.
+  pass_solver_choices(ctx);
   return converge_study(a.o);
 }
 
