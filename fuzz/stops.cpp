@@ -25,6 +25,11 @@ void check_message(const char* where, const char* what) {
   throw fuzz::RunEnded{kInputErrorStatus};
 }
 
+[[noreturn]] void creation_error(const char* name, const char* what) {
+  check_message(name, what);
+  throw fuzz::RunEnded{kInputErrorStatus};
+}
+
 [[noreturn]] void output_error(const char* name, int) {
   check_message(name, "output");
   throw fuzz::RunEnded{kInputErrorStatus};
