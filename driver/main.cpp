@@ -134,10 +134,9 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
     // with the diffusion length of the slow P wave in every cell: a grid too
     // coarse for its shortest is warned of on standard error.
     DiffusionScale diffusion;
-    const CellWaves last =
-        plane_waves(sample.grid, omega, co, &results.slow_p_decay, &diffusion);
     LabelSurvey labels;
-    survey_p_labels(nx, ny, omega, co, labels);
+    const CellWaves last =
+        plane_waves(sample.grid, omega, co, &results.slow_p_decay, &diffusion, &labels);
     const int first_late = warnings.n;
     if (!diffusion.resolved) warn_diffusion(diffusion, sample.grid, omega, warnings);
     warn_p_labels(labels, nx * ny);

@@ -250,7 +250,7 @@ double average_density(const Deck& d, const Sample& s, const Fractions& fr) {
 }
 
 CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co,
-                      RealField* slow_p_decay, DiffusionScale* scale) {
+                      RealField* slow_p_decay, DiffusionScale* scale, LabelSurvey* labels) {
   WaveReport report;
   report.slow_p_decay = slow_p_decay;
   const CellFailure fail = veloc_aten(g, omega, co, report);
@@ -258,6 +258,7 @@ CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients
   if (fail) stop_at_cell(fail);
   empty_line(std_out());
   if (scale != nullptr) *scale = diffusion_scale(g, report);
+  if (labels != nullptr) *labels = report.labels;
   return report.last;
 }
 

@@ -91,9 +91,10 @@ double average_density(const Deck& d, const Sample& s, const Fractions& fr);
 // The closed-form plane waves of every cell with their report; returns the
 // waves of the last cell. Prints the message and stops at a velocity <= 0.
 // Fills slow_p_decay (nx by ny) and the shortest diffusion length against
-// the grid, scale, when given.
+// the grid, scale, and the survey of the P-wave labels, labels, when given.
 CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co,
-                      RealField* slow_p_decay = nullptr, DiffusionScale* scale = nullptr);
+                      RealField* slow_p_decay = nullptr, DiffusionScale* scale = nullptr,
+                      LabelSurvey* labels = nullptr);
 
 // Numbers the unknowns and assembles the harmonic system of the test.
 void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, System& sys);

@@ -137,6 +137,7 @@ CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficient
   report.centre_reached = false;
   report.shortest_decay = std::numeric_limits<double>::infinity();
   report.j_shortest = report.k_shortest = 0;
+  report.labels = LabelSurvey{};
   for (int k = 1; k <= ny; ++k) {
     for (int j = 1; j <= nx; ++j) {
       // 1-4. The slownesses of the cell. The faster of compressional roots
@@ -156,6 +157,7 @@ CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficient
         p[1] = root[1];
       }
       p[2] = root[2];
+      note_p_labels(j, k, p[0].v, p[1].v, p[2].v, report.labels);
 
       // 5. The faster shear root is S1.
       const Wave plus = wave_of(zs[0]);

@@ -3,6 +3,7 @@
 // compressional, two shear) of the three-phase medium, cell by cell.
 #include "common/tables.hpp"
 #include "common/structures.hpp"
+#include "planewave/wave_order.hpp"
 
 namespace tp {
 
@@ -31,6 +32,7 @@ struct WaveReport {
   int j_shortest = 0, k_shortest = 0;
   // When set (nx by ny cells), gets that decay length (m) of every cell done.
   RealField* slow_p_decay = nullptr;
+  LabelSurvey labels;  // cells whose P3 is faster than the wave labelled P2
 };
 
 // For every cell (k outer, j inner) the velocities (m/s) and 1000/Q of the

@@ -15,8 +15,8 @@ struct LabelSurvey {
   double vp1 = 0, vp2 = 0, vp3 = 0;  // its velocities, as labelled (m/s)
 };
 
-// Surveys every cell of the nx by ny grid at omega (rad/s).
-void survey_p_labels(int nx, int ny, const double& omega, const Coefficients& co,
-                     LabelSurvey& s);
+// Adds cell (j, k), whose waves labelled P1, P2 and P3 travel at vp1, vp2
+// and vp3 (m/s), to the survey s; the cells come k outer, j inner.
+void note_p_labels(int j, int k, double vp1, double vp2, double vp3, LabelSurvey& s);
 
 }  // namespace tp
