@@ -63,9 +63,15 @@ int analyse_in_workspace(SparseFactor& f, const SparseRows& a) {
   f.il = at(isp, il);
   f.iu = at(isp, iu);
   f.jl = at(isp, jl);
-  const int flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(std::min(jlmax, kMaxPatternEntries)),
-                        f.iu, at(isp, jutmp), static_cast<int>(std::min(jumax, kMaxPatternEntries)),
-                        at(isp, q), at(isp, im));
+  // The patterns along the elimination tree when the matrix allows it and
+  // they fit; otherwise (and for the flags of a failure) by rows.
+  PatternRoom tree{f.il, f.iu, f.jl, at(isp, jutmp), std::min(jlmax, kMaxPatternEntries),
+                   std::min(jumax, kMaxPatternEntries)};
+  int flag = zn_symbolic_tree(a, f.r, f.c, f.ic, tree);
+  if (flag != 0)
+    flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(std::min(jlmax, kMaxPatternEntries)),
+                f.iu, at(isp, jutmp), static_cast<int>(std::min(jumax, kMaxPatternEntries)),
+                at(isp, q), at(isp, im));
   if (flag != 0) return flag;
   // The target lies below the source: copying upward in increasing order
   // never overwrites unread entries.
@@ -93,21 +99,45 @@ int analyse_in_workspace(SparseFactor& f, const SparseRows& a) {
   return 0;
 }
 
-// Symbolic factorization in arrays of its own. The fill is not known before
-// it: jl and ju start at twice the size of A and both grow fourfold (the
-// patterns of a structurally symmetric matrix fill alike) each time one
-// runs out, up to the 32-bit limit of the positions. Grids of the program
-// need one or two runs.
+// The patterns the symbolic factorization left in own_jl and own_ju, cut to
+// their lengths, with the room of the values that follow from them.
+void keep_own_patterns(SparseFactor& f) {
+  const int n = f.n;
+  f.lnz = f.il(n + 1) - 1;
+  f.unz = f.iu(n + 1) - 1;
+  f.own_jl.resize(std::max(f.lnz, 1));
+  f.own_ju.resize(std::max(f.unz, 1));
+  f.own_jl.shrink_to_fit();
+  f.own_ju.shrink_to_fit();
+  f.jl = View1<std::int32_t>{f.own_jl.data()};
+  f.ju = View1<std::int32_t>{f.own_ju.data()};
+  f.lmax = f.lnz;
+  f.umax = f.unz + (kFactorBlock - 1) * n;
+  f.esp = f.umax - f.unz;
+}
+
+// Symbolic factorization in arrays of its own. Along the elimination tree
+// the arrays grow as the patterns are found. By rows the fill is not known
+// before it: jl and ju start at twice the size of A and both grow fourfold
+// (the patterns of a structurally symmetric matrix fill alike) each time one
+// runs out, up to the 32-bit limit of the positions.
 int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
   const int n = f.n;
   const std::int64_t nnz = a.ia(n + 1) - 1;
   std::int64_t room = std::min(std::max<std::int64_t>(2 * nnz, 16), kMaxPatternEntries);
-  std::vector<std::int32_t> q(n + 1), im(n);
   f.own_il.assign(n + 1, 0);
   f.own_iu.assign(n + 1, 0);
   f.il = View1<std::int32_t>{f.own_il.data()};
   f.iu = View1<std::int32_t>{f.own_iu.data()};
   f.esp = 0;
+  f.own_ju.resize(room);
+  PatternRoom tree{f.il, f.iu, {}, View1<std::int32_t>{f.own_ju.data()}, 0, room,
+                   &f.own_jl, &f.own_ju};
+  if (zn_symbolic_tree(a, f.r, f.c, f.ic, tree) == 0) {
+    keep_own_patterns(f);
+    return 0;
+  }
+  std::vector<std::int32_t> q(n + 1), im(n);
   for (;;) {
     f.own_jl.resize(room);
     f.own_ju.resize(room);
@@ -127,17 +157,7 @@ int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
     }
     room = std::min(4 * room, kMaxPatternEntries);
   }
-  f.lnz = f.il(n + 1) - 1;
-  f.unz = f.iu(n + 1) - 1;
-  f.own_jl.resize(std::max(f.lnz, 1));
-  f.own_ju.resize(std::max(f.unz, 1));
-  f.own_jl.shrink_to_fit();
-  f.own_ju.shrink_to_fit();
-  f.jl = View1<std::int32_t>{f.own_jl.data()};
-  f.ju = View1<std::int32_t>{f.own_ju.data()};
-  f.lmax = f.lnz;
-  f.umax = f.unz + (kFactorBlock - 1) * n;
-  f.esp = f.umax - f.unz;
+  keep_own_patterns(f);
   return 0;
 }
 
@@ -209,7 +229,9 @@ int zn_factor(SparseFactor& f, const SparseRows& a) {
     if (f.umax <= 0) return 10 * n + 1;
   } else {
     const FactorStorage s = factor_storage(n, f.lnz, f.unz);
-    f.own_words.assign(s.words, cplx(0.0, 0.0));
+    // Zeroed storage mapped on first touch, in large pages: no clearing
+    // pass over the factors before the elimination writes them.
+    if (!f.own_words.resize(s.words)) return 10 * n + 1;
     const View1<cplx> w{f.own_words.data()};
     f.l = w;
     f.d = at(w, 1 + static_cast<std::int64_t>(f.lnz));

@@ -83,7 +83,7 @@ struct SparseFactor {
   cplx* space = nullptr;
   int nsp = 0;
   std::vector<std::int32_t> own_il, own_iu, own_jl, own_ju;
-  std::vector<cplx> own_words;
+  Array1<cplx> own_words;
 
   // The factors (see the top of this header) and their lengths.
   View1<std::int32_t> il, iu, jl, ju;
@@ -154,6 +154,31 @@ int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
          View1<std::int32_t> il, View1<std::int32_t> jl, const int& jlmax,
          View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
          View1<std::int32_t> q, View1<std::int32_t> im);
+
+// Where zn_symbolic_tree writes the patterns: il and iu (n+1 each), jl and
+// ju with room for jlmax and jumax entries. A vector given in grow_jl or
+// grow_ju is enlarged as needed (storage sized by the analysis); without
+// one, running out of room ends the call with kNoRoom.
+struct PatternRoom {
+  View1<std::int32_t> il, iu, jl, ju;
+  std::int64_t jlmax = 0, jumax = 0;
+  std::vector<std::int32_t>* grow_jl = nullptr;
+  std::vector<std::int32_t>* grow_ju = nullptr;
+};
+
+// Results of zn_symbolic_tree besides 0: the matrix is not one it handles
+// (rows and columns in different orders, a pattern that is not symmetric, a
+// row without its diagonal or with a column twice), or the patterns do not
+// fit the room given. znsf then runs, with its own flags.
+constexpr int kNotSymmetric = -1;
+constexpr int kNoRoom = -2;
+
+// Symbolic factorization of a structurally symmetric matrix reordered alike
+// by rows and columns, along its elimination tree: the same il, jl, iu and
+// ju as znsf, in time proportional to the fill. Returns 0, kNotSymmetric or
+// kNoRoom.
+int zn_symbolic_tree(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> c,
+                     View1<std::int32_t> ic, PatternRoom& room);
 
 // Groups of consecutive U rows sharing one column pattern, from the
 // patterns iu/ju of znsf: fills last[1..n] (see SparseFactor::group_last).
