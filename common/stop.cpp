@@ -11,6 +11,7 @@ namespace tp {
 namespace {
 
 ExitStyle exit_style = ExitStyle::legacy;
+int normal_end_status = 40;
 
 struct StopCode {
   int code;
@@ -42,6 +43,8 @@ constexpr StopCode kStopCodes[] = {
 
 void set_exit_style(ExitStyle style) { exit_style = style; }
 
+void set_normal_end_status(int status) { normal_end_status = status; }
+
 const char* stop_meaning(int code) {
   for (const StopCode& s : kStopCodes) {
     if (s.code == code) return s.meaning;
@@ -72,7 +75,7 @@ const char* stop_meaning(int code) {
   }
   std::fprintf(stderr, "STOP %d\n", code);
   std::fflush(stderr);
-  std::exit(code);
+  std::exit(code == 40 ? normal_end_status : code);
 }
 
 [[noreturn]] void input_error(const char* where, const char* what) {

@@ -25,6 +25,12 @@ constexpr int kExitOutput = 5;     // output could not be written
 enum class ExitStyle { legacy, modern, check };
 void set_exit_style(ExitStyle style);
 
+// Exit status of the legacy normal end (code 40), 40 unless set. Under an
+// MPI launcher it is 0: the launcher takes any other status for a failed
+// job, prints its failure notes after the stop line and holds the job for
+// its kill timeouts. Every other stop keeps its code.
+void set_normal_end_status(int status);
+
 // What a stop code means, in a few words ("" for an unknown code).
 const char* stop_meaning(int code);
 

@@ -195,8 +195,10 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
 
 int main(int argc, char** argv) {
   // 0. Under mpirun, rank 0 runs the sample and the other ranks only serve
-  // the MUMPS phases it starts; rank 0 releases them when it ends.
+  // the MUMPS phases it starts; rank 0 releases them when it ends, and a
+  // normal end is status 0, the launcher's success.
   if (tp::mumps_process_start(&argc, &argv) != 0) return tp::mumps_worker();
   std::atexit(tp::mumps_process_end);
+  if (tp::mumps_launched()) tp::set_normal_end_status(0);
   return tp::cli_main(argc, argv, compute);
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #if defined(THREEPHASE_HAVE_MUMPS)
@@ -113,6 +114,29 @@ constexpr int kJobQuit = -100;  // ends a worker's loop
 // Processes of the run and whether MPI is live.
 int world_size = 1;
 bool mpi_live = false;
+bool launched = false;  // started by an MPI launcher
+
+// Rank 0 tells the workers the next phase (or the end). A worker waits for
+// it without spinning: between phases rank 0 computes alone (coefficients,
+// assembly, the results) and the worker's core is better left to others.
+// Both sides use the nonblocking broadcast, since it never matches a
+// blocking one.
+void send_job(int job) {
+  MPI_Request request;
+  MPI_Ibcast(&job, 1, MPI_INT, 0, MPI_COMM_WORLD, &request);
+  MPI_Wait(&request, MPI_STATUS_IGNORE);
+}
+
+int receive_job() {
+  int job = 0, arrived = 0;
+  MPI_Request request;
+  MPI_Ibcast(&job, 1, MPI_INT, 0, MPI_COMM_WORLD, &request);
+  const timespec pause{0, 1000000};  // 1 ms: a phase lasts far longer
+  for (MPI_Test(&request, &arrived, MPI_STATUS_IGNORE); !arrived;
+       MPI_Test(&request, &arrived, MPI_STATUS_IGNORE))
+    nanosleep(&pause, nullptr);
+  return job;
+}
 #endif
 
 }  // namespace
@@ -143,7 +167,7 @@ void run_job(ZMUMPS_STRUC_C& id, int job) {
     MPI_Init(nullptr, nullptr);
     mpi_live = true;
   }
-  if (world_size > 1) MPI_Bcast(&job, 1, MPI_INT, 0, MPI_COMM_WORLD);
+  if (world_size > 1) send_job(job);
 #endif
   if (job == kJobInit) {
     id.par = 1;  // the host takes part in the factorization
@@ -280,6 +304,7 @@ int mumps_process_start(int* argc, char*** argv) {
     return 0;
   MPI_Init(argc, argv);
   mpi_live = true;
+  launched = true;
   int rank = 0;
   MPI_Comm_rank(MPI_COMM_WORLD, &rank);
   MPI_Comm_size(MPI_COMM_WORLD, &world_size);
@@ -291,8 +316,7 @@ int mumps_process_start(int* argc, char*** argv) {
 int mumps_worker() {
   ZMUMPS_STRUC_C id{};
   for (;;) {
-    int job = 0;
-    MPI_Bcast(&job, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    const int job = receive_job();
     if (job == kJobQuit) break;
     if (job == kJobInit) {
       id.par = 1;
@@ -309,12 +333,11 @@ int mumps_worker() {
   return 0;
 }
 
+bool mumps_launched() { return launched; }
+
 void mumps_process_end() {
   if (!mpi_live) return;
-  if (world_size > 1) {
-    int job = kJobQuit;
-    MPI_Bcast(&job, 1, MPI_INT, 0, MPI_COMM_WORLD);
-  }
+  if (world_size > 1) send_job(kJobQuit);
   MPI_Finalize();
   mpi_live = false;
 }
@@ -322,6 +345,7 @@ void mumps_process_end() {
 #else
 
 int mumps_process_start(int*, char***) { return 0; }
+bool mumps_launched() { return false; }
 int mumps_worker() { return 0; }
 void mumps_process_end() {}
 
@@ -341,6 +365,7 @@ int mumps_factor(MumpsFactor& f) { return f.counts.infog1 = kMumpsNotBuilt; }
 int mumps_solve(MumpsFactor& f, cplx*) { return f.counts.infog1 = kMumpsNotBuilt; }
 void mumps_release(MumpsFactor&) {}
 int mumps_process_start(int*, char***) { return 0; }
+bool mumps_launched() { return false; }
 int mumps_worker() { return 0; }
 void mumps_process_end() {}
 

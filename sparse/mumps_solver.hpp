@@ -106,6 +106,9 @@ double backward_error(int n, const std::int32_t* ia, const std::int32_t* ja, con
 // MPI). Every rank other than 0 should then run mumps_worker and end.
 int mumps_process_start(int* argc, char*** argv);
 
+// True when an MPI launcher (mpirun) started this process.
+bool mumps_launched();
+
 // The loop of a rank other than 0: runs each phase rank 0 starts until it
 // ends; then finalises MPI. Returns the process's exit status.
 int mumps_worker();
