@@ -229,8 +229,8 @@ int zn_factor(SparseFactor& f, const SparseRows& a) {
     if (f.umax <= 0) return 10 * n + 1;
   } else {
     const FactorStorage s = factor_storage(n, f.lnz, f.unz);
-    // Zeroed storage mapped on first touch, in large pages: no clearing
-    // pass over the factors before the elimination writes them.
+    // Zeroed storage mapped on first touch: no clearing pass over the
+    // factors before the elimination writes them.
     if (!f.own_words.resize(s.words)) return 10 * n + 1;
     const View1<cplx> w{f.own_words.data()};
     f.l = w;
