@@ -1,6 +1,7 @@
 #include "planewave/veloc_aten.hpp"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "planewave/small_linalg.hpp"
@@ -96,6 +97,24 @@ void record_slow_decay(int j, int k, const double& omega, const cplx z[3], WaveR
   }
 }
 
+// The coefficients of cell (j, k) that its slownesses depend on (with the
+// frequency, the same for every cell). Cells with the same bits give the
+// same slownesses bit for bit.
+struct CellInputs {
+  double v[18];
+};
+
+CellInputs cell_inputs(int j, int k, const Coefficients& co) {
+  return {{co.p11(j, k), co.p12(j, k), co.p13(j, k), co.p22(j, k), co.p23(j, k), co.p33(j, k),
+           co.f11(j, k), co.f12(j, k), co.f22(j, k), co.lambda1(j, k), co.lambda3(j, k),
+           co.mu1(j, k), co.mu3(j, k), co.mu13(j, k), co.b1(j, k), co.b2(j, k), co.m(j, k),
+           co.d3(j, k)}};
+}
+
+bool same_bits(const CellInputs& x, const CellInputs& y) {
+  return std::memcmp(x.v, y.v, sizeof x.v) == 0;
+}
+
 }  // namespace
 
 // The plane wave k^2 E U = omega^2 A U: the eigenvalues of S = E^-1 A are
@@ -138,12 +157,21 @@ CellFailure veloc_aten(const CellGrid& g, const double& omega, const Coefficient
   report.shortest_decay = std::numeric_limits<double>::infinity();
   report.j_shortest = report.k_shortest = 0;
   report.labels = LabelSurvey{};
+  // A cell with the coefficients of the cell before (all of a uniform
+  // sample, most of a layered one) keeps its slownesses.
+  cplx zp[3], zs[2];
+  CellInputs solved{};
+  bool have = false;
   for (int k = 1; k <= ny; ++k) {
     for (int j = 1; j <= nx; ++j) {
       // 1-4. The slownesses of the cell. The faster of compressional roots
       // 1 and 2 is P1; root 3 is P3 whatever its speed.
-      cplx zp[3], zs[2];
-      cell_slownesses(j, k, omega, co, zp, zs);
+      const CellInputs in = cell_inputs(j, k, co);
+      if (!have || !same_bits(in, solved)) {
+        cell_slownesses(j, k, omega, co, zp, zs);
+        solved = in;
+        have = true;
+      }
       Wave root[3];
       for (int n = 1; n <= 3; ++n) root[n - 1] = wave_of(zp[n - 1]);
       record_slow_decay(j, k, omega, zp, report);

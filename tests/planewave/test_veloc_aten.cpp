@@ -272,6 +272,34 @@ TEST(PlaneWaves, ReportShowsCentreCellAndCallerGetsLastCell) {
   EXPECT_EQ(lines.back(), "");
 }
 
+// A cell with the coefficients of the cell before keeps its slownesses;
+// one that differs from it in any single coefficient, however slightly,
+// gets its own: the last cell's waves are those of that cell alone.
+TEST(PlaneWaves, CellDifferingFromItsNeighbourInAnyOneCoefficientIsSolvedAfresh) {
+  const double omega = kTwoPi * 100.0;
+  double Coefs::*const member[18] = {
+      &Coefs::p11, &Coefs::p12,     &Coefs::p13,     &Coefs::p22, &Coefs::p23,  &Coefs::p33,
+      &Coefs::f11, &Coefs::f12,     &Coefs::f22,     &Coefs::lambda1, &Coefs::lambda3,
+      &Coefs::mu1, &Coefs::mu3,     &Coefs::mu13,    &Coefs::b1,  &Coefs::b2,   &Coefs::m,
+      &Coefs::d3};
+  for (double Coefs::*c : member) {
+    Coefs other = kIceSand;
+    other.*c *= 1.0 + 1e-6;
+    const Result alone = run_cell(other, omega);
+    fields.set(1, 1, kIceSand);
+    fields.set(2, 1, other);
+    const Result r = run(2, 1, omega);
+    for (int n = 0; n < 5; ++n) {
+      EXPECT_EQ(r.v[n], alone.v[n]);
+      EXPECT_EQ(r.q[n], alone.q[n]);
+    }
+  }
+  const Result alone = run_cell(kShaleySand, omega);
+  for (int j = 1; j <= 4; ++j) fields.set(j, 1, kShaleySand);
+  const Result r = run(4, 1, omega);
+  for (int n = 0; n < 5; ++n) EXPECT_EQ(r.v[n], alone.v[n]);
+}
+
 // With a single column nx/2 is 0: no cell is the centre, so only the banner
 // and the closing empty line are printed.
 TEST(PlaneWaves, NarrowSampleGetsBannerButNoReport) {
