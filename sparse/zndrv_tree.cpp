@@ -95,25 +95,35 @@ int zn_symbolic_tree(const SparseRows& a, View1<std::int32_t> r, View1<std::int3
       for (; p > 0 && merged[p - 1] > x; --p) merged[p] = merged[p - 1];
       merged[p] = x;
     }
+    // Every child but the last merged into the buffers, the last straight
+    // into ju.
+    int last_child = 0;
     for (int ch = first_child[j]; ch != 0; ch = next_child[ch]) {
-      const std::int32_t* tail = &room.ju(room.iu(ch) + 1);
-      const int tail_len = room.iu(ch + 1) - room.iu(ch) - 1;
-      len = merge_sorted(merged.data(), len, tail, tail_len, other.data());
-      merged.swap(other);
+      if (last_child != 0) {
+        len = merge_sorted(merged.data(), len, &room.ju(room.iu(last_child) + 1),
+                           room.iu(last_child + 1) - room.iu(last_child) - 1, other.data());
+        merged.swap(other);
+      }
+      last_child = ch;
     }
-    if (nu + len > room.jumax) {
-      if (room.grow_ju == nullptr || nu + len > kMaxPatternEntries) return kNoRoom;
-      room.grow_ju->resize(std::min<std::int64_t>(std::max(2 * nu, nu + len),
-                                                  kMaxPatternEntries));
+    const int tail_len = last_child == 0 ? 0 : room.iu(last_child + 1) - room.iu(last_child) - 1;
+    if (nu + len + tail_len > room.jumax) {
+      const std::int64_t need = nu + len + tail_len;
+      if (room.grow_ju == nullptr || need > kMaxPatternEntries) return kNoRoom;
+      room.grow_ju->resize(std::min<std::int64_t>(std::max(2 * nu, need), kMaxPatternEntries));
       room.ju = View1<std::int32_t>{room.grow_ju->data()};
       room.jumax = static_cast<std::int64_t>(room.grow_ju->size());
     }
-    std::copy(merged.begin(), merged.begin() + len, &room.ju(static_cast<int>(nu + 1)));
+    std::int32_t* const row = &room.ju(static_cast<int>(nu + 1));
+    if (last_child != 0)
+      len = merge_sorted(merged.data(), len, &room.ju(room.iu(last_child) + 1), tail_len, row);
+    else
+      std::copy(merged.begin(), merged.begin() + len, row);
     nu += len;
     room.iu(j + 1) = static_cast<std::int32_t>(nu + 1);
     if (len > 0) {
-      next_child[j] = first_child[merged[0]];
-      first_child[merged[0]] = j;
+      next_child[j] = first_child[row[0]];
+      first_child[row[0]] = j;
     }
   }
 
@@ -124,16 +134,41 @@ int zn_symbolic_tree(const SparseRows& a, View1<std::int32_t> r, View1<std::int3
     room.jl = View1<std::int32_t>{room.grow_jl->data()};
     room.jlmax = nu;
   }
-  std::vector<std::int32_t>& fill = other;  // next free place of each L row
+  // U row i is column i+1 followed by U row i+1 exactly when its first
+  // column is i+1 and U row i+1 is one entry shorter: a parent's row holds
+  // its child's row without the first column, so equal counts mean equal
+  // sets. In a run j..e of such rows U row i holds i+1..e and then U row e:
+  // L row k (j < k <= e) takes j..k-1 from the run and each column of U row
+  // e takes j..e, so L is written a run of consecutive rows at a time.
+  const auto run_end = [&room, n](int j) {
+    int e = j;
+    while (e < n && room.iu(e + 1) > room.iu(e) && room.ju(room.iu(e)) == e + 1 &&
+           room.iu(e + 2) - room.iu(e + 1) == room.iu(e + 1) - room.iu(e) - 1)
+      ++e;
+    return e;
+  };
+  std::vector<std::int32_t>& fill = other;  // entries, then next free place, of each L row
   std::fill(fill.begin(), fill.end(), 0);
-  for (std::int64_t t = 1; t <= nu; ++t) ++fill[room.ju(static_cast<int>(t)) - 1];
+  for (int j = 1, e = 0; j <= n; j = e + 1) {
+    e = run_end(j);
+    for (int k = j + 1; k <= e; ++k) fill[k - 1] += k - j;
+    for (int t = room.iu(e); t < room.iu(e + 1); ++t) fill[room.ju(t) - 1] += e - j + 1;
+  }
   room.il(1) = 1;
   for (int k = 1; k <= n; ++k) {
     room.il(k + 1) = room.il(k) + fill[k - 1];
     fill[k - 1] = room.il(k);
   }
-  for (int j = 1; j <= n; ++j)
-    for (int t = room.iu(j); t < room.iu(j + 1); ++t) room.jl(fill[room.ju(t) - 1]++) = j;
+  for (int j = 1, e = 0; j <= n; j = e + 1) {
+    e = run_end(j);
+    for (int k = j + 1; k <= e; ++k)
+      for (int i = j; i < k; ++i) room.jl(fill[k - 1]++) = i;
+    for (int t = room.iu(e); t < room.iu(e + 1); ++t) {
+      std::int32_t* const to = &room.jl(fill[room.ju(t) - 1]);
+      for (int i = j; i <= e; ++i) to[i - j] = i;
+      fill[room.ju(t) - 1] += e - j + 1;
+    }
+  }
   return 0;
 }
 
