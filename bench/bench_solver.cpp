@@ -7,7 +7,8 @@
 // UMFPACK (its 64-bit interface, with the BLAS it loads named) it also runs
 // the whole program on the same deck as a child process in the same turns,
 // and gives wall and processor times; a second program named on the command
-// line (another build of it) runs in the same turns too.
+// line (another build of it) runs in the same turns too, the two in
+// alternating order.
 //
 //   bench_solver [repetitions]
 //   bench_solver_umfpack [repetitions [other-program]]
@@ -193,16 +194,22 @@ int main(int argc, char** argv) {
 #endif
   for (int r = 0; r < reps; ++r) {
 #if defined(BENCH_WITH_UMFPACK)
-    const Process whole = run_program(THREEPHASE_PROGRAM, dir);
+    // The two child runs of a turn swap places every turn: on this machine a
+    // run that comes right after the in-process solvers (which have just
+    // freed their memory) takes longer than one that follows another child.
+    // Without a second program the program itself runs twice.
+    const char* second = previous != nullptr ? previous : THREEPHASE_PROGRAM;
+    const bool program_first = r % 2 == 0;
+    const Process one = run_program(program_first ? THREEPHASE_PROGRAM : second, dir);
+    const Process two = run_program(program_first ? second : THREEPHASE_PROGRAM, dir);
+    const Process& whole = program_first ? one : two;
+    const Process& other = program_first ? two : one;
     if (whole.status != 40) std::printf("the program ended with status %d\n", whole.status);
+    if (other.status != 40) std::printf("%s ended with status %d\n", second, other.status);
     twhole[r] = whole.wall;
     cwhole[r] = whole.cpu;
-    if (previous != nullptr) {
-      const Process other = run_program(previous, dir);
-      if (other.status != 40) std::printf("%s ended with status %d\n", previous, other.status);
-      tprev[r] = other.wall;
-      cprev[r] = other.cpu;
-    }
+    tprev[r] = other.wall;
+    cprev[r] = other.cpu;
 #endif
     const double c0 = processor_time();
     run_solver(t);
@@ -269,12 +276,22 @@ int main(int argc, char** argv) {
               kOther, sol / oth, median(ratio.data(), reps));
 #if defined(BENCH_WITH_UMFPACK)
   std::printf("BLAS loaded:%s\n", loaded_blas().c_str());
-  for (int r = 0; r < reps; ++r) ratio[r] = twhole[r] / tother[r];
-  const double wall = median(twhole.data(), reps), cpu = median(cwhole.data(), reps);
-  std::printf("whole program (child process) %.3f s, processor time %.3f s\n", wall, cpu);
+  if (previous == nullptr) {
+    // Both runs of each turn are the program's.
+    twhole.insert(twhole.end(), tprev.begin(), tprev.end());
+    cwhole.insert(cwhole.end(), cprev.begin(), cprev.end());
+    const std::vector<double> same_turns = tother;
+    tother.insert(tother.end(), same_turns.begin(), same_turns.end());
+  }
+  const int runs = static_cast<int>(twhole.size());
+  ratio.resize(runs);
+  for (int r = 0; r < runs; ++r) ratio[r] = twhole[r] / tother[r];
+  const double wall = median(twhole.data(), runs), cpu = median(cwhole.data(), runs);
+  std::printf("whole program (child process, %d runs) %.3f s, processor time %.3f s\n", runs,
+              wall, cpu);
   std::printf("whole program / %s: %.2f (ratio of the medians), %.2f (median of the ratios), "
               "%.2f (processor times)\n",
-              kOther, wall / oth, median(ratio.data(), reps), cpu / median(cother.data(), reps));
+              kOther, wall / oth, median(ratio.data(), runs), cpu / median(cother.data(), reps));
   if (previous != nullptr) {
     const double pw = median(tprev.data(), reps), pc = median(cprev.data(), reps);
     std::printf("%s (child process) %.3f s, processor time %.3f s; / %s: %.2f, %.2f "
