@@ -287,6 +287,17 @@ TEST(MumpsRun, EstimateAboveTheMemoryLimitStopsBeforeFactorizing) {
   EXPECT_EQ(read_file(dir + "/vp_eq.phiw"), "") << "no result after a refusal";
 }
 
+// A build without the solver packages refuses the choice before any
+// result file is created, and says why.
+TEST(MumpsRun, BuildWithoutMumpsRefusesTheChoiceAsBadInput) {
+  if (tp::kHaveMumps) GTEST_SKIP() << "this build has MUMPS";
+  std::string dir;
+  const auto r = permafrost_with(dir, "mumps");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("this build has no MUMPS"), std::string::npos) << r.err;
+  EXPECT_EQ(read_file(dir + "/vp_eq.phiw"), "") << "no result file from a refused run";
+}
+
 TEST(MumpsRun, UnknownSolverNameIsBadInput) {
   std::string dir;
   const auto r = permafrost_with(dir, "fastest");
