@@ -45,13 +45,24 @@ int usage_error(const char* message) {
 
 }  // namespace
 
-int cli_main(int argc, char** argv, Computation compute) {
+int refused_under_launcher(const char* command) {
+  std::fprintf(stderr,
+               "threephase: %s does not run under mpirun (it runs the program in child "
+               "processes, which cannot take part in MPI); in the folder of the deck and "
+               "its side files run: mpirun -np N threephase --solver mumps < DECK\n",
+               command);
+  std::fflush(stderr);
+  return kExitBadInput;
+}
+
+int cli_main(int argc, char** argv, Computation compute, bool under_launcher) {
   CLI::App app{kDescription, "threephase"};
   app.footer(kStatuses);
   app.fallthrough();  // --solver may follow the subcommand
   app.require_subcommand(0, 1);
   CommandContext ctx;
   ctx.compute = compute;
+  ctx.under_launcher = under_launcher;
   bool version = false;
   app.add_flag("--version", version, "Print the version, the compiler and the build options");
   app.add_option("--solver", ctx.solver,

@@ -30,6 +30,8 @@ using Computation = void (*)(const RunMode&);
 
 // Parses the arguments and runs the command they name; returns the exit
 // status (or does not return: the legacy run ends in the computation's stop).
-int cli_main(int argc, char** argv, Computation compute);
+// under_launcher: the process was started by an MPI launcher, where the
+// commands that run the program in child processes are refused.
+int cli_main(int argc, char** argv, Computation compute, bool under_launcher = false);
 
 }  // namespace tp

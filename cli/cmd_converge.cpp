@@ -60,7 +60,9 @@ void add_converge_command(CLI::App& app, CommandContext& ctx) {
       ->check(CLI::Range(1, 256));
   cmd->add_option("--tolerance", a.o.rel_tol, "Relative tolerance of the verdicts (default 0.01)")
       ->check(CLI::Range(1e-12, 1.0));
-  cmd->callback([&ctx] { ctx.status = converge_command(a, ctx); });
+  cmd->callback([&ctx] {
+    ctx.status = ctx.under_launcher ? refused_under_launcher("converge") : converge_command(a, ctx);
+  });
 }
 
 }  // namespace tp

@@ -217,7 +217,9 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
                   "the deck's name with _results, here)");
   cmd->add_flag("-q,--quiet", args.quiet,
                 "Print nothing on success (otherwise a short summary on standard output)");
-  cmd->callback([&ctx] { ctx.status = run_command(args, ctx); });
+  cmd->callback([&ctx] {
+    ctx.status = ctx.under_launcher ? refused_under_launcher("run") : run_command(args, ctx);
+  });
 }
 
 }  // namespace tp

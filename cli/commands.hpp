@@ -15,8 +15,14 @@ struct CommandContext {
   std::string solver;       // the global --solver; empty: not given
   std::string mumps_order;  // the global --mumps-order; empty: not given
   bool out_of_core = false; // the global --out-of-core
+  bool under_launcher = false;  // started by an MPI launcher
   int status = 0;
 };
+
+// Under an MPI launcher: `command` runs the program in child processes,
+// which cannot carry MPI with them; says so, with the way that works, and
+// returns the bad-usage status.
+int refused_under_launcher(const char* command);
 
 void add_run_command(CLI::App& app, CommandContext& ctx);
 void add_check_command(CLI::App& app, CommandContext& ctx);

@@ -200,5 +200,5 @@ int main(int argc, char** argv) {
   if (tp::mumps_process_start(&argc, &argv) != 0) return tp::mumps_worker();
   std::atexit(tp::mumps_process_end);
   if (tp::mumps_launched()) tp::set_normal_end_status(0);
-  return tp::cli_main(argc, argv, compute);
+  return tp::cli_main(argc, argv, compute, tp::mumps_launched());
 }

@@ -329,6 +329,23 @@ TEST(MumpsMpi, TwoProcessesAgreeWithOneTo1e12) {
   EXPECT_EQ(without_warnings(read_file(two + "/stderr.txt")), "STOP 40\n");
   expect_same_results(one, two, 1e-12);
 }
+
+// `run` works through child processes, which cannot take part in MPI: under
+// mpirun it is refused at once, with the command that works, instead of
+// hanging; nothing is written.
+TEST(MumpsMpi, RunCommandUnderMpirunIsRefusedWithTheWayThatWorks) {
+  const std::string dir = fresh_dir("mpi-run");
+  copy_example("permafrost", dir);
+  const std::string cmd = "cd " + shell_quote(dir) +
+                          " && timeout 120 mpirun --allow-run-as-root --oversubscribe -np 2 " +
+                          shell_quote(THREEPHASE_EXE) + " run deck -o out > stdout.txt 2> stderr.txt";
+  const int raw = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 2) << read_file(dir + "/stderr.txt");
+  EXPECT_NE(read_file(dir + "/stderr.txt").find("mpirun -np N threephase --solver mumps < DECK"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/out"));
+}
 #endif
 
 }  // namespace
