@@ -56,6 +56,10 @@ constexpr int kFactorBlock = 8;
 // multipliers of a group for a block of dense rows stay in a small table.
 constexpr int kMaxGroup = 32;
 
+// Vector width of the factorization's kernels, in doubles: 2 (any
+// processor), 4 (AVX) or 8 (AVX-512F).
+enum class KernelWidth { pairs = 2, quads = 4, octs = 8 };
+
 // Words a self-sized factor of order n with lnz entries in strict L and unz
 // in strict U holds: 32-bit integers of the patterns and of the groups of U
 // rows, the per-row work counts, complex words of l, d, u with its spare dense rows, row and tmp,
@@ -105,9 +109,9 @@ struct SparseFactor {
   // rows a group.
   std::vector<std::int32_t> group_last;
 
-  // Factor with the two-double kernels even where four-double ones (AVX)
-  // run: the results are the same bit for bit either way.
-  bool pair_kernels_only = false;
+  // Widest vectors the numeric factorization may use where the processor
+  // runs them: the results are the same bit for bit at every width.
+  KernelWidth widest_kernels = KernelWidth::octs;
 
   // Called every few hundred rows by zn_factor when set.
   const Progress* progress = nullptr;

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "sparse/zn_complex.hpp"
+#include "sparse/zn_group_kernels.hpp"
 #include "sparse/zndrv.hpp"
 
 namespace tp {
@@ -18,32 +19,9 @@ constexpr int kBlock = kFactorBlock;
 // Blocks of rows between two progress reports.
 constexpr int kBlocksPerReport = 64;
 
-// Two doubles handled together: the real and imaginary parts of one complex
-// word. Each lane is rounded as the scalar operation would be. The vector
-// extension and its element access are common to g++ and clang++.
-typedef double Pair __attribute__((vector_size(16)));
-
-// A multiplier x as the two pairs (xr, xr) and (-xi, xi): then
-//   (xr, xr) (ur, ui) + (-xi, xi) (ui, ur) = (xr ur - xi ui, xr ui + xi ur),
-// the rounding of the complex product x u, since a + (-b) is a - b exactly.
-// Each pair is held twice, so that four-double kernels load it as one
-// vector for two complex words.
-struct Multiplier {
-  Pair re, re_again, im, im_again;
-};
-
 inline Multiplier multiplier(const cplx& x) {
-  const Pair re{x.real(), x.real()}, im{-x.imag(), x.imag()};
-  return {re, re, im, im};
+  return {Pair{x.real(), x.real()}, Pair{-x.imag(), x.imag()}};
 }
-
-inline Pair load(const double* p) {
-  Pair v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline void store(double* p, const Pair& v) { __builtin_memcpy(p, &v, sizeof v); }
 
 // w(col) = w(col) - x u(t) for the entries t = first..last of one U row, in
 // each of the m dense rows w[0..m-1] with its own multiplier x[0..m-1]; the
@@ -63,147 +41,6 @@ inline void eliminate(double* const* w, const Multiplier* x, const double* uw,
   }
 }
 
-// Entries of a group's shared pattern updated together in registers.
-constexpr int kTile = 2;
-
-// The rectangular update of a group: for the kTile (or one) columns
-// cols[0..p-1] of the shared pattern and the m dense rows w[0..m-1], with
-// the multipliers x[i][0..s-1] of row i for the U rows of the group and
-// those rows' entries of the pattern at urow[0..s-1] (plus 2 q for the
-// q-th column), w(col) = w(col) - x[i][t] u(t, col) for t = 0..s-1 in turn:
-// the same operations, in the same order, as U row after U row, but each
-// dense entry is loaded and stored once for the whole group.
-template <int m, int p>
-inline void group_tile(double* const* w, const Multiplier* const* x, const double* const* urow,
-                       const int s, const std::int32_t* cols, const int q) {
-  long off[p];
-  Pair acc[m][p];
-  for (int c = 0; c < p; ++c) off[c] = 2L * (cols[q + c] - 1);
-  for (int i = 0; i < m; ++i)
-    for (int c = 0; c < p; ++c) acc[i][c] = load(w[i] + off[c]);
-  for (int t = 0; t < s; ++t) {
-    Pair uv[p], us[p];
-    for (int c = 0; c < p; ++c) {
-      uv[c] = load(urow[t] + 2 * (q + c));
-      us[c] = Pair{uv[c][1], uv[c][0]};
-    }
-    for (int i = 0; i < m; ++i) {
-      const Pair xr = x[i][t].re, xi = x[i][t].im;
-      for (int c = 0; c < p; ++c) acc[i][c] = acc[i][c] - (xr * uv[c] + xi * us[c]);
-    }
-  }
-  for (int i = 0; i < m; ++i)
-    for (int c = 0; c < p; ++c) store(w[i] + off[c], acc[i][c]);
-}
-
-// U entries fetched ahead of the tile in use: the rows of a group lie far
-// apart in u, too many streams for the processor to foresee.
-constexpr int kAhead = 16;
-
-// The rectangular update of a group over the columns q0..nt-1 of its
-// shared pattern, for m dense rows that entered the group at the same U
-// row: each tile of columns runs through all the rows, four, two or one at
-// a time, while its U entries are still in the first-level cache.
-inline void group_update(double* const* w, const Multiplier* const* x, const int m,
-                         const double* const* urow, const int s, const std::int32_t* cols,
-                         const int q0, const int nt) {
-  int q = q0;
-  for (; q + kTile <= nt; q += kTile) {
-    for (int t = 0; t < s; ++t) __builtin_prefetch(urow[t] + 2 * (q + kAhead));
-    int h = 0;
-    for (; h + 4 <= m; h += 4) group_tile<4, kTile>(w + h, x + h, urow, s, cols, q);
-    if (h + 2 <= m) {
-      group_tile<2, kTile>(w + h, x + h, urow, s, cols, q);
-      h += 2;
-    }
-    if (h < m) group_tile<1, kTile>(w + h, x + h, urow, s, cols, q);
-  }
-  for (; q < nt; ++q)
-    for (int h = 0; h < m; ++h) group_tile<1, 1>(w + h, x + h, urow, s, cols, q);
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// The same update with four doubles a vector (two complex words: two
-// columns of the pattern) on processors with AVX: every lane still rounds
-// as the scalar operation would, no fused multiply-add exists at this
-// level, so the bits are those of the two-double kernels, in half the
-// instructions.
-#define TP_WIDE __attribute__((target("avx")))
-typedef double Quad __attribute__((vector_size(32)));
-
-TP_WIDE inline Quad two_words(const double* a, const double* b) {
-  return Quad{a[0], a[1], b[0], b[1]};
-}
-
-TP_WIDE inline Quad load_quad(const double* p) {
-  Quad v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-TP_WIDE inline void store_halves(double* a, double* b, const Quad& v) {
-  a[0] = v[0];
-  a[1] = v[1];
-  b[0] = v[2];
-  b[1] = v[3];
-}
-
-// Columns q..q+3 of the pattern for m dense rows (see group_tile).
-template <int m>
-TP_WIDE inline void group_tile_wide(double* const* w, const Multiplier* const* x,
-                                    const double* const* urow, const int s,
-                                    const std::int32_t* cols, const int q) {
-  long off[4];
-  Quad acc[m][2];
-  for (int c = 0; c < 4; ++c) off[c] = 2L * (cols[q + c] - 1);
-  for (int i = 0; i < m; ++i)
-    for (int c = 0; c < 2; ++c) acc[i][c] = two_words(w[i] + off[2 * c], w[i] + off[2 * c + 1]);
-  for (int t = 0; t < s; ++t) {
-    Quad uv[2], us[2];
-    for (int c = 0; c < 2; ++c) {
-      uv[c] = load_quad(urow[t] + 2 * q + 4 * c);
-      us[c] = Quad{uv[c][1], uv[c][0], uv[c][3], uv[c][2]};
-    }
-    for (int i = 0; i < m; ++i) {
-      const Quad xr = load_quad(reinterpret_cast<const double*>(&x[i][t].re));
-      const Quad xi = load_quad(reinterpret_cast<const double*>(&x[i][t].im));
-      for (int c = 0; c < 2; ++c) acc[i][c] = acc[i][c] - (xr * uv[c] + xi * us[c]);
-    }
-  }
-  for (int i = 0; i < m; ++i)
-    for (int c = 0; c < 2; ++c) store_halves(w[i] + off[2 * c], w[i] + off[2 * c + 1], acc[i][c]);
-}
-
-// Columns in tiles of four, as group_update; returns the first column left
-// for the two-double kernels.
-TP_WIDE __attribute__((noinline)) int group_update_wide(double* const* w,
-                                                        const Multiplier* const* x, const int m,
-                                                        const double* const* urow, const int s,
-                                                        const std::int32_t* cols, const int nt) {
-  int q = 0;
-  for (; q + 4 <= nt; q += 4) {
-    for (int t = 0; t < s; ++t) __builtin_prefetch(urow[t] + 2 * (q + kAhead));
-    int h = 0;
-    for (; h + 4 <= m; h += 4) group_tile_wide<4>(w + h, x + h, urow, s, cols, q);
-    if (h + 2 <= m) {
-      group_tile_wide<2>(w + h, x + h, urow, s, cols, q);
-      h += 2;
-    }
-    if (h < m) group_tile_wide<1>(w + h, x + h, urow, s, cols, q);
-  }
-  return q;
-}
-
-bool wide_kernels() { return __builtin_cpu_supports("avx"); }
-#else
-int group_update_wide(double* const*, const Multiplier* const*, int, const double* const*, int,
-                      const std::int32_t*, int) {
-  return 0;
-}
-
-bool wide_kernels() { return false; }
-#endif
-
 // The dense rows of a block whose next L column lies in the group of U rows
 // j..e, all finished before the block. Row i enters it at its next column
 // s_i and then holds every column s_i..e in L (each U row of the group
@@ -216,7 +53,7 @@ struct GroupStep {
   double* const* dense;  // dense row i at dense[i], column c at 2c-2
   int* next;             // next L position of each row
   const int* end;        // end of each row's L positions
-  bool wide;             // four-double kernels (AVX) for the rectangular step
+  GroupKernels kernels;  // of the widest vectors allowed and run here
 };
 
 void eliminate_group(const GroupStep& g, const int from, const int nb, const int j, const int e) {
@@ -252,11 +89,7 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
       l(g.next[i]++) = cplx(xv[0], xv[1]);
       const Multiplier x = multiplier(cplx(xv[0], xv[1]));
       xs[i][jj - start[i]] = x;
-      for (int c = 0; c < e - jj; ++c) {
-        double* wc = w + 2 * (jj + c);
-        const Pair uv = load(ut + 2 * c);
-        store(wc, load(wc) - (x.re * uv + x.im * Pair{uv[1], uv[0]}));
-      }
+      g.kernels.row_update(w + 2 * jj, x, ut, e - jj);
     }
   }
   const std::int32_t* cols = jup + iu(e) - 1;
@@ -278,9 +111,7 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
       start[i] = 0;
     }
     pending -= m;
-    const double* const* ur = urow + (s - j);
-    const int q = g.wide ? group_update_wide(ws, xp, m, ur, e - s + 1, cols, nt) : 0;
-    group_update(ws, xp, m, ur, e - s + 1, cols, q, nt);
+    g.kernels.rectangle(GroupBlock{ws, xp, m, urow + (s - j), e - s + 1, cols, nt});
   }
 }
 
@@ -319,14 +150,14 @@ int znnf(SparseFactor& f, const SparseRows& a) {
   const double* uw = zn_parts(u(1));     // u(t) at uw[2t-2], uw[2t-1]
   const std::int32_t* jup = &ju(1);  // ju(t) at jup[t-1]
   const std::int32_t* group_last = f.group_last.data();
-  const bool wide = !f.pair_kernels_only && wide_kernels();
+  const GroupKernels kernels = group_kernels(kernel_width(f.widest_kernels));
 
   for (int k0 = 1; k0 <= n; k0 += block) {
     if (f.progress != nullptr && (k0 - 1) % (kBlocksPerReport * block) == 0)
       (*f.progress)(static_cast<double>(f.work_to[k0 - 1]), static_cast<double>(f.work_to[n]));
     const int nb = std::min(block, n - k0 + 1);
     int next[kBlock], end[kBlock];  // L positions of each row still to do
-    const GroupStep step{f, parts, next, end, wide};
+    const GroupStep step{f, parts, next, end, kernels};
     for (int i = 0; i < nb; ++i) {
       const int k = k0 + i;
       const View1<cplx> w{dense[i]};

@@ -118,9 +118,9 @@ TEST(FactorGroups, GroupedEliminationGivesTheFactorsOfRowByRowEliminationBitForB
       s.analyse();
       ASSERT_EQ(s.flag, 0);
       for (int j = 1; j <= c.m.n; ++j) longest = std::max(longest, s.f.group_last[j] - j + 1);
-      for (bool pairs_only : {false, true}) {
+      for (KernelWidth width : {KernelWidth::octs, KernelWidth::quads, KernelWidth::pairs}) {
         s.analyse();
-        s.f.pair_kernels_only = pairs_only;  // and four-double kernels where the processor has them
+        s.f.widest_kernels = width;  // where the processor runs it, else the next narrower
         s.factor();
         ASSERT_EQ(s.flag, 0) << "spare " << spare;
         const Factors ref = row_by_row(s.f, c.m);
