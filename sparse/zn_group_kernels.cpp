@@ -3,13 +3,14 @@
 // chosen at run time, so the program still runs on any x86-64 processor.
 //
 // Why the widths agree bit for bit: a lane holds the real or the imaginary
-// part of one complex entry and computes w - (xr u + xi us) as three
-// separately rounded operations (two products, their sum, the difference),
-// exactly the operations of the two-double kernels in the same order. No
-// fused multiply-add exists in these instruction sets as used here (the
-// build keeps -ffp-contract=off and no fma intrinsic appears), and a tile
-// only decides which entries share a vector, never the order in which one
-// entry receives its updates: U row after U row, ascending.
+// part of one complex entry and computes w - (xr u + xi us), us being
+// (-ui, ur), as three separately rounded operations (two products, their
+// sum, the difference), exactly the operations of the two-double kernels in
+// the same order. No fused multiply-add exists in these instruction sets as
+// used here (the build keeps -ffp-contract=off and no fma intrinsic
+// appears), and a tile only decides which entries share a vector, never
+// the order in which one entry receives its updates: U row after U row,
+// ascending.
 #include "sparse/zn_group_kernels.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -30,6 +31,10 @@ namespace tp {
 
 namespace {
 
+// The complex word (ur, ui) at p as (-ui, ur), read part by part (the
+// negation only flips a sign bit).
+inline Pair swap_signed(const double* p) { return Pair{-p[1], p[0]}; }
+
 // Entries of a group's shared pattern updated together by the two-double
 // kernels.
 constexpr int kTile = 2;
@@ -40,7 +45,7 @@ constexpr int kTile = 2;
 template <int m, int p>
 inline void tile_pairs(const GroupBlock& b, const int h, const int q) {
   double* const* w = b.w + h;
-  const Multiplier* const* x = b.x + h;
+  const double* const* x = b.x + h;
   long off[p];
   Pair acc[m][p];
   for (int c = 0; c < p; ++c) off[c] = 2L * (b.cols[q + c] - 1);
@@ -50,10 +55,10 @@ inline void tile_pairs(const GroupBlock& b, const int h, const int q) {
     Pair uv[p], us[p];
     for (int c = 0; c < p; ++c) {
       uv[c] = load(b.urow[t] + 2 * (q + c));
-      us[c] = Pair{uv[c][1], uv[c][0]};
+      us[c] = swap_signed(b.urow[t] + 2 * (q + c));
     }
     for (int i = 0; i < m; ++i) {
-      const Pair xr = x[i][t].re, xi = x[i][t].im;
+      const Pair xr = {x[i][2 * t], x[i][2 * t]}, xi = {x[i][2 * t + 1], x[i][2 * t + 1]};
       for (int c = 0; c < p; ++c) acc[i][c] = acc[i][c] - (xr * uv[c] + xi * us[c]);
     }
   }
@@ -83,10 +88,11 @@ void columns_pairs(const GroupBlock& b, const int q0) {
 void rectangle_pairs(const GroupBlock& b) { columns_pairs(b, 0); }
 
 // w(c) = w(c) - x u(c), c = 0..len-1, one complex word at a time.
-void row_update_pairs(double* w, const Multiplier& x, const double* u, const int len) {
+void row_update_pairs(double* w, const double* x, const double* u, const int len) {
+  const Pair xr = {x[0], x[0]}, xi = {x[1], x[1]};
   for (int c = 0; c < len; ++c) {
-    const Pair uv = load(u + 2 * c);
-    store(w + 2 * c, load(w + 2 * c) - (x.re * uv + x.im * Pair{uv[1], uv[0]}));
+    const Pair uv = load(u + 2 * c), us = swap_signed(u + 2 * c);
+    store(w + 2 * c, load(w + 2 * c) - (xr * uv + xi * us));
   }
 }
 
@@ -94,18 +100,16 @@ void row_update_pairs(double* w, const Multiplier& x, const double* u, const int
 #define TP_QUADS __attribute__((target("avx")))
 #define TP_OCTS __attribute__((target("avx512f")))
 
-// ---- Four doubles (AVX): two complex words a vector.
 // Arithmetic on the vectors is written with the operators, which round
-// each operation on its own; the intrinsics only move data.
+// each operation on its own; the intrinsics only move data (and flip signs).
+
+// ---- Four doubles (AVX): two complex words a vector.
 typedef __m256d Quad;
 
-// The pair p in both halves.
-TP_QUADS inline Quad pair_twice(const Pair& p) {
-  return _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(&p));
+// (ur, ui, ...) -> (-ui, ur, ...).
+TP_QUADS inline Quad swap_signed(const Quad& u) {
+  return _mm256_xor_pd(_mm256_permute_pd(u, 0x5), _mm256_set_pd(0.0, -0.0, 0.0, -0.0));
 }
-
-// The parts of each complex word swapped: (ui, ur, ...).
-TP_QUADS inline Quad swap_parts(const Quad& v) { return _mm256_permute_pd(v, 0x5); }
 
 // The complex words at a and b as one vector, and back.
 TP_QUADS inline Quad two_words(const double* a, const double* b) {
@@ -121,7 +125,7 @@ TP_QUADS inline void store_two_words(double* a, double* b, const Quad& v) {
 template <int m>
 TP_QUADS inline void tile_quads(const GroupBlock& b, const int h, const int q) {
   double* const* w = b.w + h;
-  const Multiplier* const* x = b.x + h;
+  const double* const* x = b.x + h;
   long off[4];
   Quad acc[m][2];
   for (int c = 0; c < 4; ++c) off[c] = 2L * (b.cols[q + c] - 1);
@@ -131,10 +135,10 @@ TP_QUADS inline void tile_quads(const GroupBlock& b, const int h, const int q) {
     Quad uv[2], us[2];
     for (int c = 0; c < 2; ++c) {
       uv[c] = _mm256_loadu_pd(b.urow[t] + 2 * q + 4 * c);
-      us[c] = swap_parts(uv[c]);
+      us[c] = swap_signed(uv[c]);
     }
     for (int i = 0; i < m; ++i) {
-      const Quad xr = pair_twice(x[i][t].re), xi = pair_twice(x[i][t].im);
+      const Quad xr = _mm256_broadcast_sd(x[i] + 2 * t), xi = _mm256_broadcast_sd(x[i] + 2 * t + 1);
       for (int c = 0; c < 2; ++c) acc[i][c] = acc[i][c] - (xr * uv[c] + xi * us[c]);
     }
   }
@@ -161,12 +165,12 @@ TP_QUADS void rectangle_quads(const GroupBlock& b) {
 }
 
 // row_update_pairs two complex words at a time.
-TP_QUADS void row_update_quads(double* w, const Multiplier& x, const double* u, const int len) {
-  const Quad xr = pair_twice(x.re), xi = pair_twice(x.im);
+TP_QUADS void row_update_quads(double* w, const double* x, const double* u, const int len) {
+  const Quad xr = _mm256_broadcast_sd(x), xi = _mm256_broadcast_sd(x + 1);
   int c = 0;
   for (; c + 2 <= len; c += 2) {
     const Quad uv = _mm256_loadu_pd(u + 2 * c);
-    _mm256_storeu_pd(w + 2 * c, _mm256_loadu_pd(w + 2 * c) - (xr * uv + xi * swap_parts(uv)));
+    _mm256_storeu_pd(w + 2 * c, _mm256_loadu_pd(w + 2 * c) - (xr * uv + xi * swap_signed(uv)));
   }
   if (c < len) row_update_pairs(w + 2 * c, x, u + 2 * c, len - c);
 }
@@ -174,13 +178,11 @@ TP_QUADS void row_update_quads(double* w, const Multiplier& x, const double* u, 
 // ---- Eight doubles (AVX-512F): four complex words a vector.
 typedef __m512d Oct;
 
-// The pair p in all four quarters (moved as four floats: no arithmetic).
-TP_OCTS inline Oct pair_four_times(const Pair& p) {
-  const __m128 v = _mm_castpd_ps(_mm_loadu_pd(reinterpret_cast<const double*>(&p)));
-  return _mm512_castps_pd(_mm512_broadcast_f32x4(v));
+TP_OCTS inline Oct swap_signed(const Oct& u) {
+  const __m512i sign = _mm512_set_epi64(0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN);
+  return _mm512_castsi512_pd(
+      _mm512_xor_si512(_mm512_castpd_si512(_mm512_permute_pd(u, 0x55)), sign));
 }
-
-TP_OCTS inline Oct swap_parts(const Oct& v) { return _mm512_permute_pd(v, 0x55); }
 
 // The complex words at w + off[0..3] as one vector, and back: a single
 // load or store when they lie side by side, as the columns of one element
@@ -206,82 +208,63 @@ TP_OCTS inline void store_four_words(double* w, const long* off, const Oct& v) {
   _mm_storeu_pd(w + off[3], _mm256_extractf128_pd(hi, 1));
 }
 
-// Columns q..q+4p-1 of the pattern for the rows h..h+m-1 (see tile_pairs):
-// eight rows by eight columns keep 16 of the 32 vector registers as
-// accumulators, so each U vector serves eight rows and each multiplier
-// eight columns.
-template <int m, int p>
+// Columns q..q+3 of the pattern for the rows h..h+m-1 (see tile_pairs), one
+// vector a row: each U vector serves every row of the block and each
+// multiplier, spread over a vector by the load itself, four columns.
+template <int m>
 TP_OCTS inline void tile_octs(const GroupBlock& b, const int h, const int q) {
   double* const* w = b.w + h;
-  const Multiplier* const* x = b.x + h;
-  long off[4 * p];
-  Oct acc[m][p];
-  for (int c = 0; c < 4 * p; ++c) off[c] = 2L * (b.cols[q + c] - 1);
-  for (int i = 0; i < m; ++i)
-    for (int c = 0; c < p; ++c) acc[i][c] = four_words(w[i], off + 4 * c);
+  const double* const* x = b.x + h;
+  long off[4];
+  Oct acc[m];
+  for (int c = 0; c < 4; ++c) off[c] = 2L * (b.cols[q + c] - 1);
+  for (int i = 0; i < m; ++i) acc[i] = four_words(w[i], off);
   for (int t = 0; t < b.s; ++t) {
-    Oct uv[p], us[p];
-    for (int c = 0; c < p; ++c) {
-      uv[c] = _mm512_loadu_pd(b.urow[t] + 2 * q + 8 * c);
-      us[c] = swap_parts(uv[c]);
-    }
+    const Oct uv = _mm512_loadu_pd(b.urow[t] + 2 * q), us = swap_signed(uv);
     for (int i = 0; i < m; ++i) {
-      const Oct xr = pair_four_times(x[i][t].re), xi = pair_four_times(x[i][t].im);
-      for (int c = 0; c < p; ++c) acc[i][c] = acc[i][c] - (xr * uv[c] + xi * us[c]);
+      const Oct xr = _mm512_set1_pd(x[i][2 * t]), xi = _mm512_set1_pd(x[i][2 * t + 1]);
+      acc[i] = acc[i] - (xr * uv + xi * us);
     }
   }
-  for (int i = 0; i < m; ++i)
-    for (int c = 0; c < p; ++c) store_four_words(w[i], off + 4 * c, acc[i][c]);
+  for (int i = 0; i < m; ++i) store_four_words(w[i], off, acc[i]);
 }
 
-// Columns q..q+4p-1 for all the rows of b, eight, four, two or one at a time.
-template <int p>
-TP_OCTS inline void rows_octs(const GroupBlock& b, const int q) {
-  int h = 0;
-  for (; h + 8 <= b.m; h += 8) tile_octs<8, p>(b, h, q);
-  if (h + 4 <= b.m) {
-    tile_octs<4, p>(b, h, q);
-    h += 4;
-  }
-  if (h + 2 <= b.m) {
-    tile_octs<2, p>(b, h, q);
-    h += 2;
-  }
-  if (h < b.m) tile_octs<1, p>(b, h, q);
-}
-
-// Columns in tiles of eight, then one of four, the last few by the
-// two-double kernels.
+// Columns in tiles of four, every row of the block in one tile (the block
+// has at most eight), the last few columns by the two-double kernels.
 TP_OCTS void rectangle_octs(const GroupBlock& b) {
   int q = 0;
-  for (; q + 8 <= b.nt; q += 8) {
-    for (int t = 0; t < b.s; ++t) {
-      __builtin_prefetch(b.urow[t] + 2 * (q + kAhead));
-      __builtin_prefetch(b.urow[t] + 2 * (q + kAhead) + 8);
+  for (; q + 4 <= b.nt; q += 4) {
+    for (int t = 0; t < b.s; ++t) __builtin_prefetch(b.urow[t] + 2 * (q + kAhead));
+    int h = 0;
+    for (; h + 8 <= b.m; h += 8) tile_octs<8>(b, h, q);
+    switch (b.m - h) {
+      case 7: tile_octs<7>(b, h, q); break;
+      case 6: tile_octs<6>(b, h, q); break;
+      case 5: tile_octs<5>(b, h, q); break;
+      case 4: tile_octs<4>(b, h, q); break;
+      case 3: tile_octs<3>(b, h, q); break;
+      case 2: tile_octs<2>(b, h, q); break;
+      case 1: tile_octs<1>(b, h, q); break;
+      default: break;
     }
-    rows_octs<2>(b, q);
-  }
-  if (q + 4 <= b.nt) {
-    rows_octs<1>(b, q);
-    q += 4;
   }
   columns_pairs(b, q);
 }
 
 // row_update_pairs four complex words at a time, the last ones under a mask
 // (the lanes masked off are neither read nor written).
-TP_OCTS void row_update_octs(double* w, const Multiplier& x, const double* u, const int len) {
-  const Oct xr = pair_four_times(x.re), xi = pair_four_times(x.im);
+TP_OCTS void row_update_octs(double* w, const double* x, const double* u, const int len) {
+  const Oct xr = _mm512_set1_pd(x[0]), xi = _mm512_set1_pd(x[1]);
   int c = 0;
   for (; c + 4 <= len; c += 4) {
     const Oct uv = _mm512_loadu_pd(u + 2 * c);
-    _mm512_storeu_pd(w + 2 * c, _mm512_loadu_pd(w + 2 * c) - (xr * uv + xi * swap_parts(uv)));
+    _mm512_storeu_pd(w + 2 * c, _mm512_loadu_pd(w + 2 * c) - (xr * uv + xi * swap_signed(uv)));
   }
   if (c < len) {
     const __mmask8 k = static_cast<__mmask8>((1u << (2 * (len - c))) - 1);
     const Oct uv = _mm512_maskz_loadu_pd(k, u + 2 * c);
     const Oct wv = _mm512_maskz_loadu_pd(k, w + 2 * c);
-    _mm512_mask_storeu_pd(w + 2 * c, k, wv - (xr * uv + xi * swap_parts(uv)));
+    _mm512_mask_storeu_pd(w + 2 * c, k, wv - (xr * uv + xi * swap_signed(uv)));
   }
 }
 

@@ -23,22 +23,20 @@ inline Pair load(const double* p) {
 
 inline void store(double* p, const Pair& v) { __builtin_memcpy(p, &v, sizeof v); }
 
-// A multiplier x as the two pairs (xr, xr) and (-xi, xi): then
-//   (xr, xr) (ur, ui) + (-xi, xi) (ui, ur) = (xr ur - xi ui, xr ui + xi ur),
-// the rounding of the complex product x u, since a + (-b) is a - b exactly.
-// Wider kernels broadcast each pair to every complex word of a vector.
-struct Multiplier {
-  Pair re, im;
-};
-
+// The product x u of a multiplier x with a U entry u is formed lane by lane
+// as xr (ur, ui) + xi (-ui, ur) = (xr ur - xi ui, xr ui + xi ur): the
+// rounding of the complex product, since xi (-ui) is -(xi ui) exactly and
+// a + (-b) is a - b. So a multiplier is kept as its two parts and each part
+// is spread over a whole vector, while the swapped and signed copy of u
+// serves every row that U row updates.
 // The rectangular update of a group for m dense rows that entered it at the
-// same U row: w[i](col) = w[i](col) - x[i][t] u(t, col) for the columns
+// same U row: w[i](col) = w[i](col) - x_i(t) u(t, col) for the columns
 // col = cols[q], q = 0..nt-1, of the group's shared pattern and the U rows
 // t = 0..s-1 in turn, whose entries of the pattern lie side by side from
 // urow[t] (column cols[q] at urow[t] + 2 q).
 struct GroupBlock {
   double* const* w;            // dense rows w[0..m-1], column c at 2c-2, 2c-1
-  const Multiplier* const* x;  // x[i][0..s-1]: row i's multipliers
+  const double* const* x;      // row i's multiplier for U row t: x[i][2t], x[i][2t+1]
   int m;
   const double* const* urow;   // urow[0..s-1]
   int s;
@@ -50,11 +48,12 @@ struct GroupBlock {
 KernelWidth kernel_width(KernelWidth most);
 
 // The kernels of one width. rectangle updates b (the columns that fill no
-// tile of its width go to the two-double kernels); row_update does w(c) = w(c) - x u(c) for the len complex words
-// side by side at w and u (the triangular step of a group).
+// tile of its width go to the two-double kernels); row_update does
+// w(c) = w(c) - x u(c) for the len complex words side by side at w and u,
+// x = (x[0], x[1]) (the triangular step of a group).
 struct GroupKernels {
   void (*rectangle)(const GroupBlock& b);
-  void (*row_update)(double* w, const Multiplier& x, const double* u, int len);
+  void (*row_update)(double* w, const double* x, const double* u, int len);
 };
 GroupKernels group_kernels(KernelWidth width);
 

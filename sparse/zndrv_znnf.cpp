@@ -19,6 +19,14 @@ constexpr int kBlock = kFactorBlock;
 // Blocks of rows between two progress reports.
 constexpr int kBlocksPerReport = 64;
 
+// A multiplier x of the one-U-row elimination as the two pairs (xr, xr)
+// and (-xi, xi): then
+//   (xr, xr) (ur, ui) + (-xi, xi) (ui, ur) = (xr ur - xi ui, xr ui + xi ur),
+// the rounding of the complex product x u, since a + (-b) is a - b exactly.
+struct Multiplier {
+  Pair re, im;
+};
+
 inline Multiplier multiplier(const cplx& x) {
   return {Pair{x.real(), x.real()}, Pair{-x.imag(), x.imag()}};
 }
@@ -61,7 +69,7 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
   const auto& l = g.f.l;
   const double* uw = zn_parts(g.f.u(1));
   const std::int32_t* jup = &g.f.ju(1);
-  Multiplier xs[kBlock][kMaxGroup];
+  double xs[kBlock][2 * kMaxGroup];  // row i's multipliers, real and imaginary parts
   const double* urow[kMaxGroup];  // U row jj's shared part at urow[jj - j]
   for (int jj = j; jj <= e; ++jj) urow[jj - j] = uw + 2L * (iu(jj) + (e - jj) - 1);
   // The U rows of the group lie far apart: fetch the heads that the
@@ -87,8 +95,8 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
       double* w = g.dense[i];
       const Pair xv = load(w + 2 * jj - 2);
       l(g.next[i]++) = cplx(xv[0], xv[1]);
-      const Multiplier x = multiplier(cplx(xv[0], xv[1]));
-      xs[i][jj - start[i]] = x;
+      double* x = xs[i] + 2 * (jj - start[i]);
+      store(x, xv);
       g.kernels.row_update(w + 2 * jj, x, ut, e - jj);
     }
   }
@@ -101,7 +109,7 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
     for (int i = from; i < nb; ++i)
       if (start[i] != 0) s = std::min(s, start[i]);
     double* ws[kBlock];
-    const Multiplier* xp[kBlock];
+    const double* xp[kBlock];
     int m = 0;
     for (int i = from; i < nb; ++i) {
       if (start[i] != s) continue;
