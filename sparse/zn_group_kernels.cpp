@@ -116,7 +116,7 @@ TP_QUADS inline Quad two_words(const double* a, const double* b) {
   return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(a)), _mm_loadu_pd(b), 1);
 }
 
-TP_QUADS inline void store_two_words(double* a, double* b, const Quad& v) {
+TP_QUADS inline void store_two_words(double* a, double* b, const Quad v) {
   _mm_storeu_pd(a, _mm256_castpd256_pd128(v));
   _mm_storeu_pd(b, _mm256_extractf128_pd(v, 1));
 }
@@ -196,7 +196,7 @@ TP_OCTS inline Oct four_words(const double* w, const long* off) {
   return _mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1);
 }
 
-TP_OCTS inline void store_four_words(double* w, const long* off, const Oct& v) {
+TP_OCTS inline void store_four_words(double* w, const long* off, const Oct v) {
   if (off[3] - off[0] == 6) {
     _mm512_storeu_pd(w + off[0], v);
     return;
