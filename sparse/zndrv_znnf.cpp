@@ -65,8 +65,8 @@ struct GroupStep {
 };
 
 void eliminate_group(const GroupStep& g, const int from, const int nb, const int j, const int e) {
-  const auto &iu = g.f.iu, &jl = g.f.jl;
-  const auto& l = g.f.l;
+  const auto iu = g.f.iu, jl = g.f.jl;
+  const auto l = g.f.l;
   const double* uw = zn_parts(g.f.u(1));
   const std::int32_t* jup = &g.f.ju(1);
   double xs[kBlock][2 * kMaxGroup];  // row i's multipliers, real and imaginary parts
@@ -136,10 +136,12 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
 // spare words the blocks are shorter, down to one row at a time.
 int znnf(SparseFactor& f, const SparseRows& a) {
   const int n = f.n;
-  const auto &r = f.r, &ic = f.ic, &ia = a.ia, &ja = a.ja;
-  const auto &il = f.il, &jl = f.jl, &iu = f.iu, &ju = f.ju;
-  const auto &l = f.l, &d = f.d, &u = f.u, &row = f.row;
-  const auto& av = a.a;
+  // The views by value: the stores into the dense rows cannot then change
+  // them, so they stay in registers.
+  const auto r = f.r, ic = f.ic, ia = a.ia, ja = a.ja;
+  const auto il = f.il, jl = f.jl, iu = f.iu, ju = f.ju;
+  const auto l = f.l, d = f.d, u = f.u, row = f.row;
+  const auto av = a.a;
   const int umax = f.umax;
   if (f.lmax < il(n + 1) - 1) return 4 * n + 1;
   const int nu = iu(n + 1) - 1;
