@@ -220,6 +220,9 @@ TP_OCTS inline void tile_octs(const GroupBlock& b, const int h, const int q) {
   for (int c = 0; c < 4; ++c) off[c] = 2L * (b.cols[q + c] - 1);
   for (int i = 0; i < m; ++i) acc[i] = four_words(w[i], off);
   for (int t = 0; t < b.s; ++t) {
+    // The U rows of a group lie far apart, too many streams for the
+    // processor to foresee: fetch each kAhead columns ahead of the tile.
+    __builtin_prefetch(b.urow[t] + 2 * (q + kAhead));
     const Oct uv = _mm512_loadu_pd(b.urow[t] + 2 * q), us = swap_signed(uv);
     for (int i = 0; i < m; ++i) {
       const Oct xr = _mm512_set1_pd(x[i][2 * t]), xi = _mm512_set1_pd(x[i][2 * t + 1]);
@@ -234,7 +237,6 @@ TP_OCTS inline void tile_octs(const GroupBlock& b, const int h, const int q) {
 TP_OCTS void rectangle_octs(const GroupBlock& b) {
   int q = 0;
   for (; q + 4 <= b.nt; q += 4) {
-    for (int t = 0; t < b.s; ++t) __builtin_prefetch(b.urow[t] + 2 * (q + kAhead));
     int h = 0;
     for (; h + 8 <= b.m; h += 8) tile_octs<8>(b, h, q);
     switch (b.m - h) {
