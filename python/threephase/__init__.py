@@ -3,7 +3,7 @@
     import threephase as tp
     deck = tp.Deck.read("examples/permafrost/deck")
     deck.porosity = tp.porosity.fractal(deck.nx, deck.ny, mean=0.2, std=0.05,
-                                        correlation_length=3, hurst=0.5, seed=1)
+                                        correlation_length=3, hurst=0.5, realization=1)
     deck["model"] = 1
     result = tp.run(deck, "run/fractal")
     result.maps["real_stress_map"]      # (ny, nx), [k-1, j-1] is cell (j, k)

@@ -50,8 +50,8 @@ def by_layer(nx, ny, thickness, water):
     return field
 
 
-def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5, seed=None,
-            info=False):
+def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5,
+            realization=None, info=False):
     """A von Karman self-affine random field by spectral synthesis.
 
     The power spectrum is P(k) ~ (1 + k^2 a^2)^-(hurst + 1) (2-D), with the
@@ -59,15 +59,16 @@ def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5, seed=
     Beyond 1/a the spectrum falls as k^-(2 hurst + 2): hurst near 0 gives
     rough fields, near 1 smooth ones. The field is drawn on a grid twice the
     sample in each direction and cut, so it does not wrap around, then set
-    to exactly `mean` and `std` and clipped to 0..1. The same seed gives the
-    same field. With info=True returns (field, clipped share of cells);
-    otherwise a clipped share above 0 is reported as a warning.
+    to exactly `mean` and `std` and clipped to 0..1. `realization` numbers
+    the draw of the random medium: the same number gives the same field,
+    None a new one each call. With info=True returns (field, clipped share
+    of cells); otherwise a clipped share above 0 is reported as a warning.
     """
     if nx < 1 or ny < 1:
         raise ValueError("fractal: nx and ny must be at least 1")
     if correlation_length <= 0 or std < 0 or not 0 < hurst <= 1:
         raise ValueError("fractal: need correlation_length > 0, std >= 0, 0 < hurst <= 1")
-    rng = np.random.default_rng(seed)
+    rng = np.random.default_rng(realization)
     mx, my = 2 * nx, 2 * ny
     kx = 2 * np.pi * np.fft.rfftfreq(mx)
     ky = 2 * np.pi * np.fft.fftfreq(my)

@@ -16,7 +16,7 @@ class StudyFromPython(unittest.TestCase):
         out = os.path.join(support.scratch(self), "study")
         deck = support.small_deck(nx=3, ny=3, n_freq=1)
         deck.porosity = porosity.fractal(3, 3, mean=0.2, std=0.05, correlation_length=1,
-                                         hurst=0.5, seed=3)
+                                         hurst=0.5, realization=3)
         deck["model"] = 1
         table = threephase.converge(deck, refine=[1, 2, 3], out_dir=out, jobs=2)
         self.assertEqual(table["refinements_run"], [1, 2, 3])

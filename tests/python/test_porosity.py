@@ -29,10 +29,10 @@ def radial_slope(field, a):
 
 
 class Fractal(unittest.TestCase):
-    def test_mean_and_std_are_the_requested_ones_for_every_seed(self):
-        for seed in range(5):
+    def test_mean_and_std_are_the_requested_ones_in_every_realization(self):
+        for number in range(5):
             f, clipped = porosity.fractal(40, 30, mean=0.25, std=0.04, correlation_length=5,
-                                          hurst=0.5, seed=seed, info=True)
+                                          hurst=0.5, realization=number, info=True)
             self.assertEqual(f.shape, (30, 40))
             self.assertEqual(clipped, 0.0)
             self.assertAlmostEqual(f.mean(), 0.25, places=12)
@@ -44,28 +44,28 @@ class Fractal(unittest.TestCase):
         for hurst in (0.3, 0.8):
             slopes = [radial_slope(porosity.fractal(128, 128, mean=0.3, std=0.03,
                                                     correlation_length=8, hurst=hurst,
-                                                    seed=s), 8) for s in range(8)]
+                                                    realization=s), 8) for s in range(8)]
             self.assertAlmostEqual(np.mean(slopes), -(2 * hurst + 2), delta=0.3, msg=hurst)
 
-    def test_same_seed_same_field_and_other_seed_another(self):
-        a = porosity.fractal(20, 10, seed=7)
-        self.assertTrue(np.array_equal(a, porosity.fractal(20, 10, seed=7)))
-        self.assertFalse(np.array_equal(a, porosity.fractal(20, 10, seed=8)))
+    def test_same_realization_number_same_field_and_another_number_another_field(self):
+        a = porosity.fractal(20, 10, realization=7)
+        self.assertTrue(np.array_equal(a, porosity.fractal(20, 10, realization=7)))
+        self.assertFalse(np.array_equal(a, porosity.fractal(20, 10, realization=8)))
 
     def test_values_outside_0_1_are_clipped_and_their_share_reported(self):
-        f, clipped = porosity.fractal(30, 30, mean=0.05, std=0.1, seed=1, info=True)
+        f, clipped = porosity.fractal(30, 30, mean=0.05, std=0.1, realization=1, info=True)
         self.assertGreater(clipped, 0.1)
         self.assertGreaterEqual(f.min(), 0.0)
         with warnings.catch_warnings(record=True) as caught:
             warnings.simplefilter("always")
-            porosity.fractal(30, 30, mean=0.05, std=0.1, seed=1)
+            porosity.fractal(30, 30, mean=0.05, std=0.1, realization=1)
         self.assertIn("clipped", str(caught[0].message))
 
 
 class FracFile(unittest.TestCase):
     def test_written_field_reads_back_cell_by_cell_with_x_fastest(self):
         path = os.path.join(support.scratch(self), "porosity.frac")
-        f = porosity.fractal(5, 3, mean=0.2, std=0.05, seed=3)
+        f = porosity.fractal(5, 3, mean=0.2, std=0.05, realization=3)
         f[0, 1] = 0.5  # cell (2, 1): the second line of the file
         porosity.write(f, path)
         lines = support.read(path).splitlines()

@@ -124,7 +124,7 @@ class FieldSweeps(unittest.TestCase):
 
     def test_porosity_sweep_moves_a_fractal_field_keeping_its_fluctuations(self):
         deck = support.small_deck(n_freq=1)
-        deck.porosity = threephase.porosity.fractal(4, 4, mean=0.15, std=0.02, seed=2)
+        deck.porosity = threephase.porosity.fractal(4, 4, mean=0.15, std=0.02, realization=2)
         deck["model"] = 1
         out = os.path.join(support.scratch(self), "sweep")
         threephase.sweep(deck, out, field="porosity", values=[0.2], progress=False)
