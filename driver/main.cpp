@@ -199,6 +199,7 @@ int main(int argc, char** argv) {
   // normal end is status 0, the launcher's success.
   if (tp::mumps_process_start(&argc, &argv) != 0) return tp::mumps_worker();
   std::atexit(tp::mumps_process_end);
-  if (tp::mumps_launched()) tp::set_normal_end_status(0);
-  return tp::cli_main(argc, argv, compute, tp::mumps_launched());
+  const bool launched = tp::mumps_launched();
+  if (launched) tp::set_normal_end_status(0);
+  return tp::cli_main(argc, argv, compute, launched);
 }
