@@ -95,13 +95,12 @@ Csr assemble(int n) {
   // Every cell with the coefficients of cell (1, 1) of the 60 by 60 run.
   tp::Coefficients cell;
   tp::size_coefficients(cell, n, n);
-  tp::RealField* to[] = {&cell.lambda1, &cell.lambda3, &cell.mu1, &cell.mu3, &cell.mu13,
-                         &cell.b1, &cell.b2, &cell.m, &cell.d3, &cell.p11, &cell.p12,
-                         &cell.p13, &cell.p22, &cell.p23, &cell.p33, &cell.f11, &cell.f12,
-                         &cell.f22};
+  tp::RealField* to[] = {&cell.lambda1, &cell.lambda3, &cell.mu1, &cell.mu3, &cell.mu13, &cell.b1,
+                         &cell.b2,      &cell.m,       &cell.d3,  &cell.p11, &cell.p12,  &cell.p13,
+                         &cell.p22,     &cell.p23,     &cell.p33, &cell.f11, &cell.f12,  &cell.f22};
   const tp::RealField* from[] = {&co.lambda1, &co.lambda3, &co.mu1, &co.mu3, &co.mu13, &co.b1,
-                                 &co.b2, &co.m, &co.d3, &co.p11, &co.p12, &co.p13, &co.p22,
-                                 &co.p23, &co.p33, &co.f11, &co.f12, &co.f22};
+                                 &co.b2,      &co.m,       &co.d3,  &co.p11, &co.p12,  &co.p13,
+                                 &co.p22,     &co.p23,     &co.p33, &co.f11, &co.f12,  &co.f22};
   for (int q = 0; q < 18; ++q)
     for (int j = 1; j <= n; ++j)
       for (int k = 1; k <= n; ++k) (*to[q])(j, k) = (*from[q])(1, 1);
@@ -180,8 +179,7 @@ Outcome run_umfpack(const Csr& s, std::vector<cplx>& z) {
   if (st == UMFPACK_OK)
     st = umfpack_zl_solve(UMFPACK_Aat, p.data(), i.data(), ax, nullptr,
                           reinterpret_cast<double*>(z.data()), nullptr,
-                          reinterpret_cast<const double*>(s.b.data()), nullptr, num, control,
-                          info);
+                          reinterpret_cast<const double*>(s.b.data()), nullptr, num, control, info);
   o.seconds = now() - t0;
   o.ok = st == UMFPACK_OK;
   o.entries = info[UMFPACK_LNZ] + info[UMFPACK_UNZ];
@@ -223,8 +221,8 @@ Outcome run_own(const Csr& s, std::vector<cplx>& z) {
   std::vector<std::int32_t> p(n), ip(n);
   std::vector<cplx> b = s.b;
   const double t0 = now();
-  int flag = tp::zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()},
-                          nullptr, 0, nullptr);
+  int flag = tp::zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()}, nullptr,
+                          0, nullptr);
   tp::SparseFactor f;
   tp::zn_init(f, n, View1<std::int32_t>{p.data()}, View1<std::int32_t>{p.data()},
               View1<std::int32_t>{ip.data()}, nullptr, 0);
@@ -260,10 +258,10 @@ int main(int argc, char** argv) {
   run_to_assembly(dir, t);
   {
     const Csr at60 = assemble(60);
-    const bool same = at60.n == tpbench::neq() &&
-                      std::memcmp(at60.a.data(), avec().data(), at60.a.size() * sizeof(cplx)) ==
-                          0 &&
-                      std::memcmp(at60.ja.data(), ja().data(), at60.ja.size() * 4) == 0;
+    const bool same =
+        at60.n == tpbench::neq() &&
+        std::memcmp(at60.a.data(), avec().data(), at60.a.size() * sizeof(cplx)) == 0 &&
+        std::memcmp(at60.ja.data(), ja().data(), at60.ja.size() * 4) == 0;
     std::printf("assembly at 60 equals the program's matrix bit for bit: %s\n",
                 same ? "yes" : "NO");
     if (!same) return 1;
@@ -275,8 +273,7 @@ int main(int argc, char** argv) {
   std::printf("%s\n", tp::kSolverBuild);
 
   std::printf("%-22s %9s %9s %10s %12s %12s %10s\n", "solver", "seconds", "cpu s", "peak MB",
-              "factor nnz",
-              "flops", "back. err");
+              "factor nnz", "flops", "back. err");
   std::vector<cplx> z(s.n);
   for (int r = 0; r < reps; ++r) {
     std::size_t from = 0;
@@ -305,8 +302,7 @@ int main(int argc, char** argv) {
       }
       o.cpu = cpu_seconds() - c0;
       o.peak = peak_rss() / 1e6;
-      o.berr = tp::backward_error(s.n, s.ia.data(), s.ja.data(), s.a.data(), z.data(),
-                                  s.b.data());
+      o.berr = tp::backward_error(s.n, s.ia.data(), s.ja.data(), s.a.data(), z.data(), s.b.data());
       const std::string label = name == "amd"     ? "MUMPS AMD"
                                 : name == "metis" ? "MUMPS METIS user order"
                                 : name == "own"   ? "own (minimum degree)"

@@ -24,7 +24,7 @@ struct Case {
   std::vector<double> dense;  // kRows rows of n complex words
   std::vector<double> u;      // the U rows
   std::vector<std::int32_t> cols;
-  std::vector<double> x;      // kRows by kGroup complex multipliers
+  std::vector<double> x;  // kRows by kGroup complex multipliers
   double* w[kRows];
   const double* xp[kRows];
   const double* urow[kGroup];

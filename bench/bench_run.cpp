@@ -25,8 +25,8 @@ StageTimes stages(const std::string& dir, int reps) {
     run_to_assembly(dir, t);
     run_solver(t);
     run_post(t);
-    const double all[8] = {t.read, t.rock,   t.planewave, t.assembly,
-                           t.ordering, t.factor, t.post, t.total()};
+    const double all[8] = {t.read,     t.rock,   t.planewave, t.assembly,
+                           t.ordering, t.factor, t.post,      t.total()};
     for (int i = 0; i < 8; ++i) v[i].push_back(all[i]);
   }
   StageTimes m;
@@ -82,14 +82,15 @@ int main(int argc, char** argv) {
     make_case_dir(dir, n);
     whole[n / 10] = program_runs(dir, reps);
   }
-  std::printf("whole process, 60 by 60: wall %.3f s (median of %d; target <= 1.5 s), peak RSS "
-              "%.1f MB (target <= 250 MB)\n\n",
-              whole[6].wall, reps, whole[6].rss_kb / 1024.0);
+  std::printf(
+      "whole process, 60 by 60: wall %.3f s (median of %d; target <= 1.5 s), peak RSS "
+      "%.1f MB (target <= 250 MB)\n\n",
+      whole[6].wall, reps, whole[6].rss_kb / 1024.0);
 
   // 2. Stages of the 60 by 60 run.
   const StageTimes s = stages(root + "/60", reps);
-  std::printf("60 by 60 permafrost, %d unknowns, medians of %d runs in this process (s):\n",
-              neq(), reps);
+  std::printf("60 by 60 permafrost, %d unknowns, medians of %d runs in this process (s):\n", neq(),
+              reps);
   std::printf("  deck, material map, porosity  %7.3f\n", s.read);
   std::printf("  rock physics                  %7.3f\n", s.rock);
   std::printf("  plane waves                   %7.3f\n", s.planewave);
@@ -103,8 +104,9 @@ int main(int argc, char** argv) {
               static_cast<double>(factor_multiply_adds()));
 
   // 3. Growth with the grid.
-  std::printf("\n| cells a side | unknowns | fill | multiply-adds | ordering (s) | "
-              "factorization with solve (s) | whole process (s) | peak RSS (MB) |\n");
+  std::printf(
+      "\n| cells a side | unknowns | fill | multiply-adds | ordering (s) | "
+      "factorization with solve (s) | whole process (s) | peak RSS (MB) |\n");
   std::printf("| --- | --- | --- | --- | --- | --- | --- | --- |\n");
   std::vector<double> ns, fills, opss, tord, tfac, twall;
   for (int n = 10; n <= 60; n += 10) {
@@ -115,9 +117,8 @@ int main(int argc, char** argv) {
     tord.push_back(t.ordering);
     tfac.push_back(t.factor);
     twall.push_back(whole[n / 10].wall);
-    std::printf("| %d | %d | %.0f | %.3g | %.4f | %.4f | %.3f | %.1f |\n", n, neq(),
-                fills.back(), opss.back(), t.ordering, t.factor, twall.back(),
-                whole[n / 10].rss_kb / 1024.0);
+    std::printf("| %d | %d | %.0f | %.3g | %.4f | %.4f | %.3f | %.1f |\n", n, neq(), fills.back(),
+                opss.back(), t.ordering, t.factor, twall.back(), whole[n / 10].rss_kb / 1024.0);
   }
   std::printf("| growth exponent in the unknowns | | %.2f | %.2f | %.2f | %.2f | %.2f | |\n",
               exponent(ns, fills), exponent(ns, opss), exponent(ns, tord), exponent(ns, tfac),

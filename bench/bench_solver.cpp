@@ -185,8 +185,7 @@ int main(int argc, char** argv) {
   run_to_assembly(dir, t);
 
   std::vector<double> tord(reps), tana(reps), tnum(reps), tsolve(reps), tfac(reps), tsol(reps),
-      tother(reps), cfac(reps), cother(reps), twhole(reps), cwhole(reps), tprev(reps),
-      cprev(reps);
+      tother(reps), cfac(reps), cother(reps), twhole(reps), cwhole(reps), tprev(reps), cprev(reps);
   [[maybe_unused]] const char* previous = argc > 2 ? argv[2] : nullptr;
   [[maybe_unused]] double other_fill = 0, other_res = 0;
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
@@ -258,22 +257,24 @@ int main(int argc, char** argv) {
   // One complex multiply-add is four real multiplications and four real
   // additions: four scalar multiply-adds.
   const double bound = 4.0 * static_cast<double>(ops) / rate;
-  std::printf("time of 4 x multiply-adds at that rate %.3f s; factorization / that = %.2f "
-              "(target <= 2)\n",
-              bound, num / bound);
+  std::printf(
+      "time of 4 x multiply-adds at that rate %.3f s; factorization / that = %.2f "
+      "(target <= 2)\n",
+      bound, num / bound);
   std::printf("complex multiply-adds per second in the factorization %.3g\n",
               static_cast<double>(ops) / num);
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
   const double oth = median(tother.data(), reps);
   std::printf("%s: %.3f s (symbolic, numeric, solve), fill %.0f, residual %.3e\n", kOther, oth,
               other_fill, other_res);
-  std::printf("processor time: solver in all %.3f s, %s %.3f s\n",
-              median(cfac.data(), reps), kOther, median(cother.data(), reps));
+  std::printf("processor time: solver in all %.3f s, %s %.3f s\n", median(cfac.data(), reps),
+              kOther, median(cother.data(), reps));
   std::vector<double> ratio(reps);
   for (int r = 0; r < reps; ++r) ratio[r] = tsol[r] / tother[r];
-  std::printf("ratio of the program's solver time to %s: %.2f (ratio of the medians), %.2f "
-              "(median of the ratios of each repetition)\n",
-              kOther, sol / oth, median(ratio.data(), reps));
+  std::printf(
+      "ratio of the program's solver time to %s: %.2f (ratio of the medians), %.2f "
+      "(median of the ratios of each repetition)\n",
+      kOther, sol / oth, median(ratio.data(), reps));
 #if defined(BENCH_WITH_UMFPACK)
   std::printf("BLAS loaded:%s\n", loaded_blas().c_str());
   if (previous == nullptr) {
@@ -287,16 +288,18 @@ int main(int argc, char** argv) {
   ratio.resize(runs);
   for (int r = 0; r < runs; ++r) ratio[r] = twhole[r] / tother[r];
   const double wall = median(twhole.data(), runs), cpu = median(cwhole.data(), runs);
-  std::printf("whole program (child process, %d runs) %.3f s, processor time %.3f s\n", runs,
-              wall, cpu);
-  std::printf("whole program / %s: %.2f (ratio of the medians), %.2f (median of the ratios), "
-              "%.2f (processor times)\n",
-              kOther, wall / oth, median(ratio.data(), runs), cpu / median(cother.data(), reps));
+  std::printf("whole program (child process, %d runs) %.3f s, processor time %.3f s\n", runs, wall,
+              cpu);
+  std::printf(
+      "whole program / %s: %.2f (ratio of the medians), %.2f (median of the ratios), "
+      "%.2f (processor times)\n",
+      kOther, wall / oth, median(ratio.data(), runs), cpu / median(cother.data(), reps));
   if (previous != nullptr) {
     const double pw = median(tprev.data(), reps), pc = median(cprev.data(), reps);
-    std::printf("%s (child process) %.3f s, processor time %.3f s; / %s: %.2f, %.2f "
-                "(processor times)\n",
-                previous, pw, pc, kOther, pw / oth, pc / median(cother.data(), reps));
+    std::printf(
+        "%s (child process) %.3f s, processor time %.3f s; / %s: %.2f, %.2f "
+        "(processor times)\n",
+        previous, pw, pc, kOther, pw / oth, pc / median(cother.data(), reps));
   }
 #endif
 #endif

@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
   // from the analysis.
   const std::clock_t c0 = std::clock();
   t0 = now();
-  int flag = tp::zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()},
-                          nullptr, 0, nullptr);
+  int flag = tp::zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()}, nullptr,
+                          0, nullptr);
   const double t1 = now();
   tp::SparseFactor f;
   tp::zn_init(f, m.n, View1<std::int32_t>{p.data()}, View1<std::int32_t>{p.data()},
@@ -155,9 +155,10 @@ int main(int argc, char** argv) {
   const double madds = static_cast<double>(f.work_to[m.n]);
   std::printf("grid %d x %d, unknowns %d, stored entries %d (pattern built in %.2f s%s)\n", side,
               side, m.n, m.ia[m.n] - 1, tbuild, side == 60 ? ", same as the program's" : "");
-  std::printf("order %.3f s, analyse %.3f s, factor %.3f s, solve %.3f s, solver %.3f s "
-              "(processor time %.3f s, of the factor %.3f s: the machine is shared)\n",
-              t1 - t0, t2 - t1, t3 - t2, t4 - t3, t4 - t0, cpu, cpu_factor);
+  std::printf(
+      "order %.3f s, analyse %.3f s, factor %.3f s, solve %.3f s, solver %.3f s "
+      "(processor time %.3f s, of the factor %.3f s: the machine is shared)\n",
+      t1 - t0, t2 - t1, t3 - t2, t4 - t3, t4 - t0, cpu, cpu_factor);
   std::printf("fill %lld (strict L %d + strict U %d), multiply-adds %.4g, %.3g per s\n",
               static_cast<long long>(f.lnz) + f.unz, f.lnz, f.unz, madds, madds / (t3 - t2));
   std::printf("factor memory %.3f GB (zn_memory_bytes), residual %.2e\n", need / 1e9,

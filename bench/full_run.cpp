@@ -9,17 +9,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
 #include "common/output.hpp"
+#include "deck/keyword_deck.hpp"
 #include "driver/postprocess.hpp"
 #include "driver/run.hpp"
 #include "driver/sweep.hpp"
-#include "deck/keyword_deck.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
 
@@ -61,8 +61,7 @@ double angular_frequency() { return omega; }
 const Coefficients& coefficients() { return co; }
 
 double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 double processor_time() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
@@ -174,9 +173,9 @@ void run_solver(StageTimes& t) {
 
 void run_post(StageTimes& t) {
   const double t0 = now();
-  const SampleState state{deck.nx,      deck.ny,  deck.h,            deck.domain_size,
-                          fr.s1,        fr.s3_matrix, rob_med,     deck.phi_layer(1),
-                          deck.freq,    freq_fix, last.p[0].v,       last.p[0].q1000};
+  const SampleState state{deck.nx,   deck.ny,      deck.h,      deck.domain_size,
+                          fr.s1,     fr.s3_matrix, rob_med,     deck.phi_layer(1),
+                          deck.freq, freq_fix,     last.p[0].v, last.p[0].q1000};
   post_process(sys, co, state, results);
   write_results(state, results, files);
   flush_all_units();

@@ -15,16 +15,16 @@ namespace tpbench {
 
 // Seconds of each stage of one run (wall clock).
 struct StageTimes {
-  double read = 0;        // deck, material map, porosity
-  double rock = 0;        // elastic, mass and friction coefficients
-  double planewave = 0;   // closed-form plane waves of every cell
-  double assembly = 0;    // unknown numbering and global system
-  double ordering = 0;    // zn_order: minimum-degree order
-  double factor = 0;      // analyse + numeric + solve
-  double analyse = 0;     // zn_analyse: symbolic factorization
-  double numeric = 0;     // zn_factor
-  double solve = 0;       // zn_solve
-  double post = 0;        // post-processing and result files
+  double read = 0;       // deck, material map, porosity
+  double rock = 0;       // elastic, mass and friction coefficients
+  double planewave = 0;  // closed-form plane waves of every cell
+  double assembly = 0;   // unknown numbering and global system
+  double ordering = 0;   // zn_order: minimum-degree order
+  double factor = 0;     // analyse + numeric + solve
+  double analyse = 0;    // zn_analyse: symbolic factorization
+  double numeric = 0;    // zn_factor
+  double solve = 0;      // zn_solve
+  double post = 0;       // post-processing and result files
   double total() const { return read + rock + planewave + assembly + ordering + factor + post; }
 };
 

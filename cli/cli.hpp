@@ -15,9 +15,9 @@ namespace tp {
 
 // How the driver's computation is to run.
 struct RunMode {
-  bool modern = false;          // `run`: modern exit statuses, results.json and maps/
-  const char* deck_path = "";   // the deck, as given (for results.json)
-  const char* solver = "own";   // the sparse solver that ran (set by the computation)
+  bool modern = false;         // `run`: modern exit statuses, results.json and maps/
+  const char* deck_path = "";  // the deck, as given (for results.json)
+  const char* solver = "own";  // the sparse solver that ran (set by the computation)
   // The command line's solver choices; "" where it made none.
   const char* solver_request = "";  // --solver: "own" or "mumps"
   const char* mumps_order = "";     // --mumps-order: "amd" or "metis"

@@ -35,8 +35,8 @@ void print_values(const DeckRecord& r, DeckForm form) {
     if (form == DeckForm::keyword) {
       std::printf("  %-12s = %-24.15G %-6s  %s\n", e.name, e.value, e.unit, how);
     } else {
-      std::printf("  line %3d  %-12s = %-24.15G %-6s  %s%s\n", e.line, e.name, e.value, e.unit,
-                  how, e.used ? "" : "  [not used by the run]");
+      std::printf("  line %3d  %-12s = %-24.15G %-6s  %s%s\n", e.line, e.name, e.value, e.unit, how,
+                  e.used ? "" : "  [not used by the run]");
     }
   }
 }
@@ -79,8 +79,8 @@ void print_run_use(const Deck& d, const RunPlan& plan, bool mumps) {
 // the warnings of a legacy deck; false (message printed) for a keyword deck
 // that does not read. A legacy deck that does not read ends the process
 // with status 2 through its reader.
-bool read_checked_deck(const std::string& path, const std::string& text, DeckForm form,
-                       Deck& deck, RunPlan& plan, DeckRecord& record, Warnings& warnings) {
+bool read_checked_deck(const std::string& path, const std::string& text, DeckForm form, Deck& deck,
+                       RunPlan& plan, DeckRecord& record, Warnings& warnings) {
   if (form == DeckForm::keyword) {
     DeckError err;
     if (read_keyword_deck(text, deck, plan, err) != 0) {
@@ -126,8 +126,8 @@ int check_command(const std::string& deck_path, const CommandContext& ctx) {
   static Sample sample;
   static ReferenceValues refs;
   if (!sample.matnum.resize(deck.nx, deck.ny) || !sample.phi.resize(deck.nx, deck.ny)) {
-    std::fprintf(stderr, "threephase: not enough memory for a grid of %d by %d cells\n",
-                 deck.nx, deck.ny);
+    std::fprintf(stderr, "threephase: not enough memory for a grid of %d by %d cells\n", deck.nx,
+                 deck.ny);
     return kExitMemory;
   }
   sample.grid.nx = deck.nx;
@@ -145,8 +145,9 @@ int check_command(const std::string& deck_path, const CommandContext& ctx) {
 
 void add_check_command(CLI::App& app, CommandContext& ctx) {
   CLI::App* cmd = app.add_subcommand(
-      "check", "Read and check DECK and its side files; list every value with its unit and "
-               "how it was read, the warnings, and what the run will use");
+      "check",
+      "Read and check DECK and its side files; list every value with its unit and "
+      "how it was read, the warnings, and what the run will use");
   static std::string deck;
   add_deck_argument(cmd, deck, "The deck (side files beside it)");
   cmd->callback([&ctx] { ctx.status = check_command(deck, ctx); });

@@ -9,8 +9,9 @@ namespace tp {
 
 void add_convert_command(CLI::App& app, CommandContext& ctx) {
   CLI::App* cmd = app.add_subcommand(
-      "convert", "Write DECK in the other form: a legacy deck as a keyword deck that states "
-                 "what the run uses, or with --legacy a keyword deck as a legacy deck");
+      "convert",
+      "Write DECK in the other form: a legacy deck as a keyword deck that states "
+      "what the run uses, or with --legacy a keyword deck as a legacy deck");
   static std::string deck, out;
   static bool to_legacy = false;
   add_deck_argument(cmd, deck, "The deck to convert");

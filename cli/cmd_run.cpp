@@ -136,10 +136,10 @@ void print_summary(const fs::path& out) {
   std::printf("threephase: results in %s (report.txt, results.json, maps/)\n", out.c_str());
   for (const char* m : {"c33", "mstar"}) {
     const auto& r = j["finite_element"][m];
-    std::printf("  %-6s velocity %.6g m/s, 1000/Q %.6g\n", m,
-                r["velocity_m_per_s"].is_number() ? r["velocity_m_per_s"].get<double>() : 0.0,
-                r["q_inverse_times_1000"].is_number() ? r["q_inverse_times_1000"].get<double>()
-                                                      : 0.0);
+    std::printf(
+        "  %-6s velocity %.6g m/s, 1000/Q %.6g\n", m,
+        r["velocity_m_per_s"].is_number() ? r["velocity_m_per_s"].get<double>() : 0.0,
+        r["q_inverse_times_1000"].is_number() ? r["q_inverse_times_1000"].get<double>() : 0.0);
   }
   const auto& p1 = j["plane_waves"]["compressional"][0];
   if (p1["velocity_m_per_s"].is_number() && p1["q_inverse_times_1000"].is_number()) {
@@ -164,8 +164,8 @@ int run_command(const RunArgs& a, const CommandContext& ctx) {
       parent / ("." + out.filename().string() + ".staging-" + std::to_string(::getpid()));
   fs::remove_all(staging, ec);
   if (!fs::create_directory(staging, ec)) {
-    std::fprintf(stderr, "threephase: %s: cannot create the staging folder (%s)\n",
-                 staging.c_str(), ec.message().c_str());
+    std::fprintf(stderr, "threephase: %s: cannot create the staging folder (%s)\n", staging.c_str(),
+                 ec.message().c_str());
     return kExitOutput;
   }
 
@@ -177,7 +177,7 @@ int run_command(const RunArgs& a, const CommandContext& ctx) {
     std::fprintf(stderr, "threephase: cannot start the run (%s)\n", std::strerror(errno));
   } else {
     running_child = child;
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = forward_signal;
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
     int ws = 0;
@@ -196,7 +196,8 @@ int run_command(const RunArgs& a, const CommandContext& ctx) {
     return status;
   }
   if (!commit(staging, out)) {
-    std::fprintf(stderr, "threephase: %s: cannot move the results into place (%s); they are in %s\n",
+    std::fprintf(stderr,
+                 "threephase: %s: cannot move the results into place (%s); they are in %s\n",
                  out.c_str(), std::strerror(errno), staging.c_str());
     return kExitOutput;
   }
@@ -208,8 +209,9 @@ int run_command(const RunArgs& a, const CommandContext& ctx) {
 
 void add_run_command(CLI::App& app, CommandContext& ctx) {
   CLI::App* cmd = app.add_subcommand(
-      "run", "Run DECK (its side files beside it) into DIR: report.txt, the legacy result "
-             "files, results.json and maps/*.npy; DIR is replaced only when the run succeeds");
+      "run",
+      "Run DECK (its side files beside it) into DIR: report.txt, the legacy result "
+      "files, results.json and maps/*.npy; DIR is replaced only when the run succeeds");
   static RunArgs args;
   add_deck_argument(cmd, args.deck, "The deck (side files beside it)");
   cmd->add_option("-o,--output", args.out,

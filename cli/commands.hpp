@@ -12,9 +12,9 @@ namespace tp {
 // What a subcommand's callback sees, and where it leaves its exit status.
 struct CommandContext {
   Computation compute = nullptr;
-  std::string solver;       // the global --solver; empty: not given
-  std::string mumps_order;  // the global --mumps-order; empty: not given
-  bool out_of_core = false; // the global --out-of-core
+  std::string solver;           // the global --solver; empty: not given
+  std::string mumps_order;      // the global --mumps-order; empty: not given
+  bool out_of_core = false;     // the global --out-of-core
   bool under_launcher = false;  // started by an MPI launcher
   int status = 0;
 };

@@ -104,14 +104,18 @@ void write_maps(const RunView& v, RunResults& r) {
     const char* quantity;
     const char* unit;
     const RealField& f;
-  } coefficient_maps[] = {
-      {"xmu1_gnu", "mu1", "Pa", co.mu1},          {"xmu3_gnu", "mu3", "Pa", co.mu3},
-      {"xmu13_gnu", "mu13", "Pa", co.mu13},       {"xlambda1_gnu", "lambda1", "Pa", co.lambda1},
-      {"xlambda3_gnu", "lambda3", "Pa", co.lambda3}, {"b1_gnu", "b1", "Pa", co.b1},
-      {"b2_gnu", "b2", "Pa", co.b2},              {"xm_gnu", "m", "Pa", co.m},
-      {"d3_gnu", "d3", "Pa", co.d3},              {"b11_gnu", "friction f11", "kg/(m3 s)", co.f11},
-      {"b22_gnu", "friction f22", "kg/(m3 s)", co.f22},
-      {"b12_gnu", "friction f12", "kg/(m3 s)", co.f12}};
+  } coefficient_maps[] = {{"xmu1_gnu", "mu1", "Pa", co.mu1},
+                          {"xmu3_gnu", "mu3", "Pa", co.mu3},
+                          {"xmu13_gnu", "mu13", "Pa", co.mu13},
+                          {"xlambda1_gnu", "lambda1", "Pa", co.lambda1},
+                          {"xlambda3_gnu", "lambda3", "Pa", co.lambda3},
+                          {"b1_gnu", "b1", "Pa", co.b1},
+                          {"b2_gnu", "b2", "Pa", co.b2},
+                          {"xm_gnu", "m", "Pa", co.m},
+                          {"d3_gnu", "d3", "Pa", co.d3},
+                          {"b11_gnu", "friction f11", "kg/(m3 s)", co.f11},
+                          {"b22_gnu", "friction f22", "kg/(m3 s)", co.f22},
+                          {"b12_gnu", "friction f12", "kg/(m3 s)", co.f12}};
   for (const auto& m : coefficient_maps) {
     put(m.name, m.quantity, m.unit, [&](int j, int k) { return m.f(j, k); });
   }

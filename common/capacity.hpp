@@ -27,11 +27,11 @@ constexpr int kSolverWords = 11102000;
 
 // The sizes of the tables of an nx by ny grid.
 struct TableSizes {
-  std::int64_t cells = 0;   // nx ny elements
-  std::int64_t neq = 0;     // unknowns, (6 nx + 5) ny + 5 nx + 4
-  std::int64_t room = 0;    // positions of ja and avec, kRoomPerUnknown neq
-  std::int64_t words = 0;   // complex words of the solver workspace
-  bool fits = false;        // every count and 32-bit position < 2^31
+  std::int64_t cells = 0;  // nx ny elements
+  std::int64_t neq = 0;    // unknowns, (6 nx + 5) ny + 5 nx + 4
+  std::int64_t room = 0;   // positions of ja and avec, kRoomPerUnknown neq
+  std::int64_t words = 0;  // complex words of the solver workspace
+  bool fits = false;       // every count and 32-bit position < 2^31
 };
 
 // Sizes of the tables of an nx by ny grid, in 64 bits; fits is false when a

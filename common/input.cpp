@@ -34,8 +34,7 @@ void open_file_source(LineSource& s, const char* name) {
   s.f = std::fopen(s.name, "r");
   if (s.f == nullptr) {
     char what[160];
-    std::snprintf(what, sizeof what, "cannot open the file for reading (%s)",
-                  std::strerror(errno));
+    std::snprintf(what, sizeof what, "cannot open the file for reading (%s)", std::strerror(errno));
     input_error(name, what);
   }
 }
@@ -102,8 +101,10 @@ bool parse_real_text(const char* s, int implied, double& v) {
   if (ndig == 0) return false;
   long exp = 0;
   if (*p != '\0') {
-    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D' || *p == 'q' || *p == 'Q') ++p;
-    else if (*p != '+' && *p != '-') return false;
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D' || *p == 'q' || *p == 'Q')
+      ++p;
+    else if (*p != '+' && *p != '-')
+      return false;
     bool eneg = false;
     if (*p == '+' || *p == '-') eneg = (*p++ == '-');
     if (!is_digit(*p)) return false;
@@ -214,8 +215,8 @@ namespace {
 
 [[noreturn]] void ended_early(const LineSource& s, const char* what) {
   char msg[240];
-  std::snprintf(msg, sizeof msg, "the input ends after line %d, before the value of %s",
-                s.line_no, what);
+  std::snprintf(msg, sizeof msg, "the input ends after line %d, before the value of %s", s.line_no,
+                what);
   input_error(s.name, msg);
 }
 

@@ -10,8 +10,7 @@ namespace tp {
 namespace {
 
 double clock_seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Draws the line in place: carriage return, text, clear to the end.
@@ -54,8 +53,8 @@ void progress_text(char* out, int size, const char* stage, const char* unit, dou
   const double share = total > 0.0 ? done / total : 0.0;
   const double rate = seconds > 0.0 ? done / seconds : 0.0;
   if (rate > 0.0) {
-    std::snprintf(out, size, "%s %5.1f%%  %.2g %s/s  %.0f s left", stage, 100.0 * share, rate,
-                  unit, (total - done) / rate);
+    std::snprintf(out, size, "%s %5.1f%%  %.2g %s/s  %.0f s left", stage, 100.0 * share, rate, unit,
+                  (total - done) / rate);
   } else {
     std::snprintf(out, size, "%s %5.1f%%", stage, 100.0 * share);
   }

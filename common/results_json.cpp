@@ -37,12 +37,9 @@ Json deck_values(const DeckRecord& d) {
   Json values = Json::object();
   for (int i = 0; i < d.n; ++i) {
     const DeckEntry& e = d.e[i];
-    values[e.name] = Json{{"value", number(e.value)},
-                          {"unit", e.unit},
-                          {"line", e.line},
-                          {"text", e.text},
-                          {"implied_decimals", e.implied},
-                          {"used_by_run", e.used}};
+    values[e.name] = Json{
+        {"value", number(e.value)},      {"unit", e.unit},       {"line", e.line}, {"text", e.text},
+        {"implied_decimals", e.implied}, {"used_by_run", e.used}};
   }
   return values;
 }
@@ -103,19 +100,20 @@ Json build(const RunResults& r) {
       {"shear", s}};
   j["finite_element"] = {
       {"mstar", modulus_json(r.mstar, "unit load over the top displacement of solid 1")},
-      {"c33", modulus_json(r.c33, "average vertical stress over average vertical strain of "
-                                  "solid 1")},
+      {"c33", modulus_json(r.c33,
+                           "average vertical stress over average vertical strain of "
+                           "solid 1")},
       {"mstar3", modulus_json(r.mstar3, "unit load over the top displacement of solid 3")}};
   const DiffusionRecord& dl = r.diffusion;
-  j["diffusion"] = {
-      {"measures", "decay length 1/(omega Im z) of the slowest compressional wave, the "
-                   "thickness of the boundary layers of wave-induced flow"},
-      {"shortest_length", with_unit(dl.length, "m")},
-      {"cell", {dl.j, dl.k}},
-      {"cells_across", number(dl.cells_across)},
-      {"threshold_cells", number(dl.threshold)},
-      {"resolved", dl.resolved},
-      {"grid_that_resolves_it", {{"nx", dl.nx_needed}, {"ny", dl.ny_needed}}}};
+  j["diffusion"] = {{"measures",
+                     "decay length 1/(omega Im z) of the slowest compressional wave, the "
+                     "thickness of the boundary layers of wave-induced flow"},
+                    {"shortest_length", with_unit(dl.length, "m")},
+                    {"cell", {dl.j, dl.k}},
+                    {"cells_across", number(dl.cells_across)},
+                    {"threshold_cells", number(dl.threshold)},
+                    {"resolved", dl.resolved},
+                    {"grid_that_resolves_it", {{"nx", dl.nx_needed}, {"ny", dl.ny_needed}}}};
   // The own solver counts its factors' entries; MUMPS's are not taken (null).
   const bool counted = r.factor_entries > 0;
   j["system"] = {{"unknowns", r.unknowns},

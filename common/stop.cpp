@@ -94,8 +94,7 @@ const char* stop_meaning(int code) {
 }
 
 [[noreturn]] void output_error(const char* name, int err) {
-  std::fprintf(stderr, "threephase: %s: cannot write the output (%s)\n", name,
-               std::strerror(err));
+  std::fprintf(stderr, "threephase: %s: cannot write the output (%s)\n", name, std::strerror(err));
   std::fflush(stderr);
   // The other units still get their lines; the failing one fails again
   // quietly at the exit's flush.

@@ -12,11 +12,11 @@ constexpr int kInputErrorStatus = 2;
 // The exit statuses of the modern commands (run, check): the legacy
 // invocation keeps its own (40 for a normal end, the stop code otherwise).
 constexpr int kExitSuccess = 0;
-constexpr int kExitFailure = 1;    // anything else (a crash, a signal)
-constexpr int kExitBadInput = 2;   // bad input or usage
-constexpr int kExitMemory = 3;     // beyond the memory limit
-constexpr int kExitStopped = 4;    // the computation stopped with a stop code
-constexpr int kExitOutput = 5;     // output could not be written
+constexpr int kExitFailure = 1;   // anything else (a crash, a signal)
+constexpr int kExitBadInput = 2;  // bad input or usage
+constexpr int kExitMemory = 3;    // beyond the memory limit
+constexpr int kExitStopped = 4;   // the computation stopped with a stop code
+constexpr int kExitOutput = 5;    // output could not be written
 
 // How stop, input_error and output_error end the process: legacy (the
 // default) or with the modern statuses above, where the normal end (code

@@ -18,8 +18,7 @@ struct Warnings {
 
 // Appends a printf-formatted warning; beyond kMaxWarnings they are counted
 // are dropped.
-void add_warning(Warnings& list, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+void add_warning(Warnings& list, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Prints warnings first..n-1 on standard error, one "threephase: warning:"
 // line each.

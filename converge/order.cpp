@@ -14,10 +14,14 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const char* verdict_name(Verdict v) {
   switch (v) {
-    case Verdict::kConverged: return "converged";
-    case Verdict::kConverging: return "converging";
-    case Verdict::kNotAsymptotic: return "not yet in the asymptotic range";
-    case Verdict::kTooFewLevels: return "too few levels";
+    case Verdict::kConverged:
+      return "converged";
+    case Verdict::kConverging:
+      return "converging";
+    case Verdict::kNotAsymptotic:
+      return "not yet in the asymptotic range";
+    case Verdict::kTooFewLevels:
+      return "too few levels";
   }
   return "";
 }

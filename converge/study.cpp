@@ -287,10 +287,14 @@ bool write_csv(const fs::path& p, const std::vector<const Level*>& done,
 
 const char* state_name(LevelState s) {
   switch (s) {
-    case LevelState::kRan: return "ran";
-    case LevelState::kMemory: return "left out: memory";
-    case LevelState::kFailed: return "failed";
-    case LevelState::kPending: return "not run";
+    case LevelState::kRan:
+      return "ran";
+    case LevelState::kMemory:
+      return "left out: memory";
+    case LevelState::kFailed:
+      return "failed";
+    case LevelState::kPending:
+      return "not run";
   }
   return "";
 }
@@ -328,8 +332,8 @@ void json_rows(std::ostringstream& s, const std::vector<Row>& rows) {
 bool write_json(const fs::path& p, const ConvergeOptions& o, const std::vector<Level>& levels,
                 const std::vector<const Level*>& done, const std::vector<Row>& rows) {
   std::ostringstream s;
-  s << "{\n  \"deck\": " << quoted(o.deck) << ",\n  \"relative_tolerance\": "
-    << num(o.rel_tol, "null") << ",\n  \"refinements_run\": [";
+  s << "{\n  \"deck\": " << quoted(o.deck)
+    << ",\n  \"relative_tolerance\": " << num(o.rel_tol, "null") << ",\n  \"refinements_run\": [";
   for (std::size_t i = 0; i < done.size(); ++i) s << (i ? ", " : "") << done[i]->r;
   s << "],\n";
   json_levels(s, levels);
@@ -355,7 +359,8 @@ void print_table(const std::vector<const Level*>& done, const std::vector<Row>& 
 std::string python_package_dir(const std::string& program) {
   if (const char* set = std::getenv("THREEPHASE_PYTHONPATH")) return set;
 #ifdef THREEPHASE_SOURCE_PYTHON
-  if (fs::exists(fs::path(THREEPHASE_SOURCE_PYTHON) / "threephase")) return THREEPHASE_SOURCE_PYTHON;
+  if (fs::exists(fs::path(THREEPHASE_SOURCE_PYTHON) / "threephase"))
+    return THREEPHASE_SOURCE_PYTHON;
 #endif
   return (fs::path(program).parent_path().parent_path() / "share/threephase/python").string();
 }
@@ -366,7 +371,8 @@ void draw_figure(const std::string& program, const fs::path& out) {
   const char* set = std::getenv("THREEPHASE_PYTHON");
   const std::string python = set != nullptr && *set != '\0' ? set : "/usr/bin/python3";
   const std::string cmd =
-      "'" + python + "' -c 'import sys; sys.path.insert(0, sys.argv[1]); "
+      "'" + python +
+      "' -c 'import sys; sys.path.insert(0, sys.argv[1]); "
       "from threephase import convergence; sys.exit(convergence.figure_main(sys.argv[2]))' '" +
       python_package_dir(program) + "' '" + out.string() + "' 2>/dev/null";
   const int rc = access(python.c_str(), X_OK) == 0 ? std::system(cmd.c_str()) : -1;
@@ -395,7 +401,8 @@ int level_status(const std::vector<Level>& levels, std::size_t n_ran) {
                    "memory than the limit (%s)\n",
                    l.r, l.nx, l.ny, l.message.c_str());
     if (l.state == LevelState::kFailed) {
-      std::fprintf(stderr, "threephase converge: level %d (%d by %d cells) failed with status %d: %s\n",
+      std::fprintf(stderr,
+                   "threephase converge: level %d (%d by %d cells) failed with status %d: %s\n",
                    l.r, l.nx, l.ny, l.status, l.message.c_str());
       computation = computation || (l.status != kExitBadInput && l.status != 127);
       status = computation ? kExitStopped : kExitFailure;

@@ -81,7 +81,8 @@ void run_table(std::string& out, const Deck& d, const RunPlan& plan) {
   const char* solver[] = {"default", "own", "mumps"};
   keyword_line(out, std::string("solver = \"") + solver[static_cast<int>(plan.solver)] + "\"",
                "\"own\", \"mumps\" or \"default\"");
-  if (!plan.output.empty()) keyword_line(out, "output = " + toml_string(plan.output), "results folder");
+  if (!plan.output.empty())
+    keyword_line(out, "output = " + toml_string(plan.output), "results folder");
 }
 
 // A legacy line: the value, then its note from column 22 on (column 21 when
@@ -163,10 +164,9 @@ int legacy_deck_text(const Deck& d, std::string& text, DeckError& err) {
     } else {
       value = std::to_string(d.*f.int_value);
     }
-    const std::string note =
-        f.choice0 != nullptr
-            ? std::string(f.name) + ": 0 " + f.choice0 + ", 1 " + f.choice1
-            : std::string(f.name) + ", " + f.meaning;
+    const std::string note = f.choice0 != nullptr
+                                 ? std::string(f.name) + ": 0 " + f.choice0 + ", 1 " + f.choice1
+                                 : std::string(f.name) + ", " + f.meaning;
     legacy_line(out, value, note);
   }
   for (int i = 1; i <= d.nmat; ++i) {

@@ -26,7 +26,8 @@ void warn_implied(const DeckEntry& e, Warnings& out) {
   if (!parse_fixed_real(e.text, static_cast<int>(std::strlen(e.text)), 0, meant)) return;
   char fix[64];
   std::snprintf(fix, sizeof fix, "%.15G", meant);
-  if (std::strpbrk(fix, ".E") == nullptr) std::strncat(fix, ".0", sizeof fix - std::strlen(fix) - 1);
+  if (std::strpbrk(fix, ".E") == nullptr)
+    std::strncat(fix, ".0", sizeof fix - std::strlen(fix) - 1);
   add_warning(out,
               "line %d: %s = %s has no decimal point and is read as %.15G (10 implied "
               "decimals); write %s to mean %.15G",

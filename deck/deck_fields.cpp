@@ -10,8 +10,7 @@ namespace tp {
 
 const HeadField kHeadFields[kHeadFieldCount] = {
     {"freq", "frequency of the run, Hz", &Deck::freq, nullptr, nullptr, nullptr, 0},
-    {"freq_max", "end of the frequency sweep, Hz", &Deck::freq_max, nullptr, nullptr, nullptr,
-     0},
+    {"freq_max", "end of the frequency sweep, Hz", &Deck::freq_max, nullptr, nullptr, nullptr, 0},
     {"n_freq", "points of the sweep", nullptr, &Deck::n_freq, nullptr, nullptr, INT_MAX},
     {"domain_size", "extent of the sample along y, m", &Deck::domain_size, nullptr, nullptr,
      nullptr, 0},
@@ -118,8 +117,8 @@ void record_deck_values(const Deck& d, DeckRecord& r) {
     note_entry(r, f.name, 0, 0, text.c_str(), v, false, 0);
   }
   for (int i = 1; i <= d.nmat; ++i) {
-    note_entry(r, layer_key("nl", i).c_str(), i, 0, std::to_string(d.nl(i)).c_str(), d.nl(i),
-               false, 0);
+    note_entry(r, layer_key("nl", i).c_str(), i, 0, std::to_string(d.nl(i)).c_str(), d.nl(i), false,
+               0);
     for (const LayerField& f : kLayerFields) {
       const double v = (d.*f.table)(i);
       note_entry(r, layer_key(f.name, i).c_str(), i, 0, format_real(v).c_str(), v, false, 0);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 namespace tp {
 
 // A fixed field's digits carry implied decimals only when the field holds
@@ -23,8 +22,8 @@ void note_entry(DeckRecord& r, const char* name, int layer, int line, const char
   e.unit = f != nullptr ? f->unit : "";
   const bool has_digit = std::strpbrk(text, "123456789") != nullptr;
   const bool numeric = std::strpbrk(text, "nNiI") == nullptr;  // not NaN or an infinity
-  e.implied = fixed && implied_decimals > 0 && numeric && has_digit &&
-              std::strchr(text, '.') == nullptr;
+  e.implied =
+      fixed && implied_decimals > 0 && numeric && has_digit && std::strchr(text, '.') == nullptr;
 }
 
 const DeckField* field_of_entry(const char* name) {

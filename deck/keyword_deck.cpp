@@ -1,9 +1,10 @@
 #include "deck/keyword_deck.hpp"
 
+#include <toml++/toml.h>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <toml++/toml.h>
 
 #include "common/stop.hpp"
 #include "deck/deck_fields.hpp"
@@ -33,13 +34,20 @@ int refuse(DeckError& err, int line, std::string key, std::string what) {
 // The TOML type of a node, as a message names it.
 const char* type_name(const toml::node& n) {
   switch (n.type()) {
-    case toml::node_type::string: return "a string";
-    case toml::node_type::integer: return "an integer";
-    case toml::node_type::floating_point: return "a float";
-    case toml::node_type::boolean: return "a boolean";
-    case toml::node_type::table: return "a table";
-    case toml::node_type::array: return "an array";
-    default: return "a date or time";
+    case toml::node_type::string:
+      return "a string";
+    case toml::node_type::integer:
+      return "an integer";
+    case toml::node_type::floating_point:
+      return "a float";
+    case toml::node_type::boolean:
+      return "a boolean";
+    case toml::node_type::table:
+      return "a table";
+    case toml::node_type::array:
+      return "an array";
+    default:
+      return "a date or time";
   }
 }
 
@@ -51,8 +59,7 @@ int read_real(const toml::node& n, const std::string& key, double& v, DeckError&
   } else if (const auto* i = n.as_integer()) {
     v = static_cast<double>(i->get());
   } else {
-    return refuse(err, line_of(n), key,
-                  key + " must be a number, found " + type_name(n));
+    return refuse(err, line_of(n), key, key + " must be a number, found " + type_name(n));
   }
   if (!std::isfinite(v)) {
     return refuse(err, line_of(n), key, key + " = " + format_real(v) + " is not a finite number");
@@ -75,8 +82,8 @@ int read_int(const toml::node& n, const std::string& key, int& v, DeckError& err
 }
 
 // A model key written as its number or its name.
-int read_choice(const toml::node& n, const std::string& key, const char* name0,
-                const char* name1, int& v, DeckError& err) {
+int read_choice(const toml::node& n, const std::string& key, const char* name0, const char* name1,
+                int& v, DeckError& err) {
   if (const auto* s = n.as_string()) {
     if (s->get() == name0) return v = 0, 0;
     if (s->get() == name1) return v = 1, 0;
@@ -84,9 +91,9 @@ int read_choice(const toml::node& n, const std::string& key, const char* name0,
                   key + " = \"" + s->get() + "\" is not \"" + name0 + "\" or \"" + name1 + "\"");
   }
   if (n.is_integer()) return read_int(n, key, v, err);
-  return refuse(err, line_of(n), key,
-                key + " must be \"" + name0 + "\", \"" + name1 + "\", 0 or 1, found " +
-                    type_name(n));
+  return refuse(
+      err, line_of(n), key,
+      key + " must be \"" + name0 + "\", \"" + name1 + "\", 0 or 1, found " + type_name(n));
 }
 
 // Refuses any key of `t` that is not among the `n` known names.
@@ -142,7 +149,8 @@ int read_head(const toml::table& root, int head_line, Deck& d, DeckError& err) {
 int check_head(const toml::table& root, const Deck& d, DeckError& err) {
   for (const HeadField& f : kHeadFields) {
     std::string what;
-    if (!head_value_allowed(f, d, what)) return refuse(err, line_of(*root.get(f.name)), f.name, what);
+    if (!head_value_allowed(f, d, what))
+      return refuse(err, line_of(*root.get(f.name)), f.name, what);
   }
   return 0;
 }
@@ -195,8 +203,8 @@ int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
 int read_layers(const toml::table& root, int head_line, Deck& d, DeckError& err) {
   const toml::node* node = root.get("layer");
   if (node == nullptr) {
-    return refuse(err, head_line, "layer", "the deck has no [[layer]] entry (nmat = " +
-                                               std::to_string(d.nmat) + ")");
+    return refuse(err, head_line, "layer",
+                  "the deck has no [[layer]] entry (nmat = " + std::to_string(d.nmat) + ")");
   }
   const toml::array* layers = node->as_array();
   if (layers == nullptr || !layers->is_array_of_tables()) {
@@ -255,7 +263,8 @@ int read_water(const toml::node& n, const Deck& d, RunPlan& plan, DeckError& err
   if (!n.is_number()) {
     return refuse(err, line_of(n), "water_proportion",
                   std::string("water_proportion must be a number or an array of numbers, "
-                              "found ") + type_name(n));
+                              "found ") +
+                      type_name(n));
   }
   if (int rc = read_fraction(n, "water_proportion", w, err)) return rc;
   for (int i = 1; i <= d.nmat; ++i) plan.water(i) = w;
@@ -270,9 +279,9 @@ int read_porosity(const toml::node& n, const Deck& d, RunPlan& plan, DeckError& 
     if (int rc = read_fraction(n, key, plan.porosity_value, err)) return rc;
   } else if (const auto* s = n.as_string()) {
     if (s->get() != "by_layer") {
-      return refuse(err, line_of(n), key,
-                    "porosity = \"" + s->get() +
-                        "\": write a number, \"by_layer\" or { file = \"PATH\" }");
+      return refuse(
+          err, line_of(n), key,
+          "porosity = \"" + s->get() + "\": write a number, \"by_layer\" or { file = \"PATH\" }");
     }
     plan.porosity = PorositySource::by_layer;
   } else if (const auto* t = n.as_table()) {
@@ -288,7 +297,8 @@ int read_porosity(const toml::node& n, const Deck& d, RunPlan& plan, DeckError& 
   } else {
     return refuse(err, line_of(n), key,
                   std::string("porosity must be a number, \"by_layer\" or { file = \"PATH\" }, "
-                              "found ") + type_name(n));
+                              "found ") +
+                      type_name(n));
   }
   const bool from_file = plan.porosity == PorositySource::file;
   if (from_file != (d.model == 1)) {
@@ -301,8 +311,8 @@ int read_porosity(const toml::node& n, const Deck& d, RunPlan& plan, DeckError& 
 }
 
 // A string key whose value is one of the names given, as its index.
-int read_name(const toml::node& n, const char* key, const char* const* names, int count,
-              int& index, DeckError& err) {
+int read_name(const toml::node& n, const char* key, const char* const* names, int count, int& index,
+              DeckError& err) {
   std::string list;
   for (int i = 0; i < count; ++i) list += std::string(i ? ", \"" : "\"") + names[i] + "\"";
   const auto* s = n.as_string();
@@ -317,8 +327,7 @@ int read_name(const toml::node& n, const char* key, const char* const* names, in
                 std::string(key) + " = \"" + s->get() + "\" is not one of " + list);
 }
 
-int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& plan,
-             DeckError& err) {
+int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& plan, DeckError& err) {
   const toml::node* node = root.get("run");
   if (node == nullptr) {
     return refuse(err, head_line, "run",
@@ -332,15 +341,15 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
 
   const char* materials[] = {"uniform", "layered"};
   int index = 0;
-  if (int rc = require_key(*run, "materials", header, "[run]", "\"uniform\" or \"layered\"", n,
-                           err)) {
+  if (int rc =
+          require_key(*run, "materials", header, "[run]", "\"uniform\" or \"layered\"", n, err)) {
     return rc;
   }
   if (int rc = read_name(*n, "materials", materials, 2, index, err)) return rc;
   plan.materials = index == 0 ? Materials::uniform : Materials::layered;
 
-  if (int rc = require_key(*run, "water_proportion", header, "[run]",
-                           "a number, or one per layer", n, err)) {
+  if (int rc = require_key(*run, "water_proportion", header, "[run]", "a number, or one per layer",
+                           n, err)) {
     return rc;
   }
   if (int rc = read_water(*n, d, plan, err)) return rc;
@@ -354,8 +363,7 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
   if ((n = run->get("solver")) != nullptr) {
     const char* solvers[] = {"default", "own", "mumps"};
     if (int rc = read_name(*n, "solver", solvers, 3, index, err)) return rc;
-    const SolverChoice choice[] = {SolverChoice::automatic, SolverChoice::own,
-                                   SolverChoice::mumps};
+    const SolverChoice choice[] = {SolverChoice::automatic, SolverChoice::own, SolverChoice::mumps};
     plan.solver = choice[index];
   }
   if ((n = run->get("output")) != nullptr) {
@@ -424,8 +432,7 @@ int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& 
   try {
     root = toml::parse(text);
   } catch (const toml::parse_error& e) {
-    return refuse(err, static_cast<int>(e.source().begin.line), "",
-                  std::string(e.description()));
+    return refuse(err, static_cast<int>(e.source().begin.line), "", std::string(e.description()));
   }
   const int head_line = head_end_line(root, count_lines(text));
   const char* known[kHeadFieldCount + 2];

@@ -27,8 +27,7 @@ namespace {
 
 // The legacy reader reads standard input and echoes on standard output: it
 // is given the text as its standard input and a sink for its echo.
-void read_legacy_text(const std::string& text, Deck& d, bool echo,
-                      DeckRecord* record = nullptr) {
+void read_legacy_text(const std::string& text, Deck& d, bool echo, DeckRecord* record = nullptr) {
   std::FILE* in = text.empty() ? std::fopen("/dev/null", "r")
                                : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
   std::FILE* sink = echo ? nullptr : std::fopen("/dev/null", "w");

@@ -18,8 +18,8 @@
 #include "cli/cli.hpp"
 #include "cli/run_outputs.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
 #include "common/stage_clock.hpp"
+#include "common/stop.hpp"
 #include "common/structures.hpp"
 #include "common/warnings.hpp"
 #include "deck/deck_checks.hpp"
@@ -168,9 +168,9 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
     clock.mark("factorization_and_solve");
 
     // 6.7 Effective moduli, velocities, Q and maps: computed, then written.
-    const SampleState state{nx,        ny,        deck.h,    deck.domain_size, fr.s1,
-                            fr.s3_matrix, rob_med, plan.water(1), deck.freq, freq_fix,
-                            last.p[0].v, last.p[0].q1000};
+    const SampleState state{nx,        ny,           deck.h,      deck.domain_size,
+                            fr.s1,     fr.s3_matrix, rob_med,     plan.water(1),
+                            deck.freq, freq_fix,     last.p[0].v, last.p[0].q1000};
     post_process(sys, co, state, results);
     write_results(state, results, files);
     clock.mark("post_processing");
@@ -179,7 +179,7 @@ void warn_p_labels(const LabelSurvey& s, int n_cells) {
     if (mode.modern) {
       RunMode ran = mode;
       ran.solver = use_mumps ? "mumps" : "own";
-      const RunView view{deck,    record, sample, co,    results,  sys,
+      const RunView view{deck,  record,  sample, co,    results,  sys,
                          omega, rob_med, neq,    clock, warnings, ran};
       write_run_outputs(view, modern);
     }

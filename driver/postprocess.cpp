@@ -110,8 +110,8 @@ void post_process(const System& sys, const Coefficients& co, const SampleState& 
       const cplx strain1 = y_strain(Z, 5, h);
       const cplx strain3 = y_strain(Z, 17, h);
       const cplx divw = flux_divergence(Z, h);
-      const cplx stress = (co.lambda1(j, k) + 2.0 * co.mu1(j, k)) * strain1 +
-                          co.d3(j, k) * divw + co.mu13(j, k) * strain3;
+      const cplx stress = (co.lambda1(j, k) + 2.0 * co.mu1(j, k)) * strain1 + co.d3(j, k) * divw +
+                          co.mu13(j, k) * strain3;
       r.strain1(j, k) = strain1;
       r.strain3(j, k) = strain3;
       r.stress(j, k) = stress;

@@ -9,10 +9,10 @@ namespace tp {
 
 // The result files of a run, created (or emptied) at its start.
 struct ResultFiles {
-  Unit vp_anal, vp_eq, q_eq, q_anal;                     // one line per case
-  Unit pressure, grad_pressure;                           // pressure maps
-  Unit re_strain1, im_strain1, re_strain3, im_strain3;    // strain maps
-  Unit re_stress, im_stress;                              // stress maps
+  Unit vp_anal, vp_eq, q_eq, q_anal;                    // one line per case
+  Unit pressure, grad_pressure;                         // pressure maps
+  Unit re_strain1, im_strain1, re_strain3, im_strain3;  // strain maps
+  Unit re_stress, im_stress;                            // stress maps
   Unit solid3;  // the modulus from the solid-3 top displacement
 };
 
@@ -57,7 +57,7 @@ struct Results {
   CellField<cplx> derx_pres;  // backward x difference of pres (Pa/m), inside
   CellField<cplx> dery_pres;  // backward y difference of pres (Pa/m), inside
   RealField grad_pres_mod;
-  RealField slow_p_decay;     // decay length of the slowest P wave (m), from the waves
+  RealField slow_p_decay;  // decay length of the slowest P wave (m), from the waves
 };
 
 // Sizes the per-cell results to nx by ny (zeros); false when the memory is

@@ -22,8 +22,7 @@ DeckRecord* record_of_read = nullptr;
 
 // Notes the value just read from the current line of the deck: its text as
 // the field's form reads it (fixed_w columns, or the first item).
-void note(const LineSource& deck, const char* name, int layer, double v, int fixed_w,
-          int implied) {
+void note(const LineSource& deck, const char* name, int layer, double v, int fixed_w, int implied) {
   if (record_of_read == nullptr) return;
   char text[160];
   if (fixed_w > 0) {
@@ -66,14 +65,14 @@ double finite(const LineSource& deck, const char* name, double v) {
 
 // Refuse a real that a rule of field f applying in ctx does not admit,
 // naming deck line `line` and the value as `shown` ("akf(1)").
-void check_real(const LineSource& deck, int line, const DeckField& f, const char* shown,
-                double v, const FieldContext& ctx) {
+void check_real(const LineSource& deck, int line, const DeckField& f, const char* shown, double v,
+                const FieldContext& ctx) {
   const FieldRule* r = refusing_rule(f, v, ctx);
   if (r == nullptr) return;
   char what[240];
   if (r->has_min && r->has_max) {
-    std::snprintf(what, sizeof what, "%s = %.10g is outside %g..%g (%s)", shown, v, r->min,
-                  r->max, r->why);
+    std::snprintf(what, sizeof what, "%s = %.10g is outside %g..%g (%s)", shown, v, r->min, r->max,
+                  r->why);
   } else if (r->has_min) {
     std::snprintf(what, sizeof what, "%s = %.10g must be %s %g (%s)", shown, v,
                   r->min_exclusive ? "above" : "at least", r->min, r->why);
@@ -86,8 +85,7 @@ void check_real(const LineSource& deck, int line, const DeckField& f, const char
 
 // Refuse an integer outside the table's range, or above `capacity`, the
 // size of the program's tables, naming the current deck line.
-void check_int(const LineSource& deck, const DeckField& f, const char* shown, int v,
-               int capacity) {
+void check_int(const LineSource& deck, const DeckField& f, const char* shown, int v, int capacity) {
   const FieldContext any;
   const FieldRule* r = refusing_rule(f, v, any);
   if (r == nullptr && v <= capacity) return;
@@ -95,8 +93,8 @@ void check_int(const LineSource& deck, const DeckField& f, const char* shown, in
   char what[320];
   if (r->has_max) {
     const int hi = r->max < capacity ? static_cast<int>(r->max) : capacity;
-    std::snprintf(what, sizeof what, "%s = %d is outside the allowed range %d..%d%s%s%s", shown,
-                  v, static_cast<int>(r->min), hi, r->why[0] != '\0' ? " (" : "", r->why,
+    std::snprintf(what, sizeof what, "%s = %d is outside the allowed range %d..%d%s%s%s", shown, v,
+                  static_cast<int>(r->min), hi, r->why[0] != '\0' ? " (" : "", r->why,
                   r->why[0] != '\0' ? ")" : "");
   } else {
     std::snprintf(what, sizeof what, "%s = %d: %s", shown, v, r->why);
@@ -152,11 +150,11 @@ void read_layer_reals(LineSource& deck, const FieldContext& ctx, const LayerSlot
 
 void echo_layer(int i, const IntLayers& nl, const RealLayers& akf, const RealLayers& ro2,
                 const RealLayers& eta, const RealLayers& ro1, const RealLayers& ro3,
-                const RealLayers& phi_a, const RealLayers& phi_layer,
-                const RealLayers& capa_1_0, const RealLayers& capa_3_0, const RealLayers& s3,
-                const RealLayers& rs1, const RealLayers& rs3, const RealLayers& coef_b13,
-                const RealLayers& ak_air, const RealLayers& xmu_air, const RealLayers& ak_s1,
-                const RealLayers& xmu_s1, const RealLayers& ak_s3, const RealLayers& xmu_s3) {
+                const RealLayers& phi_a, const RealLayers& phi_layer, const RealLayers& capa_1_0,
+                const RealLayers& capa_3_0, const RealLayers& s3, const RealLayers& rs1,
+                const RealLayers& rs3, const RealLayers& coef_b13, const RealLayers& ak_air,
+                const RealLayers& xmu_air, const RealLayers& ak_s1, const RealLayers& xmu_s1,
+                const RealLayers& ak_s3, const RealLayers& xmu_s3) {
   Unit& out = std_out();
   const char* stars = "**********************************";
   FreeLine(out) << stars;
@@ -216,11 +214,11 @@ void readata(Deck& d, DeckRecord* record) {
   int &n_freq = d.n_freq, &nx = d.nx, &ny = d.ny, &key_model = d.key_model, &nmat = d.nmat,
       &model = d.model;
   IntLayers& nl = d.nl;
-  RealLayers &akf = d.akf, &ro2 = d.ro2, &eta = d.eta, &ro1 = d.ro1, &ro3 = d.ro3,
-             &phi_a = d.phi_a, &phi_layer = d.phi_layer, &capa_1_0 = d.capa_1_0,
-             &capa_3_0 = d.capa_3_0, &s3 = d.s3, &rs1 = d.rs1, &rs3 = d.rs3,
-             &coef_b13 = d.coef_b13, &ak_s1 = d.ak_s1, &xmu_s1 = d.xmu_s1, &ak_s3 = d.ak_s3,
-             &xmu_s3 = d.xmu_s3, &ak_air = d.ak_air, &xmu_air = d.xmu_air;
+  RealLayers &akf = d.akf, &ro2 = d.ro2, &eta = d.eta, &ro1 = d.ro1, &ro3 = d.ro3, &phi_a = d.phi_a,
+             &phi_layer = d.phi_layer, &capa_1_0 = d.capa_1_0, &capa_3_0 = d.capa_3_0, &s3 = d.s3,
+             &rs1 = d.rs1, &rs3 = d.rs3, &coef_b13 = d.coef_b13, &ak_s1 = d.ak_s1,
+             &xmu_s1 = d.xmu_s1, &ak_s3 = d.ak_s3, &xmu_s3 = d.xmu_s3, &ak_air = d.ak_air,
+             &xmu_air = d.xmu_air;
   static LineSource deck;
   open_stdin_source(deck);
   record_of_read = record;
@@ -276,10 +274,10 @@ void readata(Deck& d, DeckRecord* record) {
       stop(11);
     }
     // The porosities are checked after that test, which has its own stop.
-    check_real(deck, phi_a_line, field("phi_a"), layer_name(buf, sizeof buf, "phi_a", i),
-               phi_a(i), ctx);
-    check_real(deck, deck.line_no, field("phi_layer"),
-               layer_name(buf, sizeof buf, "phi_layer", i), phi_layer(i), ctx);
+    check_real(deck, phi_a_line, field("phi_a"), layer_name(buf, sizeof buf, "phi_a", i), phi_a(i),
+               ctx);
+    check_real(deck, deck.line_no, field("phi_layer"), layer_name(buf, sizeof buf, "phi_layer", i),
+               phi_layer(i), ctx);
     // Zero moduli of the pore inclusions (ak_air, xmu_air) are meaningful:
     // empty pores.
     const LayerSlot after_porosities[] = {
@@ -301,20 +299,19 @@ void readata(Deck& d, DeckRecord* record) {
   }
 
   for (int i = 1; i <= nmat; ++i) {
-    echo_layer(i, nl, akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1,
-               rs3, coef_b13, ak_air, xmu_air, ak_s1, xmu_s1, ak_s3, xmu_s3);
+    echo_layer(i, nl, akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1, rs3,
+               coef_b13, ak_air, xmu_air, ak_s1, xmu_s1, ak_s3, xmu_s3);
   }
   h = domain_size / ny;
   echo_tail(model, h);
 }
 
 void echo_deck(const Deck& d) {
-  echo_head(d.freq, d.freq_max, d.n_freq, d.domain_size, d.nx, d.ny, d.key_model, d.model,
-            d.nmat);
+  echo_head(d.freq, d.freq_max, d.n_freq, d.domain_size, d.nx, d.ny, d.key_model, d.model, d.nmat);
   for (int i = 1; i <= d.nmat; ++i) {
     echo_layer(i, d.nl, d.akf, d.ro2, d.eta, d.ro1, d.ro3, d.phi_a, d.phi_layer, d.capa_1_0,
-               d.capa_3_0, d.s3, d.rs1, d.rs3, d.coef_b13, d.ak_air, d.xmu_air, d.ak_s1,
-               d.xmu_s1, d.ak_s3, d.xmu_s3);
+               d.capa_3_0, d.s3, d.rs1, d.rs3, d.coef_b13, d.ak_air, d.xmu_air, d.ak_s1, d.xmu_s1,
+               d.ak_s3, d.xmu_s3);
   }
   echo_tail(d.model, d.h);
 }

@@ -47,8 +47,8 @@ void report_permafrost_fractions(const int& j, const int& k, const CellFractions
   FreeLine(out) << "  control (must be = 1) =  " << f.control;
   empty_line(out);
   print_asterisk_lines();
-  print_fraction_block(f, "bulk solid 1 fraction phi1 en e_mod   =",
-                       "solid 1 matrix fraction s1 en e_mod  =");
+  print_fraction_block(
+      f, "bulk solid 1 fraction phi1 en e_mod   =", "solid 1 matrix fraction s1 en e_mod  =");
   empty_line(out);
   empty_line(out);
   print_asterisk_lines();
@@ -281,8 +281,7 @@ void print_wave_report(const CellGrid& g, const double& omega, const WaveReport&
   print_shear(g.nx / 2, g.ny / 2, r.centre.s);
 }
 
-void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega,
-                    Warnings& w) {
+void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega, Warnings& w) {
   add_warning(w,
               "the fluid-pressure diffusion length (decay of the slow P wave) is %.3g m in cell "
               "(%d, %d) at %.6g Hz, %.2g cells of %.3g m across; below %g cells the boundary "
@@ -295,8 +294,8 @@ void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& om
 int cells_done(const CellGrid& g, const CellFailure& fail) {
   if (!fail) return g.nx * g.ny;
   const int before = (fail.j - 1) * g.ny + fail.k - 1;
-  const bool stored = fail.code == 45687 || fail.code == 45688 || fail.code == 99999 ||
-                      fail.code == 99998;
+  const bool stored =
+      fail.code == 45687 || fail.code == 45688 || fail.code == 99999 || fail.code == 99998;
   return stored ? before + 1 : before;
 }
 
@@ -308,11 +307,10 @@ int cells_done(const CellGrid& g, const CellFailure& fail) {
       " error, vs2 is negative, vs2 = "};
   if (fail.code == kZeroFraction) {
     char where[96];
-    std::snprintf(where, sizeof where, "%s, cell (j, k) = (%d, %d)", fail.routine, fail.j,
-                  fail.k);
+    std::snprintf(where, sizeof where, "%s, cell (j, k) = (%d, %d)", fail.routine, fail.j, fail.k);
     char what[160];
-    std::snprintf(what, sizeof what,
-                  "the %s is zero; the coefficients of the cell divide by it", fail.what);
+    std::snprintf(what, sizeof what, "the %s is zero; the coefficients of the cell divide by it",
+                  fail.what);
     input_error(where, what);
   }
   if (fail.code == 12345) neg_lambda1_line(fail.j, fail.k, fail.value);

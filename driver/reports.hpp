@@ -30,8 +30,7 @@ void print_wave_report(const CellGrid& g, const double& omega, const WaveReport&
 // Adds to the run's warnings (standard error and results.json; the report
 // stays as it is) that the grid g does not resolve the shortest diffusion
 // length at omega, with the grid that would.
-void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega,
-                    Warnings& w);
+void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega, Warnings& w);
 
 // Cells of the loop order j outer, k inner whose coefficients were stored
 // before the routine returned fail (all of them when nothing failed).

@@ -41,13 +41,12 @@ namespace {
 
 constexpr int kElasticReferences = 10;
 const char* const kElasticWhat[kElasticReferences] = {
-    "the leading value",         "the reference mu1",     "the reference mu3",
-    "the reference mu13",        "the reference lambda1", "the reference lambda3",
-    "the reference b1",          "the reference b2",      "the reference m",
-    "the reference d3"};
+    "the leading value",     "the reference mu1",     "the reference mu3", "the reference mu13",
+    "the reference lambda1", "the reference lambda3", "the reference b1",  "the reference b2",
+    "the reference m",       "the reference d3"};
 constexpr int kFrictionReferences = 4;
-const char* const kFrictionWhat[kFrictionReferences] = {
-    "the leading value", "the reference b11", "the reference b22", "the reference b12"};
+const char* const kFrictionWhat[kFrictionReferences] = {"the leading value", "the reference b11",
+                                                        "the reference b22", "the reference b12"};
 
 // Reads the n values of the reference file `name`, one per line in free form.
 void read_reference_file(const char* name, const char* const* what, int n, double* v) {
@@ -106,9 +105,9 @@ void write_cell_map(Unit& u, const CellGrid& g, const RealField& field, const in
 // starts them again) and writes the cells done.
 void write_elastic_maps(const CellGrid& g, const Coefficients& co, const int& cells,
                         CoefficientMaps& maps) {
-  static const char* const kNames[9] = {"xmu1_gnu",     "xmu3_gnu", "xmu13_gnu",
+  static const char* const kNames[9] = {"xmu1_gnu",     "xmu3_gnu",     "xmu13_gnu",
                                         "xlambda1_gnu", "xlambda3_gnu", "b1_gnu",
-                                        "b2_gnu",       "xm_gnu",   "d3_gnu"};
+                                        "b2_gnu",       "xm_gnu",       "d3_gnu"};
   const RealField* fields[9] = {&co.mu1, &co.mu3, &co.mu13, &co.lambda1, &co.lambda3,
                                 &co.b1,  &co.b2,  &co.m,    &co.d3};
   for (int i = 0; i < 9; ++i) {
@@ -208,8 +207,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   ProgressLine line;
   progress_begin(line, "elastic coefficients", "cells");
   const Progress progress = progress_to(line);
-  const CellFailure fail =
-      e_modulus(d, s, omega, co, first, plan.lambda_warning_only, &progress);
+  const CellFailure fail = e_modulus(d, s, omega, co, first, plan.lambda_warning_only, &progress);
   progress_end(line);
   print_elastic_report(d.key_model, first);
   const int cells = cells_done(s.grid, fail);
@@ -220,8 +218,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
 }
 
 void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
-                       const int& icase, Coefficients& co, Fractions& fr,
-                       CoefficientMaps& maps) {
+                       const int& icase, Coefficients& co, Fractions& fr, CoefficientMaps& maps) {
   check_key_model(d.key_model, "mass_visco_coef");
   if (icase == 1) echo_values(refs.friction, kFrictionReferences);
   FreeLine(std_out()) << "enters  mass_visco_coef  key_model " << d.key_model;
@@ -242,8 +239,7 @@ double average_density(const Deck& d, const Sample& s, const Fractions& fr) {
   for (int j = 1; j <= d.nx; ++j) {
     for (int k = 1; k <= d.ny; ++k) {
       const int mat = s.matnum(j, k);
-      rob_med +=
-          (s.phi(j, k) * d.ro2(mat) + fr.phi1 * d.ro1(mat) + fr.phi3 * d.ro3(mat)) / cells_n;
+      rob_med += (s.phi(j, k) * d.ro2(mat) + fr.phi1 * d.ro1(mat) + fr.phi3 * d.ro3(mat)) / cells_n;
     }
   }
   return rob_med;
@@ -314,11 +310,28 @@ std::int64_t parse_memory_size(const char* text) {
   if (end == text || errno != 0 || !(value > 0.0)) return -1;
   double scale = 1.0;
   switch (*end) {
-    case 'k': case 'K': scale = 1024.0; ++end; break;
-    case 'm': case 'M': scale = 1024.0 * 1024.0; ++end; break;
-    case 'g': case 'G': scale = 1024.0 * 1024.0 * 1024.0; ++end; break;
-    case 't': case 'T': scale = 1024.0 * 1024.0 * 1024.0 * 1024.0; ++end; break;
-    default: break;
+    case 'k':
+    case 'K':
+      scale = 1024.0;
+      ++end;
+      break;
+    case 'm':
+    case 'M':
+      scale = 1024.0 * 1024.0;
+      ++end;
+      break;
+    case 'g':
+    case 'G':
+      scale = 1024.0 * 1024.0 * 1024.0;
+      ++end;
+      break;
+    case 't':
+    case 'T':
+      scale = 1024.0 * 1024.0 * 1024.0 * 1024.0;
+      ++end;
+      break;
+    default:
+      break;
   }
   if (*end == 'B' || *end == 'b') ++end;
   const double bytes = value * scale;

@@ -81,8 +81,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
 // of the friction reference values and the three friction maps. Prints the
 // message and stops at a cell that fails.
 void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
-                       const int& icase, Coefficients& co, Fractions& fr,
-                       CoefficientMaps& maps);
+                       const int& icase, Coefficients& co, Fractions& fr, CoefficientMaps& maps);
 
 // Bulk density averaged over the cells: the water fraction of each cell with
 // the solid fractions of the last cell treated by the mass routine.

@@ -95,8 +95,7 @@ MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions&
   MumpsFactor f;
 
   // 1. Pattern and order; the analysis estimates the factorization's memory.
-  if (mumps_analyse(f, neq, ia, ja, a, opt.solver) != 0)
-    mumps_stop("MUMPS analysis", f.counts, 9);
+  if (mumps_analyse(f, neq, ia, ja, a, opt.solver) != 0) mumps_stop("MUMPS analysis", f.counts, 9);
 
   // 2. Refuse a factorization that would pass the memory limit, before it
   // starts: the factors on disk need only the out-of-core working memory.

@@ -39,8 +39,7 @@ struct PatternWork {
 };
 
 // Adds one element matrix into the global matrix.
-using ElementAdder = void (*)(int ne, const ElementMatrix& a, const PatternWork& w,
-                              System& sys);
+using ElementAdder = void (*)(int ne, const ElementMatrix& a, const PatternWork& w, System& sys);
 
 // Sorts each element's global unknowns and lists the elements of every
 // unknown (a counting sort over the unknowns).
@@ -179,8 +178,7 @@ void add_by_insertion(int ne, const ElementMatrix& a, const PatternWork&, System
   const auto& xnod = sys.xnod;
   for (int il = 1; il <= kLocalDofs; ++il) {
     for (int jl = 1; jl <= kLocalDofs; ++jl) {
-      contribucion_yale(xnod(ne, jl), xnod(ne, il), a(il, jl), sys.neq, sys.ia, sys.ja,
-                        sys.avec);
+      contribucion_yale(xnod(ne, jl), xnod(ne, il), a(il, jl), sys.neq, sys.ia, sys.ja, sys.avec);
     }
   }
 }
@@ -226,8 +224,7 @@ int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System
 }
 
 // Reference assembly: every element entry through the one-entry insertion.
-void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co,
-                           System& sys) {
+void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co, System& sys) {
   for (int p = 1; p <= sys.room; ++p) {
     sys.avec(p) = cplx(0.0, 0.0);
     sys.ja(p) = 0;
@@ -238,9 +235,8 @@ void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients&
 }
 
 // Adds value at (row, column), inserting the position in sorted place if new.
-void contribucion_yale(const int& column, const int& row, const cplx& value,
-                       const int& neq, RowStarts& ia, ColumnIndices& ja,
-                       MatrixValues& avec) {
+void contribucion_yale(const int& column, const int& row, const cplx& value, const int& neq,
+                       RowStarts& ia, ColumnIndices& ja, MatrixValues& avec) {
   const int start = ia(row);
   const int finish = ia(row + 1) - 1;
   int count = 0;  // stored columns of the row left of `column`

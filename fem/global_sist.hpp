@@ -28,16 +28,14 @@ int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System
 // cell order j outer, k inner and the element order row outer, column inner.
 // Its time grows with the square of the stored entries; it is the reference
 // the fast assembly is checked against.
-void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co,
-                           System& sys);
+void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
 
 // Adds value at (row, column) of the neq-row matrix (note the argument order:
 // column first). An existing position is summed into; a new one is inserted
 // in sorted place, shifting every later stored entry of the matrix up by one.
 // A zero value is inserted like any other. No capacity check: the grid limit
 // keeps the stored entries below 50 neq.
-void contribucion_yale(const int& column, const int& row, const cplx& value,
-                       const int& neq, RowStarts& ia, ColumnIndices& ja,
-                       MatrixValues& avec);
+void contribucion_yale(const int& column, const int& row, const cplx& value, const int& neq,
+                       RowStarts& ia, ColumnIndices& ja, MatrixValues& avec);
 
 }  // namespace tp

@@ -78,8 +78,8 @@ cplx solid_fluid(bool y_comp, int c, int e, double bb, double fric) {
 }  // namespace
 
 // Element matrix and load of cell (j, k); clears the cell's mass coefficients.
-void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega,
-               Coefficients& co, ElementMatrix& a, ElementVector& b) {
+void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega, Coefficients& co,
+               ElementMatrix& a, ElementVector& b) {
   const int nx = g.nx, ny = g.ny;
   const double h = g.h;
   const double lambda1 = co.lambda1(j, k), lambda3 = co.lambda3(j, k), mu1 = co.mu1(j, k),
@@ -126,11 +126,11 @@ void local_sys(const CellGrid& g, const int& j, const int& k, const double& omeg
   const double fric11 = omega * f11 * h2;
   const double fric12 = omega * f12 * h2;
   const double fric22 = omega * f22 * h2;
-  solid_block(a, 0, 0, lambda1, mu1, fric11);              // solid 1 x solid 1
-  solid_block(a, 12, 12, lambda3, mu3, fric11);            // solid 3 x solid 3
-  solid_block(a, 0, 12, d3, 0.5 * mu13, -fric11);          // solid 1 x solid 3
+  solid_block(a, 0, 0, lambda1, mu1, fric11);      // solid 1 x solid 1
+  solid_block(a, 12, 12, lambda3, mu3, fric11);    // solid 3 x solid 3
+  solid_block(a, 0, 12, d3, 0.5 * mu13, -fric11);  // solid 1 x solid 3
   for (int e = 0; e < 4; ++e) {
-    for (int f = 0; f < 4; ++f) {                          // fluid x fluid
+    for (int f = 0; f < 4; ++f) {  // fluid x fluid
       a(9 + e, 9 + f) = cplx(m * (kSe[e] * kSe[f]), fric22 * mass_edge(e, f));
     }
     for (int c = 0; c < 4; ++c) {

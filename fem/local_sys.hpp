@@ -52,7 +52,7 @@ using ElementVector = Table1<cplx, kLocalDofs>;
 // so zero in the column of a fixed unknown above them) and take K(l, n) for
 // n >= l. A fixed unknown has a zero load, so these half-cleared columns give
 // the same solution as fully cleared ones.
-void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega,
-               Coefficients& co, ElementMatrix& a, ElementVector& b);
+void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega, Coefficients& co,
+               ElementMatrix& a, ElementVector& b);
 
 }  // namespace tp

@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (err.line < 0 || err.line > lines_of(text) + 1) __builtin_trap();
     return 0;
   }
-  if (d.nx < 1 || d.nx > tp::kMaxGridCells || d.ny < 1 || d.ny > tp::kMaxGridCells) __builtin_trap();
+  if (d.nx < 1 || d.nx > tp::kMaxGridCells || d.ny < 1 || d.ny > tp::kMaxGridCells)
+    __builtin_trap();
   if (d.nmat < 1 || d.nmat > tp::kMaxLayers || d.nl(1) + d.nl(2) < 1) __builtin_trap();
   if (!(d.h > 0.0) || !(d.freq > 0.0)) __builtin_trap();
   // Converting loses nothing: the written deck reads back to the same text.

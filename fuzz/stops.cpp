@@ -1,9 +1,10 @@
+#include "fuzz/stops.hpp"
+
 #include <cstdlib>
 #include <cstring>
 
 #include "common/output.hpp"
 #include "common/stop.hpp"
-#include "fuzz/stops.hpp"
 
 namespace tp {
 

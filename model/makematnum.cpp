@@ -18,8 +18,6 @@ int makematnum(Deck& d, Sample& s) {
   return nper;
 }
 
-int layer_of_row(const IntLayers& nl, int k) {
-  return (k - 1) % (nl(1) + nl(2)) < nl(1) ? 1 : 2;
-}
+int layer_of_row(const IntLayers& nl, int k) { return (k - 1) % (nl(1) + nl(2)) < nl(1) ? 1 : 2; }
 
 }  // namespace tp

@@ -21,7 +21,7 @@ struct DiffusionScale {
   int j = 0, k = 0;         // its cell
   double cells_across = 0;  // length / h
   double threshold = kDiffusionCells;
-  bool resolved = true;     // cells_across >= threshold
+  bool resolved = true;              // cells_across >= threshold
   int nx_needed = 0, ny_needed = 0;  // the grid of this sample that would resolve it
 };
 

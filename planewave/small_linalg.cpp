@@ -235,8 +235,8 @@ void cautov(const Cmat3& s, Table1<cplx, 3>& lam) {
   // as at seismic frequencies, so the values come from QR iteration, then
   // Newton steps on the determinant carried in double-double.
   const cplx t = s(1, 1) + s(2, 2) + s(3, 3);
-  const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) -
-                 s(1, 2) * s(2, 1) - s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
+  const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) - s(1, 2) * s(2, 1) -
+                 s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
   const cplx det = s(1, 1) * (s(2, 2) * s(3, 3) - s(2, 3) * s(3, 2)) -
                    s(1, 2) * (s(2, 1) * s(3, 3) - s(2, 3) * s(3, 1)) +
                    s(1, 3) * (s(2, 1) * s(3, 2) - s(2, 2) * s(3, 1));

@@ -25,8 +25,7 @@ Wave wave_of(const cplx& z) {
 // solid 3; positions 2 and 5 the shear motions of solid 1 and solid 3, in
 // which the fluid does not move by itself and so enters A only through the
 // Schur complement of its own entry T22.
-void cell_matrices(int j, int k, const double& omega, const Coefficients& co, Cmat5& e,
-                   Cmat5& a) {
+void cell_matrices(int j, int k, const double& omega, const Coefficients& co, Cmat5& e, Cmat5& a) {
   const RealField &p11 = co.p11, &p12 = co.p12, &p13 = co.p13, &p22 = co.p22, &p23 = co.p23,
                   &p33 = co.p33, &f11 = co.f11, &f12 = co.f12, &f22 = co.f22;
   const RealField &lambda1 = co.lambda1, &lambda3 = co.lambda3, &mu1 = co.mu1, &mu3 = co.mu3,

@@ -1,8 +1,8 @@
 #pragma once
 // Closed-form phase velocities and attenuation of the five plane waves (three
 // compressional, two shear) of the three-phase medium, cell by cell.
-#include "common/tables.hpp"
 #include "common/structures.hpp"
+#include "common/tables.hpp"
 #include "planewave/wave_order.hpp"
 
 namespace tp {

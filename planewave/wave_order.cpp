@@ -1,6 +1,5 @@
 #include "planewave/wave_order.hpp"
 
-
 namespace tp {
 
 void note_p_labels(int j, int k, double vp1, double vp2, double vp3, LabelSurvey& s) {

@@ -11,7 +11,7 @@ namespace tp {
 // P2 (and how many of them faster than P1), with the first such cell.
 struct LabelSurvey {
   int cells = 0, faster_than_p1 = 0;
-  int j = 0, k = 0;     // first cell found (k outer, j inner)
+  int j = 0, k = 0;                  // first cell found (k outer, j inner)
   double vp1 = 0, vp2 = 0, vp3 = 0;  // its velocities, as labelled (m/s)
 };
 

@@ -131,8 +131,7 @@ CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coeff
       const int mat = s.matnum(j, k);
       const bool first_cell = j == 1 && k == 1;
       CellFractions f;
-      CellFailure fail =
-          checked_cell_fractions(d, s, j, k, "e_modulus", f, first.f, first.reached);
+      CellFailure fail = checked_cell_fractions(d, s, j, k, "e_modulus", f, first.f, first.reached);
       if (fail) return fail;
 
       const Grains g{d.ak_s1(mat), d.xmu_s1(mat), d.ak_s3(mat), d.xmu_s3(mat)};

@@ -8,9 +8,9 @@ namespace tp {
 
 // Every modulus of one cell, kept for the report of the first cell.
 struct CellModuli {
-  double km1, mum1, km3, mum3;      // dry frames
-  double kav, g1, g3, muav;         // average moduli
-  double mu1, mu3, mu13;            // shear moduli with the fluid coupling
+  double km1, mum1, km3, mum3;  // dry frames
+  double kav, g1, g3, muav;     // average moduli
+  double mu1, mu3, mu13;        // shear moduli with the fluid coupling
   double alfa1, alfa3, kg1, kg3, kg;
   double k1, k2, k3, c12, c13, c23;
   double h1, h3, bb1, bb2, bb3;

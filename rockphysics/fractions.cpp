@@ -23,10 +23,10 @@ int cell_fractions(const int& key_model, const double& phi_a, const double& phi,
     f.phi1 = f.s1 * (1.0 - phi);
     f.phi3 = f.s3 * (1.0 - phi);
   }
-  zero = phi == 0.0        ? "water fraction phi"
-         : f.phi1 == 0.0   ? "bulk solid 1 fraction phi1"
-         : f.phi3 == 0.0   ? "bulk solid 3 fraction phi3"
-                           : nullptr;
+  zero = phi == 0.0      ? "water fraction phi"
+         : f.phi1 == 0.0 ? "bulk solid 1 fraction phi1"
+         : f.phi3 == 0.0 ? "bulk solid 3 fraction phi3"
+                         : nullptr;
   if (zero != nullptr) return kZeroFraction;
   if (key_model == 0) {
     f.s3 = f.phi3 / (1.0 - phi);
@@ -41,8 +41,8 @@ int cell_fractions(const int& key_model, const double& phi_a, const double& phi,
 }
 
 CellFailure checked_cell_fractions(const Deck& d, const Sample& s, const int& j, const int& k,
-                                   const char* routine, CellFractions& f,
-                                   CellFractions& first_f, int& reached) {
+                                   const char* routine, CellFractions& f, CellFractions& first_f,
+                                   int& reached) {
   const int mat = s.matnum(j, k);
   CellFailure fail{0, j, k, 0.0, nullptr, routine};
   fail.code = cell_fractions(d.key_model, d.phi_a(mat), s.phi(j, k), d.s3(mat), f, fail.what);

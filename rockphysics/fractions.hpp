@@ -32,8 +32,8 @@ int cell_fractions(const int& key_model, const double& phi_a, const double& phi,
 // kZeroFraction, 555) comes back with the cell and `routine`. Cell (1, 1)'s
 // fractions are kept in first_f (reached = 1) before their sum is checked.
 CellFailure checked_cell_fractions(const Deck& d, const Sample& s, const int& j, const int& k,
-                                   const char* routine, CellFractions& f,
-                                   CellFractions& first_f, int& reached);
+                                   const char* routine, CellFractions& f, CellFractions& first_f,
+                                   int& reached);
 
 // True when the three bulk fractions add up to one (else the cell stops 555).
 bool control_holds(const CellFractions& f);

@@ -13,7 +13,8 @@ void kt(const double& ks, const double& mus, const double& ki, const double& mui
   // The shear result in the form that stays finite for empty inclusions.
   const double a = 9.0 * ks + 8.0 * mus;
   const double b = 6.0 * ks + 12.0 * mus;
-  mu = mus * ((c * mui + (1.0 - c) * mus) * a + mui * b) / (mus * a + b * ((1.0 - c) * mui + c * mus));
+  mu = mus * ((c * mui + (1.0 - c) * mus) * a + mui * b) /
+       (mus * a + b * ((1.0 - c) * mui + c * mus));
 }
 
 }  // namespace tp

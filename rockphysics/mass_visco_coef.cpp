@@ -10,7 +10,6 @@
 // p11 + 2 p13 + p33 = ro1 phi1 + ro2 phi + ro3 phi3 and p12 + p23 = ro2.
 #include "rockphysics/mass_visco_coef.hpp"
 
-
 namespace tp {
 
 namespace {

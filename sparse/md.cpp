@@ -26,8 +26,7 @@ namespace {
 using IntView = View1<std::int32_t>;
 
 // Push vi at the front of degree list d.
-inline void push_degree(const int& vi, const int& d, IntView head,
-                        IntView last, IntView next) {
+inline void push_degree(const int& vi, const int& d, IntView head, IntView last, IntView next) {
   next(vi) = head(d);
   head(d) = vi;
   last(vi) = -d;
@@ -38,9 +37,8 @@ inline void push_degree(const int& vi, const int& d, IntView head,
 // initial degree lists; mark(vi) ends at tag. flag 9n+vi if the slots run out.
 // A column repeated within a row enters its adjacency once (head serves as the
 // row marker before the degree lists are built).
-void mdi(const int& n, IntView ia, IntView ja, const int& max, IntView v,
-         IntView l, IntView head, IntView last, IntView next, IntView mark,
-         const int& tag, int& flag) {
+void mdi(const int& n, IntView ia, IntView ja, const int& max, IntView v, IntView l, IntView head,
+         IntView last, IntView next, IntView mark, const int& tag, int& flag) {
   for (int vi = 1; vi <= n; ++vi) {
     mark(vi) = 1;
     l(vi) = 0;
@@ -80,8 +78,7 @@ void mdi(const int& n, IntView ia, IntView ja, const int& max, IntView v,
 // Form element ek from vertex vk: its boundary list is built in place from
 // vk's own vertex entries and the boundary entries of the elements it
 // absorbs; every vertex of ek gets mark = mark(vk). Returns the list's tail.
-void mdm(const int& vk, int& tail, IntView v, IntView l, IntView last,
-         IntView next, IntView mark) {
+void mdm(const int& vk, int& tail, IntView v, IntView l, IntView last, IntView next, IntView mark) {
   const int t = mark(vk);
   tail = vk;
   int s = l(vk);
@@ -119,8 +116,8 @@ void mdm(const int& vk, int& tail, IntView v, IntView l, IntView last,
 // elements and ek's vertices from its element list, number it at once if
 // nothing else is left (mass elimination), classify it (prototype, duplicate
 // or to be recomputed) and enter ek at the front of its list.
-void mdp(int& k, const int& ek, int& tail, IntView v, IntView l, IntView head,
-         IntView last, IntView next, IntView mark) {
+void mdp(int& k, const int& ek, int& tail, IntView v, IntView l, IntView head, IntView last,
+         IntView next, IntView mark) {
   const int t = mark(ek);
   int ls = ek;  // entry preceding the current one in ek's boundary list
   const int count = last(ek);
@@ -200,8 +197,8 @@ void mdp(int& k, const int& ek, int& tail, IntView v, IntView l, IntView head,
 // Recompute the degrees of ek's vertices and put them back in the degree
 // lists; dmin may drop. The running tag t stays at or below mark(ek), so
 // ek's own vertices (tagged mark(ek)) are never counted twice.
-void mdu(const int& ek, int& dmin, IntView v, IntView l, IntView head,
-         IntView last, IntView next, IntView mark) {
+void mdu(const int& ek, int& dmin, IntView v, IntView l, IntView head, IntView last, IntView next,
+         IntView mark) {
   int t = mark(ek) - last(ek);
   const int count = last(ek);
   int s = l(ek);
@@ -253,10 +250,9 @@ void mdu(const int& ek, int& dmin, IntView v, IntView l, IntView head,
 
 }  // namespace
 
-void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
-        const int& max, View1<std::int32_t> v, View1<std::int32_t> l,
-        View1<std::int32_t> head, View1<std::int32_t> last,
-        View1<std::int32_t> next, View1<std::int32_t> mark, int& flag,
+void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja, const int& max,
+        View1<std::int32_t> v, View1<std::int32_t> l, View1<std::int32_t> head,
+        View1<std::int32_t> last, View1<std::int32_t> next, View1<std::int32_t> mark, int& flag,
         const Progress* progress) {
   constexpr int kVerticesPerReport = 4096;
   int tag = 0;

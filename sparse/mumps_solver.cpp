@@ -25,17 +25,13 @@ namespace tp {
 #if !defined(THREEPHASE_HAVE_MUMPS)
 const char* const kSolverBuild = "own sparse solver only (built without MUMPS)";
 #elif defined(THREEPHASE_HAVE_MPI)
-const char* const kSolverBuild = kHaveMetis
-                                     ? "own sparse solver; MUMPS " MUMPS_VERSION
-                                       " over MPI (orders AMD, METIS)"
-                                     : "own sparse solver; MUMPS " MUMPS_VERSION
-                                       " over MPI (order AMD)";
+const char* const kSolverBuild =
+    kHaveMetis ? "own sparse solver; MUMPS " MUMPS_VERSION " over MPI (orders AMD, METIS)"
+               : "own sparse solver; MUMPS " MUMPS_VERSION " over MPI (order AMD)";
 #else
-const char* const kSolverBuild = kHaveMetis
-                                     ? "own sparse solver; MUMPS " MUMPS_VERSION
-                                       " sequential (orders AMD, METIS)"
-                                     : "own sparse solver; MUMPS " MUMPS_VERSION
-                                       " sequential (order AMD)";
+const char* const kSolverBuild =
+    kHaveMetis ? "own sparse solver; MUMPS " MUMPS_VERSION " sequential (orders AMD, METIS)"
+               : "own sparse solver; MUMPS " MUMPS_VERSION " sequential (order AMD)";
 #endif
 
 // Status sentence; the codes are those of the library's manual.
@@ -46,15 +42,26 @@ std::string mumps_message(int infog1, int infog2) {
   const char* what = nullptr;
   bool sized = true;
   switch (infog1) {
-    case 0: return "no error";
-    case kMumpsNotBuilt: return "this build of threephase has no MUMPS; use the own solver";
-    case kMumpsNoMetis: return "this build has no METIS; use the AMD order";
-    case -5: case -7: case -13:
+    case 0:
+      return "no error";
+    case kMumpsNotBuilt:
+      return "this build of threephase has no MUMPS; use the own solver";
+    case kMumpsNoMetis:
+      return "this build has no METIS; use the AMD order";
+    case -5:
+    case -7:
+    case -13:
       what = "the solver could not allocate its working memory (%.0f entries asked)";
       break;
-    case -8: case -9: case -14: case -15: case -17: case -20:
-      what = "the solver's working space was too small (%.0f entries short); allow more "
-             "extra working space";
+    case -8:
+    case -9:
+    case -14:
+    case -15:
+    case -17:
+    case -20:
+      what =
+          "the solver's working space was too small (%.0f entries short); allow more "
+          "extra working space";
       break;
     case -19:
       what = "the factorization needs more memory than the cap allows (%.0f bytes short)";
@@ -67,9 +74,12 @@ std::string mumps_message(int infog1, int infog2) {
       what = "the matrix is structurally singular (rank %.0f)";
       sized = false;
       break;
-    case -90: case -91: case -92:
-      what = "the out-of-core factors could not be written or read (%.0f); check the "
-             "disk and MUMPS_OOC_TMPDIR";
+    case -90:
+    case -91:
+    case -92:
+      what =
+          "the out-of-core factors could not be written or read (%.0f); check the "
+          "disk and MUMPS_OOC_TMPDIR";
       sized = false;
       break;
     default:
@@ -205,8 +215,8 @@ int metis_order(int n, const std::int32_t* ia, const std::int32_t* ja,
   }
   idx_t nv = n;
   std::vector<idx_t> perm(n), iperm(n);
-  if (METIS_NodeND(&nv, xadj.data(), adjncy.data(), nullptr, nullptr, perm.data(),
-                   iperm.data()) != METIS_OK)
+  if (METIS_NodeND(&nv, xadj.data(), adjncy.data(), nullptr, nullptr, perm.data(), iperm.data()) !=
+      METIS_OK)
     return kMumpsNoMetis;
   perm_in.resize(n);
   for (int i = 0; i < n; ++i) perm_in[i] = iperm[i] + 1;
@@ -244,8 +254,8 @@ int mumps_analyse(MumpsFactor& f, int n, const std::int32_t* ia, const std::int3
   m.live = true;
   read_counts(id, f.counts);
   if (f.counts.infog1 < 0) return f.counts.infog1;
-  icntl(id, 5) = 0;   // assembled matrix
-  icntl(id, 18) = 0;  // held on the host
+  icntl(id, 5) = 0;                          // assembled matrix
+  icntl(id, 18) = 0;                         // held on the host
   icntl(id, 7) = m.perm_in.empty() ? 0 : 1;  // AMD, or the user's order
   if (opt.workspace_percent >= 0) icntl(id, 14) = opt.workspace_percent;
   icntl(id, 22) = opt.out_of_core ? 1 : 0;
@@ -299,8 +309,7 @@ void mumps_release(MumpsFactor& f) {
 // alone: MPI only if MUMPS is used, so that runs with the own solver do not
 // pay for its start.
 int mumps_process_start(int* argc, char*** argv) {
-  if (!std::getenv("OMPI_COMM_WORLD_SIZE") && !std::getenv("PMIX_RANK") &&
-      !std::getenv("PMI_RANK"))
+  if (!std::getenv("OMPI_COMM_WORLD_SIZE") && !std::getenv("PMIX_RANK") && !std::getenv("PMI_RANK"))
     return 0;
   MPI_Init(argc, argv);
   mpi_live = true;

@@ -58,10 +58,10 @@ struct MumpsOptions {
 
 // What the library reports after each phase (sums over all processes).
 struct MumpsCounts {
-  int infog1 = 0, infog2 = 0;     // status: < 0 error, > 0 warning; its detail
-  double factor_entries = 0;      // entries of L and U
-  double flops = 0;               // floating-point operations of the elimination
-  long long memory_in_core = 0;   // bytes the factorization will take, factors in memory
+  int infog1 = 0, infog2 = 0;        // status: < 0 error, > 0 warning; its detail
+  double factor_entries = 0;         // entries of L and U
+  double flops = 0;                  // floating-point operations of the elimination
+  long long memory_in_core = 0;      // bytes the factorization will take, factors in memory
   long long memory_out_of_core = 0;  // the same with the factors on disk
 };
 

@@ -240,14 +240,29 @@ TP_OCTS void rectangle_octs(const GroupBlock& b) {
     int h = 0;
     for (; h + 8 <= b.m; h += 8) tile_octs<8>(b, h, q);
     switch (b.m - h) {
-      case 7: tile_octs<7>(b, h, q); break;
-      case 6: tile_octs<6>(b, h, q); break;
-      case 5: tile_octs<5>(b, h, q); break;
-      case 4: tile_octs<4>(b, h, q); break;
-      case 3: tile_octs<3>(b, h, q); break;
-      case 2: tile_octs<2>(b, h, q); break;
-      case 1: tile_octs<1>(b, h, q); break;
-      default: break;
+      case 7:
+        tile_octs<7>(b, h, q);
+        break;
+      case 6:
+        tile_octs<6>(b, h, q);
+        break;
+      case 5:
+        tile_octs<5>(b, h, q);
+        break;
+      case 4:
+        tile_octs<4>(b, h, q);
+        break;
+      case 3:
+        tile_octs<3>(b, h, q);
+        break;
+      case 2:
+        tile_octs<2>(b, h, q);
+        break;
+      case 1:
+        tile_octs<1>(b, h, q);
+        break;
+      default:
+        break;
     }
   }
   columns_pairs(b, q);

@@ -35,12 +35,12 @@ inline void store(double* p, const Pair& v) { __builtin_memcpy(p, &v, sizeof v);
 // t = 0..s-1 in turn, whose entries of the pattern lie side by side from
 // urow[t] (column cols[q] at urow[t] + 2 q).
 struct GroupBlock {
-  double* const* w;            // dense rows w[0..m-1], column c at 2c-2, 2c-1
-  const double* const* x;      // row i's multiplier for U row t: x[i][2t], x[i][2t+1]
+  double* const* w;        // dense rows w[0..m-1], column c at 2c-2, 2c-1
+  const double* const* x;  // row i's multiplier for U row t: x[i][2t], x[i][2t+1]
   int m;
-  const double* const* urow;   // urow[0..s-1]
+  const double* const* urow;  // urow[0..s-1]
   int s;
-  const std::int32_t* cols;    // cols[0..nt-1], ascending
+  const std::int32_t* cols;  // cols[0..nt-1], ascending
   int nt;
 };
 

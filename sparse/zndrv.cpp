@@ -1,9 +1,10 @@
 // The phases of the sparse solver on its factor object: where the orders,
 // patterns and values live (a caller's workspace or storage sized from the
 // symbolic factorization), and the calls of the kernels.
+#include "sparse/zndrv.hpp"
+
 #include <algorithm>
 
-#include "sparse/zndrv.hpp"
 #include "sparse/zodrv.hpp"
 
 namespace tp {
@@ -65,7 +66,11 @@ int analyse_in_workspace(SparseFactor& f, const SparseRows& a) {
   f.jl = at(isp, jl);
   // The patterns along the elimination tree when the matrix allows it and
   // they fit; otherwise (and for the flags of a failure) by rows.
-  PatternRoom tree{f.il, f.iu, f.jl, at(isp, jutmp), std::min(jlmax, kMaxPatternEntries),
+  PatternRoom tree{f.il,
+                   f.iu,
+                   f.jl,
+                   at(isp, jutmp),
+                   std::min(jlmax, kMaxPatternEntries),
                    std::min(jumax, kMaxPatternEntries)};
   int flag = zn_symbolic_tree(a, f.r, f.c, f.ic, tree);
   if (flag != 0)
@@ -131,8 +136,8 @@ int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
   f.iu = View1<std::int32_t>{f.own_iu.data()};
   f.esp = 0;
   f.own_ju.resize(room);
-  PatternRoom tree{f.il, f.iu, {}, View1<std::int32_t>{f.own_ju.data()}, 0, room,
-                   &f.own_jl, &f.own_ju};
+  PatternRoom tree{f.il, f.iu, {},        View1<std::int32_t>{f.own_ju.data()},
+                   0,    room, &f.own_jl, &f.own_ju};
   if (zn_symbolic_tree(a, f.r, f.c, f.ic, tree) == 0) {
     keep_own_patterns(f);
     return 0;
@@ -143,9 +148,9 @@ int analyse_self_sized(SparseFactor& f, const SparseRows& a) {
     f.own_ju.resize(room);
     f.jl = View1<std::int32_t>{f.own_jl.data()};
     f.ju = View1<std::int32_t>{f.own_ju.data()};
-    const int flag = znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(room), f.iu, f.ju,
-                          static_cast<int>(room), View1<std::int32_t>{q.data()},
-                          View1<std::int32_t>{im.data()});
+    const int flag =
+        znsf(a, f.r, f.ic, f.il, f.jl, static_cast<int>(room), f.iu, f.ju, static_cast<int>(room),
+             View1<std::int32_t>{q.data()}, View1<std::int32_t>{im.data()});
     const bool full = (flag > 3 * n && flag <= 4 * n) || (flag > 6 * n && flag <= 7 * n);
     if (!full) {
       if (flag != 0) return flag;
@@ -172,9 +177,7 @@ FactorStorage factor_storage(std::int64_t n, std::int64_t lnz, std::int64_t unz)
   return s;
 }
 
-std::int64_t ordering_ints(std::int64_t n, std::int64_t nnz) {
-  return 2 * (n + 2 * nnz + 2) + n;
-}
+std::int64_t ordering_ints(std::int64_t n, std::int64_t nnz) { return 2 * (n + 2 * nnz + 2) + n; }
 
 void zn_init(SparseFactor& f, int n, View1<std::int32_t> r, View1<std::int32_t> c,
              View1<std::int32_t> ic, cplx* space, int nsp) {
@@ -201,8 +204,8 @@ int zn_order(const SparseRows& a, View1<std::int32_t> p, View1<std::int32_t> ip,
   const std::int64_t need = ordering_ints(a.n, a.ia(a.n + 1) - 1);
   if (need > kMaxPatternEntries) return 9 * a.n + 1;
   std::vector<std::int32_t> lists(need);
-  zodrv(a.n, a.ia, a.ja, none, p, ip, static_cast<int>(need),
-        View1<std::int32_t>{lists.data()}, 1, flag, progress);
+  zodrv(a.n, a.ia, a.ja, none, p, ip, static_cast<int>(need), View1<std::int32_t>{lists.data()}, 1,
+        flag, progress);
   return flag;
 }
 

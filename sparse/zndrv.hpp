@@ -66,9 +66,9 @@ enum class KernelWidth { pairs = 2, quads = 4, octs = 8 };
 // and the bytes of both. 64-bit throughout: the counts of a large grid pass
 // 2^31 long before its factors stop fitting in memory.
 struct FactorStorage {
-  std::int64_t ints = 0;   // il, iu, group_last (n+1 each), jl (lnz), ju (unz)
-  std::int64_t counts = 0; // 64-bit cumulative multiply-adds, n+1
-  std::int64_t words = 0;  // l, d, u + (kFactorBlock-1) n spare, row, tmp
+  std::int64_t ints = 0;    // il, iu, group_last (n+1 each), jl (lnz), ju (unz)
+  std::int64_t counts = 0;  // 64-bit cumulative multiply-adds, n+1
+  std::int64_t words = 0;   // l, d, u + (kFactorBlock-1) n spare, row, tmp
   std::int64_t bytes = 0;
 };
 FactorStorage factor_storage(std::int64_t n, std::int64_t lnz, std::int64_t unz);
@@ -154,10 +154,9 @@ double zn_residual(const SparseRows& a, View1<cplx> z, View1<cplx> b);
 // Symbolic factorization: fills the patterns il/jl of L and iu/ju of U of
 // the reordered matrix, with q (n+1) and im (n) as scratch. Returns 0, n+v,
 // 2n+v, 3n+k, 5n+k or 6n+k.
-int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
-         View1<std::int32_t> il, View1<std::int32_t> jl, const int& jlmax,
-         View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
-         View1<std::int32_t> q, View1<std::int32_t> im);
+int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std::int32_t> il,
+         View1<std::int32_t> jl, const int& jlmax, View1<std::int32_t> iu, View1<std::int32_t> ju,
+         const int& jumax, View1<std::int32_t> q, View1<std::int32_t> im);
 
 // Where zn_symbolic_tree writes the patterns: il and iu (n+1 each), jl and
 // ju with room for jlmax and jumax entries. A vector given in grow_jl or

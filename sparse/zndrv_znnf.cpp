@@ -70,7 +70,7 @@ void eliminate_group(const GroupStep& g, const int from, const int nb, const int
   const double* uw = zn_parts(g.f.u(1));
   const std::int32_t* jup = &g.f.ju(1);
   double xs[kBlock][2 * kMaxGroup];  // row i's multipliers, real and imaginary parts
-  const double* urow[kMaxGroup];  // U row jj's shared part at urow[jj - j]
+  const double* urow[kMaxGroup];     // U row jj's shared part at urow[jj - j]
   for (int jj = j; jj <= e; ++jj) urow[jj - j] = uw + 2L * (iu(jj) + (e - jj) - 1);
   // The U rows of the group lie far apart: fetch the heads that the
   // triangular step and the first tiles read, while the rows are set up.
@@ -157,8 +157,8 @@ int znnf(SparseFactor& f, const SparseRows& a) {
   double* parts[kBlock];
   for (int i = 0; i < block; ++i) parts[i] = zn_parts(*dense[i]);
 
-  const double* uw = zn_parts(u(1));     // u(t) at uw[2t-2], uw[2t-1]
-  const std::int32_t* jup = &ju(1);  // ju(t) at jup[t-1]
+  const double* uw = zn_parts(u(1));  // u(t) at uw[2t-2], uw[2t-1]
+  const std::int32_t* jup = &ju(1);   // ju(t) at jup[t-1]
   const std::int32_t* group_last = f.group_last.data();
   const GroupKernels kernels = group_kernels(kernel_width(f.widest_kernels));
 

@@ -5,7 +5,7 @@
 
 namespace tp {
 
-void znnt(SparseFactor& f, View1<cplx> b, View1<cplx> z) {
+void znnt(SparseFactor &f, View1<cplx> b, View1<cplx> z) {
   const int n = f.n;
   const auto &r = f.r, &c = f.c, &il = f.il, &jl = f.jl, &iu = f.iu, &ju = f.ju;
   const auto &l = f.l, &d = f.d, &u = f.u, &tmp = f.tmp;

@@ -11,10 +11,9 @@ namespace tp {
 // m stops at im(m): once some row k has found column k in U row m, every
 // later row with m in its L pattern receives the columns of row m beyond k
 // through row k itself, so reading them again would only find them present.
-int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic,
-         View1<std::int32_t> il, View1<std::int32_t> jl, const int& jlmax,
-         View1<std::int32_t> iu, View1<std::int32_t> ju, const int& jumax,
-         View1<std::int32_t> q, View1<std::int32_t> im) {
+int znsf(const SparseRows& a, View1<std::int32_t> r, View1<std::int32_t> ic, View1<std::int32_t> il,
+         View1<std::int32_t> jl, const int& jlmax, View1<std::int32_t> iu, View1<std::int32_t> ju,
+         const int& jumax, View1<std::int32_t> q, View1<std::int32_t> im) {
   const int n = a.n;
   const auto& ia = a.ia;
   const auto& ja = a.ja;

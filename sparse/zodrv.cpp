@@ -2,19 +2,18 @@
 // system (path 1, the one the run takes) and, for symmetric matrices stored
 // by one triangle, the reordering that puts every entry in the upper
 // triangle of the new order (paths 2 to 5).
-#include <cstdint>
-
 #include "sparse/zodrv.hpp"
+
+#include <cstdint>
 
 namespace tp {
 
 // Splits isp for the ordering (v, l of max = (nsp-n)/2 slots each, then the
 // n degree-list heads; the tags share v's first n words) and for zsro (its
 // two work arrays at the top of isp). Fills p, ip; flag as in the header.
-void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
-           View1<cplx> a, View1<std::int32_t> p, View1<std::int32_t> ip,
-           const int& nsp, View1<std::int32_t> isp, const int& path,
-           int& flag, const Progress* progress) {
+void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a,
+           View1<std::int32_t> p, View1<std::int32_t> ip, const int& nsp, View1<std::int32_t> isp,
+           const int& path, int& flag, const Progress* progress) {
   flag = 0;
   if (path < 1 || path > 5) {
     flag = 11 * n + 1;

@@ -18,10 +18,9 @@ namespace tp {
 //   ia[1..n+1], ja[1..nnz], a[1..nnz]: the matrix (rewritten by paths 2..5)
 //   p[1..n], ip[1..n]: new order and its inverse, p(ip(i)) = i
 //   isp[1..nsp]: integer workspace
-void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
-           View1<cplx> a, View1<std::int32_t> p, View1<std::int32_t> ip,
-           const int& nsp, View1<std::int32_t> isp, const int& path,
-           int& flag, const Progress* progress = nullptr);
+void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja, View1<cplx> a,
+           View1<std::int32_t> p, View1<std::int32_t> ip, const int& nsp, View1<std::int32_t> isp,
+           const int& path, int& flag, const Progress* progress = nullptr);
 
 // Minimum-degree ordering with element absorption, mass elimination and
 // prototype/duplicate vertices. Fills last = p and next = ip; flag 9n+vi if
@@ -30,10 +29,9 @@ void zodrv(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
 //   v[1..max], l[1..max]: list entries (value, link); slots 1..n are heads
 //   head[1..n]: degree lists, list d holding the vertices of degree d-1
 //   mark[1..n]: tags and overlap counts (the caller may share it with v)
-void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
-        const int& max, View1<std::int32_t> v, View1<std::int32_t> l,
-        View1<std::int32_t> head, View1<std::int32_t> last,
-        View1<std::int32_t> next, View1<std::int32_t> mark, int& flag,
+void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja, const int& max,
+        View1<std::int32_t> v, View1<std::int32_t> l, View1<std::int32_t> head,
+        View1<std::int32_t> last, View1<std::int32_t> next, View1<std::int32_t> mark, int& flag,
         const Progress* progress = nullptr);
 
 // Symmetric reordering of a matrix stored by one triangle: moves each entry
@@ -41,8 +39,7 @@ void md(const int& n, View1<std::int32_t> ia, View1<std::int32_t> ja,
 // triangle of the new order, and regroups ja and a by rows; rows are not
 // permuted. dflag puts each row's diagonal entry first.
 //   q[1..n], r[1..nnz]: work arrays, nnz = ia(n+1) - 1
-void zsro(const int& n, View1<std::int32_t> ip, View1<std::int32_t> ia,
-          View1<std::int32_t> ja, View1<cplx> a, View1<std::int32_t> q,
-          View1<std::int32_t> r, const bool& dflag);
+void zsro(const int& n, View1<std::int32_t> ip, View1<std::int32_t> ia, View1<std::int32_t> ja,
+          View1<cplx> a, View1<std::int32_t> q, View1<std::int32_t> r, const bool& dflag);
 
 }  // namespace tp

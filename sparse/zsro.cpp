@@ -12,9 +12,8 @@ namespace tp {
 // (rows themselves keep their numbers) and rebuilds ia; with dflag the first
 // diagonal entry of each row, counted from the end, goes to the row's front.
 // q[1..n] and r[1..ia(n+1)-1] are work arrays.
-void zsro(const int& n, View1<std::int32_t> ip, View1<std::int32_t> ia,
-          View1<std::int32_t> ja, View1<cplx> a, View1<std::int32_t> q,
-          View1<std::int32_t> r, const bool& dflag) {
+void zsro(const int& n, View1<std::int32_t> ip, View1<std::int32_t> ia, View1<std::int32_t> ja,
+          View1<cplx> a, View1<std::int32_t> q, View1<std::int32_t> r, const bool& dflag) {
   const int nnz = ia(n + 1) - 1;
 
   // 1. destination row of each entry, and the number of entries per row

@@ -212,7 +212,8 @@ TEST(Run, PlaneWavesOrderedBySpeedWithStandardAndLegacyQ) {
   for (const char* kind : {"compressional", "shear"}) {
     double previous = INFINITY;
     for (const Json& w : waves[kind]) {
-      const double v = w["velocity_m_per_s"], q = w["q"], ql = w["legacy_q_abs_re_over_im_slowness"];
+      const double v = w["velocity_m_per_s"], q = w["q"],
+                   ql = w["legacy_q_abs_re_over_im_slowness"];
       EXPECT_LE(v, previous) << kind << " fastest first";
       previous = v;
       // M ~ 1/z^2, z = a + ib: Q = (a^2 - b^2) / (-2ab), legacy |a/b| = QL, so
@@ -220,8 +221,8 @@ TEST(Run, PlaneWavesOrderedBySpeedWithStandardAndLegacyQ) {
       EXPECT_NEAR(q, (ql * ql - 1.0) / (2.0 * ql), 1e-9 * std::fabs(q) + 1e-12);
       const std::string label = w["legacy_label"];
       labels.insert(label);
-      const std::string qlabel = label[1] == 'p' ? " Q" + label.substr(2) + " = "
-                                                 : " Qs" + label.substr(2) + " = ";
+      const std::string qlabel =
+          label[1] == 'p' ? " Q" + label.substr(2) + " = " : " Qs" + label.substr(2) + " = ";
       EXPECT_EQ(ql, report_value(report, qlabel)) << label;
       EXPECT_EQ(v, report_value(report, label + " = ")) << label;
     }

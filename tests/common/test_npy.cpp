@@ -20,7 +20,8 @@ TEST(Npy, HeaderIsPaddedToWholeBlocksAndEndsWithANewline) {
     EXPECT_EQ(head[n - 1], '\n');
     const std::string dict(head + 10, static_cast<std::size_t>(n - 10));
     EXPECT_EQ(dict.rfind("{'descr': '<f8', 'fortran_order': False, 'shape': (" +
-                             std::to_string(rows) + ", 7), }", 0),
+                             std::to_string(rows) + ", 7), }",
+                         0),
               0u);
   }
 }

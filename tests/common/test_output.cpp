@@ -49,7 +49,10 @@ TEST(TableForm, RoundingDecidesTheFormAtBothEdges) {
 TEST(TableForm, TwoFieldsAreSeparatedByTwoBlanks) {
   tp::testing::CapturedOutput cap;
   tp::table_line(tp::std_out(), 0.1, 2.5e6);
-  EXPECT_EQ(cap.text(), "    0.10000    " "  " "    0.25000E+07\n");
+  EXPECT_EQ(cap.text(),
+            "    0.10000    "
+            "  "
+            "    0.25000E+07\n");
 }
 
 TEST(NarrowGeneralForm, LeadingZeroGivesWayBeforeAsterisks) {

@@ -1,7 +1,6 @@
 // The progress line of long stages: what it says, and that it stays silent
 // when standard error is no terminal (a run's logs keep only its own lines).
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include "common/progress.hpp"

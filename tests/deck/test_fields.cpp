@@ -79,7 +79,7 @@ TEST(FieldTable, TypicalSpansCoverTheBundledExamplesInSIUnits) {
   const struct {
     const char* name;
     double si, other_unit;
-  } cases[] = {{"akf", 2.25e9, 2.25},  {"ro2", 1000.0, 1.0e-6}, {"ro1", 2650.0, 2.65},
+  } cases[] = {{"akf", 2.25e9, 2.25},   {"ro2", 1000.0, 1.0e-6},  {"ro1", 2650.0, 2.65},
                {"ak_s1", 3.8e10, 38.0}, {"xmu_s3", 3.32e9, 3.32}, {"capa_1_0", 1e-12, 1e-8}};
   for (const auto& c : cases) {
     const DeckField& f = *deck_field(c.name);

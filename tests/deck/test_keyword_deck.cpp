@@ -25,14 +25,14 @@ void expect_same_deck(const Deck& a, const Deck& b, const std::string& tag) {
   EXPECT_TRUE(same_bits(a.freq, b.freq) && same_bits(a.freq_max, b.freq_max) &&
               same_bits(a.domain_size, b.domain_size) && same_bits(a.h, b.h))
       << tag;
-  EXPECT_TRUE(a.n_freq == b.n_freq && a.nx == b.nx && a.ny == b.ny &&
-              a.key_model == b.key_model && a.model == b.model && a.nmat == b.nmat)
+  EXPECT_TRUE(a.n_freq == b.n_freq && a.nx == b.nx && a.ny == b.ny && a.key_model == b.key_model &&
+              a.model == b.model && a.nmat == b.nmat)
       << tag;
   const RealLayers Deck::*tables[] = {
-      &Deck::akf,      &Deck::ro2,      &Deck::eta,      &Deck::ro1,    &Deck::ro3,
-      &Deck::phi_a,    &Deck::phi_layer, &Deck::capa_1_0, &Deck::capa_3_0, &Deck::s3,
-      &Deck::rs1,      &Deck::rs3,      &Deck::coef_b13, &Deck::ak_s1,  &Deck::xmu_s1,
-      &Deck::ak_s3,    &Deck::xmu_s3,   &Deck::ak_air,   &Deck::xmu_air};
+      &Deck::akf,   &Deck::ro2,       &Deck::eta,      &Deck::ro1,      &Deck::ro3,
+      &Deck::phi_a, &Deck::phi_layer, &Deck::capa_1_0, &Deck::capa_3_0, &Deck::s3,
+      &Deck::rs1,   &Deck::rs3,       &Deck::coef_b13, &Deck::ak_s1,    &Deck::xmu_s1,
+      &Deck::ak_s3, &Deck::xmu_s3,    &Deck::ak_air,   &Deck::xmu_air};
   for (int i = 1; i <= a.nmat; ++i) {
     EXPECT_EQ(a.nl(i), b.nl(i)) << tag << " nl(" << i << ")";
     for (auto t : tables) EXPECT_TRUE(same_bits((a.*t)(i), (b.*t)(i))) << tag << " layer " << i;
@@ -74,7 +74,8 @@ TEST(DeckForm, ToldApartByContentNotByName) {
 
 TEST(KeywordDeck, TwinOfEveryExampleReadsToTheLegacyValuesAndPlan) {
   for (const char* name : {"permafrost", "shaley_sand", "fractal"}) {
-    const Read legacy = read_either(read_file(source_path(std::string("examples/") + name + "/deck")));
+    const Read legacy =
+        read_either(read_file(source_path(std::string("examples/") + name + "/deck")));
     const Read keyword = read_keyword(keyword_example(name));
     ASSERT_EQ(keyword.status, 0) << name << ": " << keyword.err.what;
     expect_same_deck(legacy.deck, keyword.deck, name);
@@ -100,19 +101,18 @@ TEST(KeywordDeck, EachFaultIsRefusedNamingItsLineAndKey) {
     const char* key;
     const char* words;
   } cases[] = {
-      {"unknown head key", with_value(base, "nx", "20\nnz = 3"), line_of_key(base, "nx") + 1,
-       "nz", "unknown key 'nz'"},
+      {"unknown head key", with_value(base, "nx", "20\nnz = 3"), line_of_key(base, "nx") + 1, "nz",
+       "unknown key 'nz'"},
       {"unknown layer key", with_value(base, "ro1", "2650.0\nrho1 = 2650.0", 2),
        line_of_key(base, "ro1", 2) + 1, "rho1", "[[layer]] 2"},
       {"unknown run key", with_value(base, "solver", "\"own\"\nsolvr = 1"),
        line_of_key(base, "solver") + 1, "solvr", "in [run]"},
       {"missing head key", with_value(base, "domain_size", ""), line_of_key(base, "[run]") - 1,
        "domain_size", "has no 'domain_size'"},
-      {"missing layer key", with_value(base, "akf", "", 2), line_of_key(base, "nl", 2) - 1,
-       "akf", "[[layer]] 2 has no 'akf'"},
+      {"missing layer key", with_value(base, "akf", "", 2), line_of_key(base, "nl", 2) - 1, "akf",
+       "[[layer]] 2 has no 'akf'"},
       {"missing run key", with_value(base, "porosity", ""), 0, "porosity", "has no 'porosity'"},
-      {"key twice", with_value(base, "ny", "20\nny = 30"), line_of_key(base, "ny") + 1, "",
-       "ny"},
+      {"key twice", with_value(base, "ny", "20\nny = 30"), line_of_key(base, "ny") + 1, "", "ny"},
       {"float for an integer", with_value(base, "nx", "20.0"), line_of_key(base, "nx"), "nx",
        "must be an integer, found a float"},
       {"string for a number", with_value(base, "ro1", "\"2650\"", 2), line_of_key(base, "ro1", 2),
@@ -125,8 +125,8 @@ TEST(KeywordDeck, EachFaultIsRefusedNamingItsLineAndKey) {
        "nx = 0 is outside the allowed range 1.."},
       {"no room for ice", with_value(base, "phi_layer", "0.3"), line_of_key(base, "phi_layer"),
        "phi_layer(1)", "is not below phi_a(1)"},
-      {"fewer layers than nmat", with_value(base, "nmat", "3"), line_of_key(base, "nmat"),
-       "nmat", "outside the allowed range 1..2"},
+      {"fewer layers than nmat", with_value(base, "nmat", "3"), line_of_key(base, "nmat"), "nmat",
+       "outside the allowed range 1..2"},
       {"layer count", with_value(base, "nmat", "1"), line_of_key(base, "nmat"), "nmat",
        "nmat = 1 but the deck has 2 [[layer]] entries"},
       {"water per layer count", with_value(base, "water_proportion", "[0.1]"),
@@ -166,8 +166,8 @@ TEST(KeywordDeck, ModelsAndRunTableAcceptTheirNamesNumbersAndForms) {
 // Values whose shortest digits fill the 20 columns, or need the exponent
 // without its "e", still read back to the same double.
 TEST(Convert, LegacyFieldsReadBackEveryDoubleBitForBit) {
-  const double values[] = {0.1 + 0.2,  1.0 / 3.0, -2.0 / 3.0e-7, 2.25e9, 1.0e-300,
-                           4.9e-324,   -0.0,      6.02214076e23, 123456789012345.6};
+  const double values[] = {0.1 + 0.2, 1.0 / 3.0, -2.0 / 3.0e-7, 2.25e9,           1.0e-300,
+                           4.9e-324,  -0.0,      6.02214076e23, 123456789012345.6};
   for (double v : values) {
     const std::string text = fixed_field_text(v);
     ASSERT_FALSE(text.empty()) << v;
@@ -183,7 +183,8 @@ TEST(Convert, LegacyFieldsReadBackEveryDoubleBitForBit) {
 
 TEST(Convert, BothWaysGiveDecksThatReadToTheSameValues) {
   for (const char* name : {"permafrost", "shaley_sand", "fractal"}) {
-    const Read legacy = read_either(read_file(source_path(std::string("examples/") + name + "/deck")));
+    const Read legacy =
+        read_either(read_file(source_path(std::string("examples/") + name + "/deck")));
     const Read keyword = read_keyword(keyword_deck_text(legacy.deck, legacy.plan));
     ASSERT_EQ(keyword.status, 0) << name << ": " << keyword.err.what;
     expect_same_deck(legacy.deck, keyword.deck, name);
@@ -223,8 +224,7 @@ TEST(Convert, CommandWritesTheFileAndRefusesWhatItCannotWrite) {
   ASSERT_EQ(convert_command(source_path("examples/shaley_sand/deck"), false, toml), 0);
   // The bundled twin is the converted deck but for its first comment.
   const auto body = [](const std::string& s) { return s.substr(s.find('\n')); };
-  EXPECT_EQ(body(read_file(toml)),
-            body(read_file(source_path("examples/shaley_sand/deck.toml"))));
+  EXPECT_EQ(body(read_file(toml)), body(read_file(source_path("examples/shaley_sand/deck.toml"))));
   ASSERT_EQ(convert_command(toml, true, legacy), 0);
   expect_same_deck(read_either(read_file(legacy)).deck,
                    read_either(read_file(source_path("examples/shaley_sand/deck"))).deck,

@@ -46,9 +46,9 @@ double reported(const DeckRun& r, const std::string& label) {
 
 TEST(KeywordRun, TwinOfEveryExampleWritesTheLegacyFilesByteForByte) {
   for (const char* name : {"permafrost", "shaley_sand", "fractal"}) {
-    const DeckRun legacy = run_in_example(name, read_file(source_path(std::string("examples/") +
-                                                                  name + "/deck")),
-                                      std::string("legacy_") + name);
+    const DeckRun legacy =
+        run_in_example(name, read_file(source_path(std::string("examples/") + name + "/deck")),
+                       std::string("legacy_") + name);
     const DeckRun keyword =
         run_in_example(name, keyword_example(name), std::string("keyword_") + name);
     ASSERT_EQ(legacy.result.status, 40) << name;
@@ -92,8 +92,8 @@ TEST(KeywordRun, LayeredPlanGivesBothLayersInTheMapsAndTheResultFollowsLayer2) {
   EXPECT_NE(map_value(mu1, 1, 1), map_value(mu1, 1, 5));
 
   // A stiffer fluid in layer 2 alone stiffens the sample.
-  const DeckRun stiff = run_in_example("shaley_sand", with_value(deck, "akf", "4.5e9", 2),
-                                       "layered_stiff_layer2");
+  const DeckRun stiff =
+      run_in_example("shaley_sand", with_value(deck, "akf", "4.5e9", 2), "layered_stiff_layer2");
   ASSERT_EQ(stiff.result.status, 40) << stiff.result.err;
   const char* c33 = "using averages Re(c33) FE        = ";
   EXPECT_GT(reported(stiff, c33), reported(base, c33) * 1.001);

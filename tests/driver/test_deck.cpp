@@ -20,10 +20,10 @@ namespace {
 // A one-layer shaley-sand deck on a 3 by 4 grid. Line 21 (rs1) holds "25"
 // without a decimal point: the fixed field reads it as 25e-10.
 std::vector<std::string> small_deck() {
-  return {"50.0",   "5000.0", "5",      "1.0",    "3",      "4",      "    1",  "    0",
-          "1",      "2",      "2.25e9", "1000.0", "0.001",  "2650.0", "2650.0", "0.3",
-          "0.1",    "1.0e-12", "1.0e-12", "0.2",  "25",     "1.0e-6", "0.5",    "0.0",
-          "0.0",    "3.8e10", "4.4e10", "2.1e10", "7.0e9"};
+  return {"50.0", "5000.0",  "5",       "1.0",    "3",     "4",      "    1",  "    0",
+          "1",    "2",       "2.25e9",  "1000.0", "0.001", "2650.0", "2650.0", "0.3",
+          "0.1",  "1.0e-12", "1.0e-12", "0.2",    "25",    "1.0e-6", "0.5",    "0.0",
+          "0.0",  "3.8e10",  "4.4e10",  "2.1e10", "7.0e9"};
 }
 
 // The deck with line `n` (1-based) replaced.
@@ -139,8 +139,7 @@ TEST(IceModelCheck, NoRoomForIceStopsBeforeAnyLayerIsEchoed) {
   ASSERT_EQ(out.size(), 12u) << r.out;  // 9 head lines, then the three message lines
   EXPECT_EQ(out[9], "  Ice model, phi_a_m is smaller than phi_layer_m(i) ");
   EXPECT_EQ(out[10], "  ERROR, the code stops ");
-  EXPECT_EQ(out[11],
-            "  phi_a_m(i) =  0.29999999999999999  phi_layer_m(i) =  0.29999999999999999");
+  EXPECT_EQ(out[11], "  phi_a_m(i) =  0.29999999999999999  phi_layer_m(i) =  0.29999999999999999");
 }
 
 TEST(IceModelCheck, ShaleySandModelHasNoIceAndSkipsTheCheck) {
@@ -172,8 +171,10 @@ TEST_P(DeckRejection, NamesLineFieldAndValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     SizesAndKeys, DeckRejection,
-    ::testing::Values(Rejection{5, "0", "nx = 0"}, Rejection{5, "2001", "nx = 2001 is outside the allowed range 1..2000"},
-                      Rejection{6, "-2", "ny = -2"}, Rejection{6, "2001", "ny = 2001 is outside the allowed range 1..2000"},
+    ::testing::Values(Rejection{5, "0", "nx = 0"},
+                      Rejection{5, "2001", "nx = 2001 is outside the allowed range 1..2000"},
+                      Rejection{6, "-2", "ny = -2"},
+                      Rejection{6, "2001", "ny = 2001 is outside the allowed range 1..2000"},
                       Rejection{7, "    2", "key_model = 2"}, Rejection{8, "   -1", "model = -1"},
                       Rejection{9, "0", "nmat = 0"}, Rejection{9, "3", "nmat = 3"},
                       Rejection{10, "-1", "nl(1) = -1"}, Rejection{5, "three", "nx"},

@@ -87,7 +87,8 @@ TEST(MemoryLimit, RunOf61By61CellsRefusedUnderOneMegabyte) {
   if (r.status == 2 && r.err.find("61") != std::string::npos)
     GTEST_SKIP() << "the deck reader still refuses grids past 60 cells: " << r.err;
   EXPECT_EQ(r.status, tp::kMemoryStopCode) << r.err;
-  EXPECT_TRUE(std::regex_search(r.err, std::regex("needs .* but the limit is 1.0 MiB .*fewer cells")))
+  EXPECT_TRUE(
+      std::regex_search(r.err, std::regex("needs .* but the limit is 1.0 MiB .*fewer cells")))
       << r.err;
   EXPECT_EQ(r.err.substr(r.err.size() - 7), "STOP 3\n");
 }

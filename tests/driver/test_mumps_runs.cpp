@@ -179,8 +179,8 @@ class MumpsAgrees : public ::testing::TestWithParam<const char*> {};
 TEST_P(MumpsAgrees, WithTheOwnSolverOnEveryFiniteElementResult) {
   REQUIRE_MUMPS();
   const std::string src = source_path(GetParam());
-  const std::string name = fs::path(src).parent_path().filename().string() + "-" +
-                           fs::path(src).filename().string();
+  const std::string name =
+      fs::path(src).parent_path().filename().string() + "-" + fs::path(src).filename().string();
   const std::string own = fresh_dir("own-" + name), mumps = fresh_dir("mumps-" + name);
   copy_case(src, own);
   copy_case(src, mumps);
@@ -233,8 +233,7 @@ TEST_P(MumpsLargeGrid, AgreesWithTheOwnSolver) {
   const std::string tag = std::to_string(nx) + "x" + std::to_string(ny);
   const std::string own = fresh_dir("own-" + tag), mumps = fresh_dir("mumps-" + tag);
   const std::string deck = join_lines(with_field(
-      with_field(example_lines("permafrost"), "nx", std::to_string(nx)), "ny",
-      std::to_string(ny)));
+      with_field(example_lines("permafrost"), "nx", std::to_string(nx)), "ny", std::to_string(ny)));
   for (const auto& d : {own, mumps}) {
     copy_case(source_path("examples/permafrost"), d);
     write_file(d + "/deck", deck);
@@ -338,7 +337,8 @@ TEST(MumpsMpi, RunCommandUnderMpirunIsRefusedWithTheWayThatWorks) {
   copy_example("permafrost", dir);
   const std::string cmd = "cd " + shell_quote(dir) +
                           " && timeout 120 mpirun --allow-run-as-root --oversubscribe -np 2 " +
-                          shell_quote(THREEPHASE_EXE) + " run deck -o out > stdout.txt 2> stderr.txt";
+                          shell_quote(THREEPHASE_EXE) +
+                          " run deck -o out > stdout.txt 2> stderr.txt";
   const int raw = std::system(cmd.c_str());
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_EQ(WEXITSTATUS(raw), 2) << read_file(dir + "/stderr.txt");

@@ -66,9 +66,8 @@ std::string deck_text(const Deck& d) {
   s += real_line(d.freq) + "10000.0\n9\n" + real_line(d.size);
   s += std::to_string(d.nx) + "\n" + std::to_string(d.ny) + "\n";
   s += "    " + std::to_string(d.key_model) + "\n    0\n1\n" + std::to_string(d.ny) + "\n";
-  for (double v : {2.25e9, 1000.0, d.eta, 2650.0, d.ro3, d.phi_a, 0.1, d.capa_1_0, d.capa_3_0,
-                   d.s3, 1.0e-5, 1.0e-6, d.coef_b13, 0.0, 0.0, 3.8e10, 4.4e10, d.ak_s3,
-                   d.xmu_s3}) {
+  for (double v : {2.25e9, 1000.0, d.eta, 2650.0, d.ro3, d.phi_a, 0.1, d.capa_1_0, d.capa_3_0, d.s3,
+                   1.0e-5, 1.0e-6, d.coef_b13, 0.0, 0.0, 3.8e10, 4.4e10, d.ak_s3, d.xmu_s3}) {
     s += real_line(v);
   }
   return s;
@@ -189,8 +188,10 @@ TEST(UniformSample, C33IsTheFrameStiffnessBecauseTheSealedSampleHasNoNetFlow) {
   const struct {
     Deck deck;
     const char* tag;
-  } cases[] = {{permafrost(), "c33_permafrost"}, {tall, "c33_permafrost_3x7"},
-               {shale, "c33_shaley"}, {one, "c33_one_cell"}};
+  } cases[] = {{permafrost(), "c33_permafrost"},
+               {tall, "c33_permafrost_3x7"},
+               {shale, "c33_shaley"},
+               {one, "c33_one_cell"}};
   for (const auto& c : cases) {
     const Report r = run_deck(c.deck, c.tag);
     ASSERT_EQ(r.status, 40) << c.tag;

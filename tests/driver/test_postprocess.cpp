@@ -32,9 +32,8 @@ class PostProcess : public ::testing::Test {
   }
   void TearDown() override {
     for (Unit* u : {&files.vp_anal, &files.vp_eq, &files.q_eq, &files.q_anal, &files.pressure,
-                    &files.grad_pressure, &files.re_strain1, &files.im_strain1,
-                    &files.re_strain3, &files.im_strain3, &files.re_stress, &files.im_stress,
-                    &files.solid3}) {
+                    &files.grad_pressure, &files.re_strain1, &files.im_strain1, &files.re_strain3,
+                    &files.im_strain3, &files.re_stress, &files.im_stress, &files.solid3}) {
       close_unit(*u);
     }
     ASSERT_EQ(::chdir("/"), 0);
@@ -132,12 +131,13 @@ TEST_F(PostProcess, UniformCompressionOfTheFrameGivesItsStiffness) {
   EXPECT_NEAR(cells.stress(2, 1).real(), -1.0, 1e-12);
   EXPECT_NE(out.find(" using averages Re(c33) FE        =  10000000000.0"), std::string::npos)
       << out;
-  EXPECT_NE(out.find(" from deltavol1 Re(p33) FE mstar      =  10000000000.0"),
-            std::string::npos)
+  EXPECT_NE(out.find(" from deltavol1 Re(p33) FE mstar      =  10000000000.0"), std::string::npos)
       << out;
   // The result tables carry the c33 values beside the closed-form ones.
-  EXPECT_EQ(read_file("vp_anal.phiw"),
-            " 0.10000000000000001 3000.0000000000000\n");
-  EXPECT_EQ(read_file("1000_over_q_anal.phiw"), "     100.00    " "  " "     5.0000    \n");
+  EXPECT_EQ(read_file("vp_anal.phiw"), " 0.10000000000000001 3000.0000000000000\n");
+  EXPECT_EQ(read_file("1000_over_q_anal.phiw"),
+            "     100.00    "
+            "  "
+            "     5.0000    \n");
   EXPECT_EQ(split_lines(read_file("mstar3_solid3")).size(), 2u);
 }

@@ -48,8 +48,8 @@ TEST_P(Regression, ReportAndEveryFileMatchTheReviewedRun) {
       expect_same_text(name, read_file(expected + name), read_file(dir + "/" + name));
     }
   }
-  const std::set<std::string> inputs = {"stdin.deck", "porosity.frac", "elast_coef_sand",
-                                        "b11_b22_b12_sand", "stdout.txt", "stderr.txt"};
+  const std::set<std::string> inputs = {"stdin.deck",       "porosity.frac", "elast_coef_sand",
+                                        "b11_b22_b12_sand", "stdout.txt",    "stderr.txt"};
   for (const std::string& name : written) {
     const auto& all = result_files();
     EXPECT_TRUE(inputs.count(name) || std::find(all.begin(), all.end(), name) != all.end())

@@ -27,8 +27,8 @@ inline void fill_uniform(Coefficients& c, double elastic, double mass, double fr
 }
 
 // The element matrix and load of cell (j, k) from the coefficient set.
-inline void cell_system(int j, int k, int nx, int ny, double omega, double h,
-                        Coefficients& c, ElementMatrix& a, ElementVector& b) {
+inline void cell_system(int j, int k, int nx, int ny, double omega, double h, Coefficients& c,
+                        ElementMatrix& a, ElementVector& b) {
   local_sys(CellGrid{nx, ny, h}, j, k, omega, c, a, b);
 }
 

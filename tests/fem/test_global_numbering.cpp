@@ -26,21 +26,21 @@ std::vector<int> row_of(int ne) {
 TEST(Numbering, SingleCellFollowsLocalOrder) {
   global_numbering(1, 1, xnod);
   EXPECT_EQ(unknown_count(1, 1), 20);
-  EXPECT_EQ(row_of(1), (std::vector<int>{1, 6, 17, 12, 2, 7, 18, 13, 10, 11, 5, 16, 3, 8,
-                                         19, 14, 4, 9, 20, 15}));
+  EXPECT_EQ(row_of(1), (std::vector<int>{1, 6,  17, 12, 2,  7,  18, 13, 10, 11,
+                                         5, 16, 3,  8,  19, 14, 4,  9,  20, 15}));
 }
 
 TEST(Numbering, TwoByTwoGridGoesLevelByLevelFromTheBottom) {
   global_numbering(2, 2, xnod);
   EXPECT_EQ(unknown_count(2, 2), 48);
-  EXPECT_EQ(row_of(1), (std::vector<int>{1, 6, 23, 18, 2, 7, 24, 19, 15, 16, 5, 22, 3, 8,
-                                         25, 20, 4, 9, 26, 21}));
-  EXPECT_EQ(row_of(2), (std::vector<int>{6, 11, 28, 23, 7, 12, 29, 24, 16, 17, 10, 27, 8,
-                                         13, 30, 25, 9, 14, 31, 26}));
-  EXPECT_EQ(row_of(3), (std::vector<int>{18, 23, 40, 35, 19, 24, 41, 36, 32, 33, 22, 39,
-                                         20, 25, 42, 37, 21, 26, 43, 38}));
-  EXPECT_EQ(row_of(4), (std::vector<int>{23, 28, 45, 40, 24, 29, 46, 41, 33, 34, 27, 44,
-                                         25, 30, 47, 42, 26, 31, 48, 43}));
+  EXPECT_EQ(row_of(1), (std::vector<int>{1, 6,  23, 18, 2,  7,  24, 19, 15, 16,
+                                         5, 22, 3,  8,  25, 20, 4,  9,  26, 21}));
+  EXPECT_EQ(row_of(2), (std::vector<int>{6,  11, 28, 23, 7,  12, 29, 24, 16, 17,
+                                         10, 27, 8,  13, 30, 25, 9,  14, 31, 26}));
+  EXPECT_EQ(row_of(3), (std::vector<int>{18, 23, 40, 35, 19, 24, 41, 36, 32, 33,
+                                         22, 39, 20, 25, 42, 37, 21, 26, 43, 38}));
+  EXPECT_EQ(row_of(4), (std::vector<int>{23, 28, 45, 40, 24, 29, 46, 41, 33, 34,
+                                         27, 44, 25, 30, 47, 42, 26, 31, 48, 43}));
 }
 
 TEST(Numbering, RowsPastTheGridAreLeftUntouched) {

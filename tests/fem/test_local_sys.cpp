@@ -27,8 +27,8 @@ constexpr double kH = 0.02;
 
 // The element of cell (j, k) of an nx by ny grid holding c there; c takes
 // back the cell's coefficients as local_sys leaves them.
-void element(Cell& c, int j, int k, int nx, int ny, double omega, double h,
-             ElementMatrix& a, ElementVector& b) {
+void element(Cell& c, int j, int k, int nx, int ny, double omega, double h, ElementMatrix& a,
+             ElementVector& b) {
   static testing::CoefficientSet co;
   co.size(nx, ny);
   co.set(j, k, c);
@@ -192,7 +192,7 @@ TEST(ElementMatrix, LeftSideCellFixesRowsButNotColumnsAbove) {
   expect_close(a(9, 9), c.m + cplx(0, kOmega * kH * kH * c.f22 / 3), "A99");
   EXPECT_EQ(a(2, 1), cplx(0.0, 0.0));
   EXPECT_EQ(a(2, 4), a2(2, 4));
-  EXPECT_EQ(a(2, 9), a2(2, 9));   // row above fixed unknown 9: regular
+  EXPECT_EQ(a(2, 9), a2(2, 9));         // row above fixed unknown 9: regular
   EXPECT_EQ(a(10, 9), cplx(0.0, 0.0));  // row below it: zero
   EXPECT_EQ(a(10, 4), cplx(0.0, 0.0));
   EXPECT_EQ(a(2, 3), a2(2, 3));
@@ -221,7 +221,8 @@ TEST(ElementMatrix, SingleCellGridFixesAllButTheLoadedTopCorners) {
     for (int n = 1; n <= 20; ++n) {
       // Columns of fixed unknowns left of the diagonal are zero; all
       // others are the regular entries.
-      const cplx want = (n < l && !is_free(n)) ? cplx(0.0, 0.0) : a2(std::min(l, n), std::max(l, n));
+      const cplx want =
+          (n < l && !is_free(n)) ? cplx(0.0, 0.0) : a2(std::min(l, n), std::max(l, n));
       EXPECT_EQ(a(l, n), want) << l << "," << n;
     }
   }

@@ -28,8 +28,8 @@ cplx char_det(const tp::Cmat3& s, const cplx& lam) {
 // Cardano's roots of the characteristic polynomial of s, in their order.
 void cardano_roots(const tp::Cmat3& s, cplx x[3]) {
   const cplx t = s(1, 1) + s(2, 2) + s(3, 3);
-  const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) -
-                 s(1, 2) * s(2, 1) - s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
+  const cplx m = s(1, 1) * s(2, 2) + s(1, 1) * s(3, 3) + s(2, 2) * s(3, 3) - s(1, 2) * s(2, 1) -
+                 s(1, 3) * s(3, 1) - s(2, 3) * s(3, 2);
   tp::cubeq2(1.0, -t, m, -char_det(s, 0.0), x[0], x[1], x[2]);
 }
 
@@ -50,8 +50,8 @@ TEST(Cubic, RandomComplexCubicsAreSolvedBySubstitution) {
     cplx x[3];
     tp::cubeq2(a, b, c, d, x[0], x[1], x[2]);
     for (const cplx& r : x) {
-      const double scale = std::abs(a * r * r * r) + std::abs(b * r * r) + std::abs(c * r) +
-                           std::abs(d);
+      const double scale =
+          std::abs(a * r * r * r) + std::abs(b * r * r) + std::abs(c * r) + std::abs(d);
       // Cardano is not backward stable near close roots: a few 1e-12 at worst.
       EXPECT_LT(std::abs(((a * r + b) * r + c) * r + d), 1e-10 * scale);
     }

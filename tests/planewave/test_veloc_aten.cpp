@@ -37,10 +37,10 @@ Coefs cell_of(std::initializer_list<double> v) {
 // Water-saturated sand with ice, and a shaley sand (shale as solid 3), both
 // tight (about a millidarcy, so large friction): at 1 Hz their slow waves
 // are thousands of times slower than the fast one.
-const Coefs kIceSand = cell_of({1800, -100, -30, 400, -50, 300, 1e11, -2e10, 1e10,
-                                5e9,  3e9,  6e9, 2e9, 1e9, 1e9, 3e8, 5e9, 3e8});
-const Coefs kShaleySand = cell_of({1700, -150, -20, 450, -80, 500, 5e11, -1e11, 1e11,
-                                   4e9,  6e9,  5e9, 3e9, 5e8, 2e9, 1e9, 6e9, 5e8});
+const Coefs kIceSand = cell_of({1800, -100, -30, 400, -50, 300, 1e11, -2e10, 1e10, 5e9, 3e9, 6e9,
+                                2e9, 1e9, 1e9, 3e8, 5e9, 3e8});
+const Coefs kShaleySand = cell_of({1700, -150, -20, 450, -80, 500, 5e11, -1e11, 1e11, 4e9, 6e9, 5e9,
+                                   3e9, 5e8, 2e9, 1e9, 6e9, 5e8});
 
 // Velocities vp1, vp2, vp3, vs1, vs2 and their 1000/Q, in that order.
 struct Result {
@@ -82,8 +82,7 @@ Result run_cell(const Coefs& c, double omega) {
 // The numbers after a label on the report lines, in order of appearance.
 std::vector<double> numbers_after(const std::string& text, const std::string& label) {
   std::vector<double> out;
-  for (std::size_t at = text.find(label); at != std::string::npos;
-       at = text.find(label, at + 1)) {
+  for (std::size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) {
     out.push_back(std::stod(text.substr(at + label.size())));
   }
   return out;
@@ -127,7 +126,8 @@ Pencil shear(const Coefs& c, double omega) {
   const Q t11 = p.t[0][0], t12 = p.t[0][1], t13 = p.t[0][2], t22 = p.t[1][1];
   const Q t23 = p.t[1][2], t33 = p.t[2][2], e25{c.mu13 / (__float128)2};
   const Q a25 = t13 - t12 * t23 / t22;
-  return {2, {{t11 - t12 * t12 / t22, a25}, {a25, t33 - t23 * t23 / t22}},
+  return {2,
+          {{t11 - t12 * t12 / t22, a25}, {a25, t33 - t23 * t23 / t22}},
           {{{c.mu1}, e25}, {e25, {c.mu3}}}};
 }
 
@@ -278,10 +278,9 @@ TEST(PlaneWaves, ReportShowsCentreCellAndCallerGetsLastCell) {
 TEST(PlaneWaves, CellDifferingFromItsNeighbourInAnyOneCoefficientIsSolvedAfresh) {
   const double omega = kTwoPi * 100.0;
   double Coefs::*const member[18] = {
-      &Coefs::p11, &Coefs::p12,     &Coefs::p13,     &Coefs::p22, &Coefs::p23,  &Coefs::p33,
-      &Coefs::f11, &Coefs::f12,     &Coefs::f22,     &Coefs::lambda1, &Coefs::lambda3,
-      &Coefs::mu1, &Coefs::mu3,     &Coefs::mu13,    &Coefs::b1,  &Coefs::b2,   &Coefs::m,
-      &Coefs::d3};
+      &Coefs::p11, &Coefs::p12,  &Coefs::p13, &Coefs::p22,     &Coefs::p23,     &Coefs::p33,
+      &Coefs::f11, &Coefs::f12,  &Coefs::f22, &Coefs::lambda1, &Coefs::lambda3, &Coefs::mu1,
+      &Coefs::mu3, &Coefs::mu13, &Coefs::b1,  &Coefs::b2,      &Coefs::m,       &Coefs::d3};
   for (double Coefs::*c : member) {
     Coefs other = kIceSand;
     other.*c *= 1.0 + 1e-6;

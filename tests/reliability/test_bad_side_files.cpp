@@ -53,7 +53,8 @@ std::vector<FracCase> frac_cases() {
       {"nan", 3, "  NaN", 0, "the porosity of cell (3, 1) = nan is not a porosity"},
       {"inf", 200, "  Inf", 0, "the porosity of cell (8, 13) = inf is not a porosity"},
       {"huge", 7, " 1.0E+999", 0, "a real number expected for the porosity of cell (7, 1)"},
-      {"binary", 9, "\x01\x02\xff\xfe", 0, "a real number expected for the porosity of cell (9, 1)"},
+      {"binary", 9, "\x01\x02\xff\xfe", 0,
+       "a real number expected for the porosity of cell (9, 1)"},
   };
 }
 
@@ -74,8 +75,8 @@ TEST_P(BadPorosityFile, EndsWithStatus2NamingTheFileAndLine) {
     write_file(path, join_lines(lines));
   }
   const RunResult o = run_program(dir, read_file(dir + "/deck"));
-  const std::string where = c.line > 0 ? "porosity.frac, line " + std::to_string(c.line) + ": "
-                                       : "porosity.frac";
+  const std::string where =
+      c.line > 0 ? "porosity.frac, line " + std::to_string(c.line) + ": " : "porosity.frac";
   expect_rejected(o, where, c.words);
 }
 
@@ -86,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Fractal, BadPorosityFile, ::testing::ValuesIn(frac_case
 
 struct ReferenceCase {
   const char* file;
-  int keep;  // lines kept; -1 removes the file
+  int keep;             // lines kept; -1 removes the file
   const char* replace;  // text of the last kept line when not null
   const char* words;
 };
@@ -122,11 +123,13 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceCase{"elast_coef_sand", -1, nullptr, "cannot open the file for reading"},
         ReferenceCase{"elast_coef_sand", 0, nullptr, "the input ends after line 0"},
         ReferenceCase{"elast_coef_sand", 9, nullptr, "the input ends after line 9"},
-        ReferenceCase{"elast_coef_sand", 4, "mu13", "elast_coef_sand, line 4: a real number expected"},
+        ReferenceCase{"elast_coef_sand", 4, "mu13",
+                      "elast_coef_sand, line 4: a real number expected"},
         ReferenceCase{"b11_b22_b12_sand", -1, nullptr, "cannot open the file for reading"},
         ReferenceCase{"b11_b22_b12_sand", 0, nullptr, "the input ends after line 0"},
         ReferenceCase{"b11_b22_b12_sand", 3, nullptr, "the input ends after line 3"},
-        ReferenceCase{"b11_b22_b12_sand", 2, "1.0e-3x", "b11_b22_b12_sand, line 2: a real number expected"}),
+        ReferenceCase{"b11_b22_b12_sand", 2, "1.0e-3x",
+                      "b11_b22_b12_sand, line 2: a real number expected"}),
     reference_name);
 
 // ---- standard input that is no deck ----

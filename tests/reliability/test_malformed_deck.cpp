@@ -75,8 +75,8 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
         std::vector<std::string> head(lines.begin(), lines.begin() + (n - 1));
         c.deck = join_lines(head);
         c.line = 0;
-        c.words = "the input ends after line " + std::to_string(n - 1) + ", before the value of " +
-                  field;
+        c.words =
+            "the input ends after line " + std::to_string(n - 1) + ", before the value of " + field;
         cases.push_back(c);
         continue;
       }
@@ -106,7 +106,8 @@ std::vector<Case> generate(const std::string& example, Fault fault) {
         if (is_int) {
           c.words = "an integer expected for " + label;
           // A fixed 5 field sees only the first five columns.
-          if (r.form == Form::fixed_int && v == 3) c.words = field + " = 99999 is outside the allowed range";
+          if (r.form == Form::fixed_int && v == 3)
+            c.words = field + " = 99999 is outside the allowed range";
         } else if (v == 3) {
           c.words = "a real number expected for " + label;
         } else {
@@ -156,13 +157,14 @@ TEST_P(MalformedDeck, EndsWithStatus2NamingTheLineAndValue) {
     if (c.ice_stop && o.status == 11) {
       // Out-of-range porosity of the ice model can meet the ice check first.
       EXPECT_EQ(o.err, "STOP 11\n");
-      EXPECT_NE(o.out.find(" Ice model, phi_a_m is smaller than phi_layer_m(i) "), std::string::npos);
+      EXPECT_NE(o.out.find(" Ice model, phi_a_m is smaller than phi_layer_m(i) "),
+                std::string::npos);
       continue;
     }
     EXPECT_EQ(o.status, 2) << o.err;
-    const std::string where = c.line > 0 ? "threephase: standard input, line " +
-                                               std::to_string(c.line) + ": "
-                                         : "threephase: standard input";
+    const std::string where =
+        c.line > 0 ? "threephase: standard input, line " + std::to_string(c.line) + ": "
+                   : "threephase: standard input";
     EXPECT_EQ(o.err.rfind(where, 0), 0u) << o.err;
     EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
     // One message line, and no stop line claiming an end.

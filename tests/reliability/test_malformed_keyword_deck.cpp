@@ -19,8 +19,8 @@ enum class Fault { removed, twice, wrong_type, misspelt };
 
 struct Case {
   std::string deck;
-  std::string key;  // the key the message must name
-  int line = 0;     // the line it must name (0: the reader picks the table's)
+  std::string key;    // the key the message must name
+  int line = 0;       // the line it must name (0: the reader picks the table's)
   bool runs = false;  // the fault leaves a deck that runs (an optional key removed)
 };
 
@@ -86,8 +86,7 @@ void expect_refusals(const std::string& example, Fault fault) {
     ASSERT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
     EXPECT_EQ(o.err.rfind("threephase: standard input, line ", 0), 0u) << o.err;
     if (c.line > 0) {
-      EXPECT_NE(o.err.find(", line " + std::to_string(c.line) + ": "), std::string::npos)
-          << o.err;
+      EXPECT_NE(o.err.find(", line " + std::to_string(c.line) + ": "), std::string::npos) << o.err;
     }
     EXPECT_NE(o.err.find(c.key), std::string::npos) << o.err;
   }
@@ -108,4 +107,6 @@ TEST(MalformedKeywordDeck, EveryKeyOfTheWrongTypeNamesItsLine) {
   expect_refusals("shaley_sand", Fault::wrong_type);
 }
 
-TEST(MalformedKeywordDeck, EveryMisspeltKeyIsUnknown) { expect_refusals("fractal", Fault::misspelt); }
+TEST(MalformedKeywordDeck, EveryMisspeltKeyIsUnknown) {
+  expect_refusals("fractal", Fault::misspelt);
+}

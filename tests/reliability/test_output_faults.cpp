@@ -31,7 +31,8 @@ TEST(LostStandardOutput, FullDeviceEndsTheRunNamingStandardOutput) {
   Streams s;
   s.out = "/dev/full";
   const RunResult o = run_program(dir, deck_of(dir), s);
-  expect_output_lost(o, "threephase: standard output: cannot write the output (No space left on device)");
+  expect_output_lost(
+      o, "threephase: standard output: cannot write the output (No space left on device)");
 }
 
 TEST(LostStandardOutput, ShortReportLostAtTheStopKeepsTheStopCodeInTheMessage) {
@@ -43,8 +44,9 @@ TEST(LostStandardOutput, ShortReportLostAtTheStopKeepsTheStopCodeInTheMessage) {
   Streams s;
   s.out = "/dev/full";
   const RunResult o = run_program(dir, deck, s);
-  expect_output_lost(o, "threephase: standard output: cannot write the output (No space left on "
-                        "device); the run was ending with code 11");
+  expect_output_lost(o,
+                     "threephase: standard output: cannot write the output (No space left on "
+                     "device); the run was ending with code 11");
   EXPECT_EQ(o.err.find("STOP 11"), std::string::npos);
 }
 
@@ -54,7 +56,8 @@ TEST(LostStandardOutput, ClosedDescriptorIsRefusedBeforeAFileCanTakeItsPlace) {
   Streams s;
   s.close_stdout = true;
   const RunResult o = run_program(dir, deck_of(dir), s);
-  expect_output_lost(o, "threephase: standard output: cannot write the output (Bad file descriptor)");
+  expect_output_lost(o,
+                     "threephase: standard output: cannot write the output (Bad file descriptor)");
   EXPECT_FALSE(fs::exists(dir + "/vp_anal.phiw"));
 }
 
@@ -71,24 +74,25 @@ TEST_P(LostResultFile, WritesThatFailEndTheRunNamingTheFile) {
                             ": cannot write the output (No space left on device)");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Permafrost, LostResultFile,
-    ::testing::Values("vp_anal.phiw",        // one line, lost at the final stop
-                      "real_strain1_map",    // 400 lines, lost mid-map
-                      "matnum_p33",          // lost when the driver closes it
-                      "xmu1_gnu",            // a coefficient map
-                      "b12_gnu"),            // a friction map
-    [](const auto& p) {
-      std::string n = p.param;
-      for (char& c : n) if (c == '.') c = '_';
-      return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Permafrost, LostResultFile,
+                         ::testing::Values("vp_anal.phiw",      // one line, lost at the final stop
+                                           "real_strain1_map",  // 400 lines, lost mid-map
+                                           "matnum_p33",        // lost when the driver closes it
+                                           "xmu1_gnu",          // a coefficient map
+                                           "b12_gnu"),          // a friction map
+                         [](const auto& p) {
+                           std::string n = p.param;
+                           for (char& c : n)
+                             if (c == '.') c = '_';
+                           return n;
+                         });
 
 TEST(UncreatableResultFile, FolderInTheWayIsNamedWithTheReason) {
   const std::string dir = example_dir("permafrost");
   fs::create_directory(dir + "/1000_over_q_eq.phiw");
   const RunResult o = run_program(dir, deck_of(dir));
-  expect_output_lost(o, "threephase: 1000_over_q_eq.phiw: cannot create the file for writing (Is a directory)");
+  expect_output_lost(
+      o, "threephase: 1000_over_q_eq.phiw: cannot create the file for writing (Is a directory)");
 }
 
 TEST(UncreatableResultFile, ReadOnlyWorkingFolderIsNamedWithTheReason) {
@@ -103,7 +107,8 @@ TEST(UncreatableResultFile, ReadOnlyWorkingFolderIsNamedWithTheReason) {
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   const RunResult o = run_program(dir, "", s);
   fs::permissions(dir, fs::perms::owner_all);
-  expect_output_lost(o, "threephase: vp_anal.phiw: cannot create the file for writing (Permission denied)");
+  expect_output_lost(
+      o, "threephase: vp_anal.phiw: cannot create the file for writing (Permission denied)");
 }
 
 }  // namespace

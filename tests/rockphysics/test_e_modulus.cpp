@@ -16,11 +16,11 @@ namespace {
 using tp::testing::CapturedOutput;
 using tp::testing::CoefficientSet;
 using tp::testing::InFreshDir;
-using tp::testing::RockDeck;
 using tp::testing::print_to_file;
 using tp::testing::read_file;
 using tp::testing::report_number;
 using tp::testing::report_numbers;
+using tp::testing::RockDeck;
 using tp::testing::run_e_modulus;
 using tp::testing::split_lines;
 
@@ -120,9 +120,15 @@ TEST(ElasticModuli, MapsHoldOneLinePerCellInLoopOrderAndReferenceValuesAreEchoed
   const struct {
     const char* name;
     tp::RealField* field;
-  } maps[] = {{"xmu1_gnu", &e.mu1},       {"xmu3_gnu", &e.mu3},         {"xmu13_gnu", &e.mu13},
-              {"xlambda1_gnu", &e.lambda1}, {"xlambda3_gnu", &e.lambda3}, {"b1_gnu", &e.b1},
-              {"b2_gnu", &e.b2},           {"xm_gnu", &e.m},             {"d3_gnu", &e.d3}};
+  } maps[] = {{"xmu1_gnu", &e.mu1},
+              {"xmu3_gnu", &e.mu3},
+              {"xmu13_gnu", &e.mu13},
+              {"xlambda1_gnu", &e.lambda1},
+              {"xlambda3_gnu", &e.lambda3},
+              {"b1_gnu", &e.b1},
+              {"b2_gnu", &e.b2},
+              {"xm_gnu", &e.m},
+              {"d3_gnu", &e.d3}};
   for (const auto& map : maps) {
     const auto rows = split_lines(dir.file(map.name));
     ASSERT_EQ(rows.size(), 6u) << map.name;
@@ -163,8 +169,9 @@ TEST(ElasticModulusDeathTest, ShortOrGarbledReferenceFileIsNamedWithItsLine) {
   RockDeck d = tp::testing::permafrost_deck(1, 1);
   InFreshDir dir("emod_badref", false);
   tp::testing::write_file(dir.path() + "/elast_coef_sand", "1\n2\n\n3\n4\n5\n6\n7\n8\n9\n");
-  EXPECT_EXIT(run_e_modulus(d, e), ::testing::ExitedWithCode(2),
-              "elast_coef_sand: the input ends after line 10, before the value of the reference d3");
+  EXPECT_EXIT(
+      run_e_modulus(d, e), ::testing::ExitedWithCode(2),
+      "elast_coef_sand: the input ends after line 10, before the value of the reference d3");
   tp::testing::write_file(dir.path() + "/elast_coef_sand", "1\n2\nmu3\n");
   EXPECT_EXIT(run_e_modulus(d, e), ::testing::ExitedWithCode(2),
               "elast_coef_sand, line 3: a real number expected for the reference mu3");

@@ -14,11 +14,11 @@
 namespace {
 
 using tp::testing::CapturedOutput;
-using tp::testing::InFreshDir;
 using tp::testing::CoefficientSet;
-using tp::testing::RockDeck;
+using tp::testing::InFreshDir;
 using tp::testing::print_to_file;
 using tp::testing::report_number;
+using tp::testing::RockDeck;
 using tp::testing::run_mass_visco_coef;
 using tp::testing::split_lines;
 
@@ -53,8 +53,8 @@ TEST(MassCoefficients, RigidMotionCarriesTheBulkDensityInBothModels) {
   // Moving solids and water together (no relative flow), the tortuosity
   // terms cancel: p11 + 2 p13 + p33 is the bulk density and p12 + p23 the
   // water density.
-  for (const RockDeck& d : {varied(tp::testing::permafrost_deck(2, 3)),
-                            varied(tp::testing::shaley_sand_deck(2, 3))}) {
+  for (const RockDeck& d :
+       {varied(tp::testing::permafrost_deck(2, 3)), varied(tp::testing::shaley_sand_deck(2, 3))}) {
     InFreshDir dir("mass_rigid");
     CapturedOutput out;
     run_mass_visco_coef(d, mf);
@@ -105,8 +105,8 @@ TEST(FrictionCoefficients, WithoutViscosityOnlyTheSolidFrictionRemainsAndZeroDet
 // up to one with s3 the share of solid 3 in the solid, and with the water
 // of any other cell (each has its own porosity) the volume would not close.
 TEST(MassCoefficients, ScalarOutputsAreTheFractionsOfTheLastCell) {
-  for (const RockDeck& d : {varied(tp::testing::permafrost_deck(2, 3)),
-                            varied(tp::testing::shaley_sand_deck(2, 3))}) {
+  for (const RockDeck& d :
+       {varied(tp::testing::permafrost_deck(2, 3)), varied(tp::testing::shaley_sand_deck(2, 3))}) {
     InFreshDir dir("mass_scalars");
     CapturedOutput out;
     mf.s1 = mf.s3 = mf.phi1 = mf.phi3 = -1.0;
@@ -172,8 +172,9 @@ TEST(MassCoefficientsDeathTest, MissingOrShortReferenceFileIsNamedAndNeverCreate
   EXPECT_EXIT(run_mass_visco_coef(d, mf), ::testing::ExitedWithCode(2), "b11_b22_b12_sand");
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/b11_b22_b12_sand"));
   tp::testing::write_file(dir.path() + "/b11_b22_b12_sand", "1\n2\n3 4\n");
-  EXPECT_EXIT(run_mass_visco_coef(d, mf), ::testing::ExitedWithCode(2),
-              "b11_b22_b12_sand: the input ends after line 3, before the value of the reference b12");
+  EXPECT_EXIT(
+      run_mass_visco_coef(d, mf), ::testing::ExitedWithCode(2),
+      "b11_b22_b12_sand: the input ends after line 3, before the value of the reference b12");
   tp::testing::write_file(dir.path() + "/b11_b22_b12_sand", "1\nb11\n");
   EXPECT_EXIT(run_mass_visco_coef(d, mf), ::testing::ExitedWithCode(2),
               "b11_b22_b12_sand, line 2: a real number expected for the reference b11");
@@ -205,15 +206,17 @@ TEST(MassCoefficientsDeathTest, FirstCellFrictionDeterminantsStop99999Then99998)
   RockDeck d = tp::testing::permafrost_deck(1, 1);  // coef_b12 2.7e8, coef_b23 1.52e9
   InFreshDir dir("mass_det");
   d.both(&RockDeck::coef_b13, -3.0e8);
-  EXPECT_EXIT((print_to_file(), run_mass_visco_coef(d, mf)),
-              ::testing::ExitedWithCode(99999 & 255), "STOP 99999");
-  EXPECT_EQ(split_lines(dir.file("stdout.txt")).back().rfind(" control1 (must be  positive)  = -", 0),
-            0u);
+  EXPECT_EXIT((print_to_file(), run_mass_visco_coef(d, mf)), ::testing::ExitedWithCode(99999 & 255),
+              "STOP 99999");
+  EXPECT_EQ(
+      split_lines(dir.file("stdout.txt")).back().rfind(" control1 (must be  positive)  = -", 0),
+      0u);
   d.both(&RockDeck::coef_b13, -1.5e8);
-  EXPECT_EXIT((print_to_file(), run_mass_visco_coef(d, mf)),
-              ::testing::ExitedWithCode(99998 & 255), "STOP 99998");
-  EXPECT_EQ(split_lines(dir.file("stdout.txt")).back().rfind(" control2 (must be  positive)  = -", 0),
-            0u);
+  EXPECT_EXIT((print_to_file(), run_mass_visco_coef(d, mf)), ::testing::ExitedWithCode(99998 & 255),
+              "STOP 99998");
+  EXPECT_EQ(
+      split_lines(dir.file("stdout.txt")).back().rfind(" control2 (must be  positive)  = -", 0),
+      0u);
   EXPECT_EQ(split_lines(dir.file("b11_gnu")).size(), 1u) << "the map line precedes the test";
 }
 

@@ -64,10 +64,7 @@ TEST(FactorBlocks, SolutionIsTheSameBitForBitWhateverTheSpareRoom) {
 TEST(FactorBlocks, ZeroPivotIsReportedAtItsRowInsideABlock) {
   // Rows 1..4 of a block: row 3 loses its pivot to the elimination of row 1
   // (a31 a13 / a11 = a33), and rows 1 and 2 are finished before it.
-  const Csr m = make_csr({{{1, 1.0}, {3, 2.0}},
-                          {{2, 1.0}},
-                          {{1, 1.0}, {3, 2.0}},
-                          {{4, 1.0}}});
+  const Csr m = make_csr({{{1, 1.0}, {3, 2.0}}, {{2, 1.0}}, {{1, 1.0}, {3, 2.0}}, {{4, 1.0}}});
   Workspace ws(1000);
   Solve s(m, ws);
   s.run({1.0, 1.0, 1.0, 1.0});

@@ -37,8 +37,7 @@ TEST(FactorCases, PatternsAndValuesSitWhereTheWorkspaceLayoutPutsThem) {
   // il at 1, iu at n+2, jl at 2n+3 and ju right behind the final jl.
   EXPECT_EQ((std::vector<int>{isp(1), isp(2), isp(3), isp(4)}), (std::vector<int>{1, 1, 2, 3}));
   EXPECT_EQ((std::vector<int>{isp(5), isp(6), isp(7), isp(8)}), (std::vector<int>{1, 2, 3, 3}));
-  EXPECT_EQ((std::vector<int>{isp(9), isp(10), isp(11), isp(12)}),
-            (std::vector<int>{1, 2, 2, 3}));
+  EXPECT_EQ((std::vector<int>{isp(9), isp(10), isp(11), isp(12)}), (std::vector<int>{1, 2, 2, 3}));
   // l from the first word wholly after ju (integers 13.. fall in word 4):
   // the eliminated entries, not divided by the pivot; then the pivot
   // reciprocals d and the scaled rows of U.
@@ -76,7 +75,8 @@ TEST(FactorCases, ExchangeMatrixFailsForWantOfPivoting) {
 
 TEST(FactorCases, SingularLeadingBlockStopsANonsingularMatrix) {
   // det = -1, but the leading 2 by 2 block is singular: no pivoting saves it.
-  const Csr m = make_csr({{{1, 1.0}, {2, 1.0}}, {{1, 1.0}, {2, 1.0}, {3, 1.0}}, {{2, 1.0}, {3, 1.0}}});
+  const Csr m =
+      make_csr({{{1, 1.0}, {2, 1.0}}, {{1, 1.0}, {2, 1.0}, {3, 1.0}}, {{2, 1.0}, {3, 1.0}}});
   Workspace ws(kRoomy);
   Solve s(m, ws);
   s.run({1.0, 1.0, 1.0});

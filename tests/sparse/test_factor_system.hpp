@@ -87,7 +87,9 @@ inline std::vector<std::vector<cplx>> transpose(const std::vector<std::vector<cp
 struct Workspace {
   explicit Workspace(int words) : nsp(words), store(words + 1, cplx(7.5, -7.5)) {}
   View1<cplx> rsp() { return View1<cplx>{store.data()}; }
-  View1<std::int32_t> isp() { return View1<std::int32_t>{reinterpret_cast<std::int32_t*>(store.data())}; }
+  View1<std::int32_t> isp() {
+    return View1<std::int32_t>{reinterpret_cast<std::int32_t*>(store.data())};
+  }
   bool guard_intact() const { return store[nsp] == cplx(7.5, -7.5); }
   int nsp;
   std::vector<cplx> store;
@@ -134,8 +136,10 @@ struct Solve {
   }
   const std::vector<cplx>& solve(std::vector<cplx> b, bool transposed = false) {
     b.push_back(0.0);
-    if (transposed) zn_solve_transposed(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
-    else zn_solve(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
+    if (transposed)
+      zn_solve_transposed(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
+    else
+      zn_solve(f, View1<cplx>{b.data()}, View1<cplx>{z.data()});
     return z;
   }
   // All three phases, stopping at the first nonzero flag.
@@ -209,8 +213,8 @@ inline std::vector<std::int32_t> md_order(Csr& m) {
   std::vector<std::int32_t> p(m.n), ip(m.n);
   const SparseRows a{m.n, View1<std::int32_t>{m.ia.data()}, View1<std::int32_t>{m.ja.data()},
                      View1<cplx>{m.a.data()}};
-  EXPECT_EQ(zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()}, nullptr,
-                     0, nullptr),
+  EXPECT_EQ(zn_order(a, View1<std::int32_t>{p.data()}, View1<std::int32_t>{ip.data()}, nullptr, 0,
+                     nullptr),
             0);
   return p;
 }

@@ -31,8 +31,8 @@ Patterns by_rows(Csr& m, std::vector<std::int32_t>& r, std::vector<std::int32_t>
   Patterns p{std::vector<std::int32_t>(n + 1), std::vector<std::int32_t>(n + 1),
              std::vector<std::int32_t>(room), std::vector<std::int32_t>(room)};
   std::vector<std::int32_t> q(n + 1), im(n);
-  p.flag = znsf(rows_of(m), view(r), view(ic), view(p.il), view(p.jl), room, view(p.iu),
-                view(p.ju), room, view(q), view(im));
+  p.flag = znsf(rows_of(m), view(r), view(ic), view(p.il), view(p.jl), room, view(p.iu), view(p.ju),
+                room, view(q), view(im));
   if (p.flag == 0) {
     p.jl.resize(p.il[n] - 1);
     p.ju.resize(p.iu[n] - 1);
@@ -44,7 +44,9 @@ Patterns by_rows(Csr& m, std::vector<std::int32_t>& r, std::vector<std::int32_t>
 Patterns by_tree(Csr& m, std::vector<std::int32_t>& r, std::vector<std::int32_t>& c,
                  std::vector<std::int32_t>& ic) {
   const int n = m.n;
-  Patterns p{std::vector<std::int32_t>(n + 1), std::vector<std::int32_t>(n + 1), {},
+  Patterns p{std::vector<std::int32_t>(n + 1),
+             std::vector<std::int32_t>(n + 1),
+             {},
              std::vector<std::int32_t>(1)};
   PatternRoom room{view(p.il), view(p.iu), {}, view(p.ju), 0, 1, &p.jl, &p.ju};
   p.flag = zn_symbolic_tree(rows_of(m), view(r), view(c), view(ic), room);
@@ -80,7 +82,8 @@ TEST(FactorTree, PatternsEqualTheRowMergeOnElementGridsInEveryOrder) {
   // random order (a bushy tree with many children per node) and the natural
   // order (a banded fill).
   std::mt19937 gen(11);
-  for (const auto& [nx, ny, dofs] : {std::tuple{6, 5, 2}, std::tuple{9, 3, 5}, std::tuple{1, 12, 3}}) {
+  for (const auto& [nx, ny, dofs] :
+       {std::tuple{6, 5, 2}, std::tuple{9, 3, 5}, std::tuple{1, 12, 3}}) {
     Csr m = grid_system(nx, ny, dofs, gen);
     expect_same_patterns(m, md_order(m));
     expect_same_patterns(m, random_permutation(m.n, gen));
@@ -129,8 +132,8 @@ TEST(FactorTree, MatricesOutsideItsReachGoToTheRowMergeWithTheirFlags) {
   const auto repeat_column = [](std::vector<std::vector<Entry>>& rows) {
     rows[2].push_back(rows[2].front());
   };
-  for (const auto& change : {std::function(drop_entry), std::function(drop_diagonal),
-                             std::function(repeat_column)}) {
+  for (const auto& change :
+       {std::function(drop_entry), std::function(drop_diagonal), std::function(repeat_column)}) {
     Csr m = grid_with(change);
     Workspace none(0);
     Solve s(m, none);

@@ -70,7 +70,8 @@ struct Rectangle {
     for (double& d : x) d = random_part(gen);
     bind();
   }
-  Rectangle(const Rectangle& o) : m(o.m), s(o.s), n(o.n), cols(o.cols), dense(o.dense), u(o.u), x(o.x) {
+  Rectangle(const Rectangle& o)
+      : m(o.m), s(o.s), n(o.n), cols(o.cols), dense(o.dense), u(o.u), x(o.x) {
     bind();
   }
   // The row, multiplier and U-row pointers into this copy's own storage.
@@ -85,8 +86,8 @@ struct Rectangle {
     for (int t = 0; t < s; ++t) urow.push_back(u.data() + 2L * static_cast<long>(cols.size()) * t);
   }
   GroupBlock block() {
-    return GroupBlock{w.data(), xp.data(), m, urow.data(), s, cols.data(),
-                      static_cast<int>(cols.size())};
+    return GroupBlock{
+        w.data(), xp.data(), m, urow.data(), s, cols.data(), static_cast<int>(cols.size())};
   }
   // The reference: entry after entry, U row after U row.
   void scalar() {
@@ -152,13 +153,14 @@ TEST(GroupKernels, RowUpdateOfTheTriangularStepStopsAtItsLastColumn) {
         std::vector<const double*> xp;
         for (int i = 0; i < m; ++i) {
           for (int c = 0; c < len; ++c)
-            scalar_update(ref.data() + 2L * (len + 4) * i + 2 * c, x.data() + 2 * i, u.data() + 2 * c);
+            scalar_update(ref.data() + 2L * (len + 4) * i + 2 * c, x.data() + 2 * i,
+                          u.data() + 2 * c);
           w.push_back(rows.data() + 2L * (len + 4) * i);
           xp.push_back(x.data() + 2 * i);
         }
         for (int i = 0; i < m; ++i) k.row_update(w[i], xp[i], u.data(), len);
-        EXPECT_TRUE(same_bits(rows, ref)) << "width " << static_cast<int>(width) << " m " << m
-                                          << " len " << len;
+        EXPECT_TRUE(same_bits(rows, ref))
+            << "width " << static_cast<int>(width) << " m " << m << " len " << len;
       }
   }
 }

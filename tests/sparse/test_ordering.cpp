@@ -76,8 +76,8 @@ Rows grid_rows(int side) {
   for (int i = 1; i <= side * side; ++i) {
     const bool up = i > side, down = i <= side * (side - 1);
     const bool left = (i - 1) % side > 0, right = i % side > 0;
-    for (auto [j, ok] : {std::pair{i - side, up}, {i - 1, left}, {i, true},
-                         {i + 1, right}, {i + side, down}})
+    for (auto [j, ok] :
+         {std::pair{i - side, up}, {i - 1, left}, {i, true}, {i + 1, right}, {i + side, down}})
       if (ok) rows[i - 1].push_back(j);
   }
   return rows;
@@ -101,8 +101,7 @@ Order run(Pattern& m, int path, int nsp = 400000, Ints p0 = {}, Ints ip0 = {}) {
   Order o{p0.empty() ? Ints(m.n + 1, -7) : p0, ip0.empty() ? Ints(m.n + 1, -7) : ip0};
   tp::zodrv(m.n, View1<std::int32_t>{m.ia.data()}, View1<std::int32_t>{m.ja.data()},
             View1<cplx>{m.a.data()}, View1<std::int32_t>{o.p.data()},
-            View1<std::int32_t>{o.ip.data()}, nsp, View1<std::int32_t>{g_isp.data()},
-            path, o.flag);
+            View1<std::int32_t>{o.ip.data()}, nsp, View1<std::int32_t>{g_isp.data()}, path, o.flag);
   o.p.resize(m.n);
   o.ip.resize(m.n);
   return o;
@@ -231,8 +230,8 @@ TEST(OrderingRandom, GivesInversePermutationsOfLeastDegree) {
   std::mt19937 rng(2024);
   for (int trial = 0; trial < 60; ++trial) {
     const int n = 1 + static_cast<int>(rng() % 160);
-    Pattern m = from_rows(edge_rows(n, random_edges(rng, n, (rng() % 8) * n + n / 2),
-                                    trial % 2 == 0));
+    Pattern m =
+        from_rows(edge_rows(n, random_edges(rng, n, (rng() % 8) * n + n / 2), trial % 2 == 0));
     Order o = run(m, 1);
     ASSERT_EQ(o.flag, 0) << "trial " << trial;
     expect_least_degree(m, o);
@@ -243,8 +242,8 @@ TEST(OrderingRandom, CoupledUnknownsOfCellsKeepLeastDegree) {
   // Finite-element patterns, several unknowns per node all coupled within
   // each cell: many vertices are indistinguishable, so the prototype,
   // duplicate, outmatched and mass-elimination paths are all taken.
-  for (auto [nx, ny, dofs] : {std::tuple{3, 3, 2}, std::tuple{4, 3, 3},
-                              std::tuple{5, 5, 2}, std::tuple{2, 6, 4}}) {
+  for (auto [nx, ny, dofs] :
+       {std::tuple{3, 3, 2}, std::tuple{4, 3, 3}, std::tuple{5, 5, 2}, std::tuple{2, 6, 4}}) {
     const int n = (nx + 1) * (ny + 1) * dofs;
     std::vector<std::set<int>> coupled(n);
     for (int k = 0; k < ny; ++k)

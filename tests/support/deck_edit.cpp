@@ -46,8 +46,7 @@ std::string field_of_line(int n) {
   return std::string(f->name) + "(" + std::to_string(layer) + ")";
 }
 
-std::vector<std::string> with_line(std::vector<std::string> lines, int n,
-                                   const std::string& text) {
+std::vector<std::string> with_line(std::vector<std::string> lines, int n, const std::string& text) {
   lines.at(static_cast<std::size_t>(n - 1)) = text;
   return lines;
 }

@@ -24,8 +24,7 @@ int line_of_field(const std::string& name);
 std::string field_of_line(int n);
 
 // `lines` with line n (1-based), or the line of field `name`, replaced.
-std::vector<std::string> with_line(std::vector<std::string> lines, int n,
-                                   const std::string& text);
+std::vector<std::string> with_line(std::vector<std::string> lines, int n, const std::string& text);
 std::vector<std::string> with_field(std::vector<std::string> lines, const std::string& name,
                                     const std::string& text);
 

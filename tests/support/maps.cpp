@@ -41,8 +41,7 @@ double uniform_value(const std::vector<MapCell>& map) {
 const std::vector<std::string>& result_files() {
   static const std::vector<std::string> files = {
       // result tables
-      "vp_anal.phiw", "vp_eq.phiw", "1000_over_q_eq.phiw", "1000_over_q_anal.phiw",
-      "mstar3_solid3",
+      "vp_anal.phiw", "vp_eq.phiw", "1000_over_q_eq.phiw", "1000_over_q_anal.phiw", "mstar3_solid3",
       // strain, stress and fluid-pressure maps
       "real_strain1_map", "imag_strain1_map", "real_strain3_map", "imag_strain3_map",
       "real_stress_map", "imag_stress_map", "mod_pressure_p33_ice", "mod_grad_pressure_p33_ice",

@@ -27,8 +27,7 @@ std::string without_running_time(const std::string& text);
 // One line against its expected text: the text between numbers exactly,
 // the numbers within `rel_tol` of the larger. Empty when they agree, else
 // what differs.
-std::string compare_line(const std::string& want, const std::string& got,
-                         double rel_tol = 1e-12);
+std::string compare_line(const std::string& want, const std::string& got, double rel_tol = 1e-12);
 
 // Every line of `got` against `want` (the running time masked), reporting
 // at most five differing lines as test failures under `what`.

@@ -24,8 +24,8 @@ bool redirect(int fd, const std::string& path, int flags) {
 
 // In the child: the folder, the streams, then `argv`. Never returns.
 [[noreturn]] void exec_child(const std::string& dir, const std::vector<std::string>& argv,
-                             const std::string& in, const std::string& out,
-                             const std::string& err, bool close_stdout) {
+                             const std::string& in, const std::string& out, const std::string& err,
+                             bool close_stdout) {
   const int write = O_WRONLY | O_CREAT | O_TRUNC;
   if (::chdir(dir.c_str()) != 0 || !redirect(0, in, O_RDONLY) || !redirect(2, err, write)) {
     ::_exit(126);
@@ -65,8 +65,8 @@ void wait_child(pid_t pid, int seconds, RunResult& r) {
 }
 
 // Runs `argv` in `dir` with the streams of `s` (defaults in `dir`).
-RunResult run_child(const std::string& dir, const std::vector<std::string>& argv,
-                    const Streams& s, int seconds) {
+RunResult run_child(const std::string& dir, const std::vector<std::string>& argv, const Streams& s,
+                    int seconds) {
   const std::string in = s.in.empty() ? dir + "/stdin.deck" : s.in;
   const std::string out = s.out.empty() ? dir + "/stdout.txt" : s.out;
   const std::string err = s.err.empty() ? dir + "/stderr.txt" : s.err;

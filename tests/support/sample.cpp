@@ -18,10 +18,9 @@ FieldList fields_of(Coefficients& c) {
 
 // The same 18 values of one cell.
 using C = CellCoefficients;
-constexpr double C::*kValues[18] = {&C::lambda1, &C::lambda3, &C::mu1, &C::mu3, &C::mu13,
-                                    &C::b1,      &C::b2,      &C::m,   &C::d3,  &C::p11,
-                                    &C::p12,     &C::p13,     &C::p22, &C::p23, &C::p33,
-                                    &C::f11,     &C::f12,     &C::f22};
+constexpr double C::*kValues[18] = {&C::lambda1, &C::lambda3, &C::mu1, &C::mu3, &C::mu13, &C::b1,
+                                    &C::b2,      &C::m,       &C::d3,  &C::p11, &C::p12,  &C::p13,
+                                    &C::p22,     &C::p23,     &C::p33, &C::f11, &C::f12,  &C::f22};
 
 RockDeck common_deck(int nx, int ny) {
   RockDeck d;

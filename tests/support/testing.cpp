@@ -40,9 +40,9 @@ std::string CapturedOutput::text() {
 
 std::string fresh_dir(const std::string& tag) {
   static int counter = 0;
-  const fs::path base = fs::temp_directory_path() /
-                        ("threephase_" + tag + "_" + std::to_string(::getpid()) + "_" +
-                         std::to_string(counter++));
+  const fs::path base =
+      fs::temp_directory_path() /
+      ("threephase_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
   fs::remove_all(base);
   fs::create_directories(base);
   return base.string();
