@@ -17,9 +17,9 @@
 
 #include "common/output.hpp"
 #include "deck/keyword_deck.hpp"
-#include "driver/postprocess.hpp"
-#include "driver/run.hpp"
+#include "driver/stages.hpp"
 #include "driver/sweep.hpp"
+#include "fem/effective_moduli.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "sparse/zndrv.hpp"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/tables.hpp"
-#include "driver/run.hpp"
+#include "driver/stages.hpp"
 
 namespace tpbench {
 

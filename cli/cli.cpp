@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "cli/commands.hpp"
 #include "common/stop.hpp"
+#include "deck/deck_file.hpp"
+#include "driver/run.hpp"
 
 namespace tp {
 
@@ -55,13 +58,33 @@ int refused_under_launcher(const char* command) {
   return kExitBadInput;
 }
 
-int cli_main(int argc, char** argv, Computation compute, bool under_launcher) {
+namespace {
+
+// The legacy run: the deck on standard input, the report on standard
+// output, the files in the working directory; the process ends with the
+// run's stop.
+[[noreturn]] void legacy_run(const CommandContext& ctx) {
+  static Run run;  // the tables of a large grid stay off the stack
+  if (!with_solver_choices(run.options, ctx)) std::exit(kExitBadInput);
+  try {
+    std::string text;
+    if (!read_stream_text(stdin, text)) input_error("standard input", "cannot read the deck");
+    read_run_deck(run, text, "standard input");
+    run_legacy_case(run);
+  } catch (const RunEnded& e) {
+    end_process(e);
+  }
+}
+
+}  // namespace
+
+int cli_main(int argc, char** argv, bool under_launcher) {
+  if (under_launcher) set_normal_end_status(0);
   CLI::App app{kDescription, "threephase"};
   app.footer(kStatuses);
   app.fallthrough();  // --solver may follow the subcommand
   app.require_subcommand(0, 1);
   CommandContext ctx;
-  ctx.compute = compute;
   ctx.under_launcher = under_launcher;
   bool version = false;
   app.add_flag("--version", version, "Print the version, the compiler and the build options");
@@ -87,6 +110,8 @@ int cli_main(int argc, char** argv, Computation compute, bool under_launcher) {
     return app.exit(e);  // help on standard output, status 0
   } catch (const CLI::ParseError& e) {
     return usage_error(e.what());
+  } catch (const RunEnded& e) {
+    return ended_status(e);  // a command's input that ended it
   }
   if (!app.get_subcommands().empty()) return ctx.status;
   if (version) {
@@ -97,8 +122,7 @@ int cli_main(int argc, char** argv, Computation compute, bool under_launcher) {
   if (::isatty(STDIN_FILENO)) {
     return usage_error("no deck on standard input (it is a terminal): run threephase < DECK");
   }
-  compute(with_solver_choices(RunMode{}, ctx));
-  return kExitFailure;  // not reached: the computation ends the process
+  legacy_run(ctx);
 }
 
 }  // namespace tp

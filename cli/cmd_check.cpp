@@ -10,10 +10,10 @@
 #include "common/stop.hpp"
 #include "deck/deck_checks.hpp"
 #include "deck/deck_fields.hpp"
+#include "deck/deck_file.hpp"
 #include "deck/keyword_deck.hpp"
-#include "driver/deck_file.hpp"
-#include "driver/run.hpp"
 #include "driver/solve_mumps.hpp"
+#include "driver/stages.hpp"
 
 namespace tp {
 
@@ -92,12 +92,7 @@ bool read_checked_deck(const std::string& path, const std::string& text, DeckFor
     return true;
   }
   // The reader echoes the deck as the report does: not wanted here.
-  if (!deck_on_stdin(path)) return false;
-  std::FILE* sink = std::fopen("/dev/null", "w");
-  std::FILE* real_out = std_out().f;
-  std_out().f = sink;
-  read_deck(deck, &record);
-  std_out().f = real_out;
+  read_legacy_text(text, path.c_str(), deck, false, &record);
   plan = legacy_plan(deck);
   mark_used_values(record);
   deck_warnings(record, warnings);
@@ -119,8 +114,9 @@ int check_command(const std::string& deck_path, const CommandContext& ctx) {
   set_exit_style(ExitStyle::check);
   const DeckForm form = deck_form(text);
   if (!read_checked_deck(deck_path, text, form, deck, plan, record, warnings)) return kExitBadInput;
-  const RunMode mode = with_solver_choices(RunMode{}, ctx);
-  const bool mumps = mumps_chosen(mode.solver_request, plan.solver, deck);
+  RunOptions options;
+  if (!with_solver_choices(options, ctx)) return kExitBadInput;
+  const bool mumps = mumps_chosen(options.solver_request.c_str(), plan.solver, deck);
   // The side files with the readers of the run: the sample's two maps are
   // all they need.
   static Sample sample;

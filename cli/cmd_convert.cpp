@@ -3,7 +3,7 @@
 // converter. Exit 0, or 2 for a deck that cannot be read or converted or an
 // output that cannot be written.
 #include "cli/commands.hpp"
-#include "driver/deck_file.hpp"
+#include "deck/deck_file.hpp"
 
 namespace tp {
 

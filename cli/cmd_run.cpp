@@ -1,30 +1,36 @@
 // threephase run DECK [-o DIR] [--solver NAME] [--quiet]
 //
-// The computation runs in a child process inside a staging folder next to
-// DIR (same file system): report.txt, the legacy result files, results.json
-// and maps/. Only when it ends normally is the staging folder renamed into
-// place, replacing an earlier DIR in one step; a run that fails, is
-// interrupted or crashes removes its staging folder and leaves DIR as it
-// was. (A run killed outright, parent and child together, can leave a
-// hidden ".DIR.staging-PID" beside DIR; never a half-written DIR.)
+// The run works in this process inside a staging folder next to DIR (same
+// file system): report.txt, the legacy result files, results.json and maps/.
+// Only when it ends normally is the staging folder renamed into place,
+// replacing an earlier DIR in one step; a run that fails or is interrupted
+// (SIGINT, SIGTERM, SIGHUP) removes its staging folder, and the folders it
+// created to hold DIR, and leaves DIR as it was. A run killed outright can
+// leave a hidden ".DIR.staging-PID" beside DIR, never a half-written DIR;
+// the next run into DIR removes it.
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cli/commands.hpp"
 #include "common/input.hpp"
+#include "common/output.hpp"
 #include "common/stop.hpp"
+#include "deck/deck_file.hpp"
 #include "deck/keyword_deck.hpp"
-#include "driver/deck_file.hpp"
+#include "driver/run.hpp"
 
 namespace tp {
 
@@ -37,12 +43,11 @@ struct RunArgs {
   bool quiet = false;
 };
 
-// The child being waited for, so that an interrupt reaches it.
-volatile pid_t running_child = 0;
-
-void forward_signal(int sig) {
-  if (running_child > 0) ::kill(running_child, sig);
-}
+// The folders a run creates and must remove when it does not end normally.
+struct Staging {
+  fs::path dir;                   // the staging folder
+  std::vector<fs::path> parents;  // folders created to hold the results, outermost first
+};
 
 // The default results folder: the deck's name without extension and
 // "_results", in the working directory.
@@ -50,31 +55,63 @@ std::string default_out(const std::string& deck) {
   return fs::path(deck).stem().string() + "_results";
 }
 
-// The results folder a keyword deck names in its [run] output, taken from
-// the deck's folder when relative; empty when it names none. A deck that
-// does not read gives none here: the run then refuses it with its message.
-fs::path deck_output(const fs::path& deck) {
+// The plan of a keyword deck, for the folders it names; none for a legacy
+// deck or one that does not read (the run then refuses it with its message).
+bool keyword_plan(const fs::path& deck, RunPlan& plan) {
   std::string text;
-  if (!read_text_file(deck.c_str(), text) || deck_form(text) != DeckForm::keyword) return {};
+  if (!read_text_file(deck.c_str(), text) || deck_form(text) != DeckForm::keyword) return false;
   static Deck d;
-  RunPlan plan;
   DeckError err;
-  if (read_keyword_deck(text, d, plan, err) != 0 || plan.output.empty()) return {};
-  return deck.parent_path() / plan.output;
+  return read_keyword_deck(text, d, plan, err) == 0;
+}
+
+// A folder as an absolute path without "." or ".." and without a trailing
+// separator: "out/" and "out" are the same folder, "." the working one.
+fs::path folder_path(const fs::path& p) {
+  fs::path f = fs::absolute(p).lexically_normal();
+  if (!f.has_filename() && f.has_parent_path() && f != f.root_path()) f = f.parent_path();
+  return f;
 }
 
 // The results folder: -o, else the deck's [run] output, else the default.
-fs::path results_folder(const RunArgs& a, const fs::path& deck) {
-  if (!a.out.empty()) return fs::absolute(a.out).lexically_normal();
-  const fs::path named = deck_output(deck);
-  if (!named.empty()) return named.lexically_normal();
-  return fs::absolute(default_out(a.deck)).lexically_normal();
+fs::path results_folder(const RunArgs& a, const fs::path& deck, const RunPlan* plan) {
+  if (!a.out.empty()) return folder_path(a.out);
+  if (plan != nullptr && !plan->output.empty())
+    return folder_path(deck.parent_path() / plan->output);
+  return folder_path(default_out(a.deck));
+}
+
+// True when `inner` is `outer` or lies inside it (both absolute and normal).
+bool inside(const fs::path& inner, const fs::path& outer) {
+  auto i = inner.begin();
+  for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+    if (o->empty()) continue;  // a trailing separator
+    if (i == inner.end() || *i != *o) return false;
+  }
+  return true;
 }
 
 // DIR may be replaced only when it is absent, empty, or an earlier run's
-// results (it holds results.json): never a folder of other files.
-bool replaceable(const fs::path& out, std::string& why) {
+// results (it holds results.json): never a folder of other files, never the
+// working directory or a folder holding it, and never a folder holding the
+// deck or a side file the run reads (the deck's folder holds the reference
+// files).
+bool replaceable(const fs::path& out, const fs::path& deck, const RunPlan* plan, std::string& why) {
+  std::vector<fs::path> inputs{deck.parent_path()};
+  if (plan != nullptr && plan->porosity == PorositySource::file)
+    inputs.push_back(folder_path(deck.parent_path() / plan->porosity_file));
+  for (const fs::path& in : inputs) {
+    if (inside(in, out)) {
+      why = "holds the deck or a side file the run reads (" + in.string() +
+            "); choose a results folder outside it";
+      return false;
+    }
+  }
   std::error_code ec;
+  if (inside(fs::current_path(ec), out)) {
+    why = "is the working directory or holds it; choose a folder of its own";
+    return false;
+  }
   if (!fs::exists(out, ec)) return true;
   if (!fs::is_directory(out, ec)) {
     why = "exists and is not a folder";
@@ -85,24 +122,86 @@ bool replaceable(const fs::path& out, std::string& why) {
   return false;
 }
 
-// In the child: the computation in the staging folder, with the deck on
-// standard input, the side files beside the deck and the report in
-// report.txt. Never returns.
-[[noreturn]] void run_child(const fs::path& staging, const fs::path& deck,
-                            const CommandContext& ctx) {
-  if (::chdir(staging.c_str()) != 0 || !deck_on_stdin(deck.string()) ||
-      std::freopen("report.txt", "w", stdout) == nullptr) {
-    std::fprintf(stderr, "threephase: %s: cannot prepare the staging folder (%s)\n",
-                 staging.c_str(), std::strerror(errno));
-    std::_Exit(kExitOutput);
+// Removes the staging folders of earlier runs into `out` whose process is
+// gone (killed outright): nobody will commit them.
+void remove_stale_staging(const fs::path& out) {
+  std::error_code ec;
+  const std::string prefix = "." + out.filename().string() + ".staging-";
+  for (const auto& e : fs::directory_iterator(out.parent_path(), ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      fs::remove_all(e.path(), ec);
   }
-  set_input_dir(deck.parent_path().c_str());
-  set_exit_style(ExitStyle::modern);
-  static std::string deck_name;
-  deck_name = deck.string();
-  // The solver that ran is recorded by the computation.
-  ctx.compute(with_solver_choices(RunMode{true, deck_name.c_str(), "own"}, ctx));
+}
+
+// Creates the folders that hold `out`, noting those it made, then the
+// staging folder. False (message printed) when it cannot.
+bool make_staging(const fs::path& out, Staging& s) {
+  std::error_code ec;
+  std::vector<fs::path> missing;
+  for (fs::path p = out.parent_path(); !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.root_path()) break;
+  }
+  std::reverse(missing.begin(), missing.end());
+  for (const fs::path& p : missing) {
+    if (!fs::create_directory(p, ec)) {
+      std::fprintf(stderr, "threephase: %s: cannot create the folder (%s)\n", p.c_str(),
+                   ec.message().c_str());
+      return false;
+    }
+    s.parents.push_back(p);
+  }
+  s.dir = out.parent_path() /
+          ("." + out.filename().string() + ".staging-" + std::to_string(::getpid()));
+  fs::remove_all(s.dir, ec);
+  if (!fs::create_directory(s.dir, ec)) {
+    std::fprintf(stderr, "threephase: %s: cannot create the staging folder (%s)\n", s.dir.c_str(),
+                 ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+// Removes what the run created: the staging folder and the folders made
+// to hold the results (innermost first, each only if still empty).
+void remove_staging(const Staging& s) {
+  std::error_code ec;
+  if (!s.dir.empty()) fs::remove_all(s.dir, ec);
+  for (auto p = s.parents.rbegin(); p != s.parents.rend(); ++p) fs::remove(*p, ec);
+}
+
+// The run being staged, for the interrupt watcher.
+Staging* interrupted_staging = nullptr;
+fs::path interrupted_out;
+
+// Waits for SIGINT, SIGTERM or SIGHUP (blocked in every thread), then
+// removes the staging folder and ends the process: the results folder stays
+// as it was.
+void watch_interrupts(sigset_t set) {
+  int sig = 0;
+  if (::sigwait(&set, &sig) != 0) return;
+  if (interrupted_staging != nullptr) {
+    remove_staging(*interrupted_staging);
+    // A file created while the folder went is removed with a second pass.
+    remove_staging(*interrupted_staging);
+  }
+  std::fprintf(stderr, "threephase: the run ended by signal %d; %s is unchanged\n", sig,
+               interrupted_out.c_str());
+  std::fflush(stderr);
   std::_Exit(kExitFailure);
+}
+
+void start_interrupt_watcher(Staging& s, const fs::path& out) {
+  interrupted_staging = &s;
+  interrupted_out = out;
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, sig);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread(watch_interrupts, set).detach();
 }
 
 // Puts the staging folder in the place of out: an atomic exchange when out
@@ -114,7 +213,7 @@ bool commit(const fs::path& staging, const fs::path& out) {
   if (!fs::exists(out, ec)) return ::rename(staging.c_str(), out.c_str()) == 0;
   if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) == 0) {
     fs::remove_all(staging, ec);
-    return true;
+    return !fs::exists(staging, ec);
   }
   const fs::path old = staging.string() + ".old";
   if (::rename(out.c_str(), old.c_str()) != 0) return false;
@@ -149,56 +248,76 @@ void print_summary(const fs::path& out) {
   std::printf("  %zu warning(s)\n", j["warnings"].size());
 }
 
+// The run itself, in the staging folder: the deck read from its file, the
+// side files beside it, the report in report.txt. Returns the modern status.
+int run_in_staging(const fs::path& staging, const fs::path& deck, const CommandContext& ctx) {
+  static Run run;  // the tables of a large grid stay off the stack
+  run.options.modern = true;
+  run.options.deck_path = deck.string();
+  run.options.output_dir = staging.string();
+  if (!with_solver_choices(run.options, ctx)) return kExitBadInput;
+  const fs::path report = staging / "report.txt";
+  std::FILE* report_file = std::fopen(report.c_str(), "w");
+  if (report_file == nullptr) {
+    std::fprintf(stderr, "threephase: %s: cannot create the report (%s)\n", report.c_str(),
+                 std::strerror(errno));
+    return kExitOutput;
+  }
+  Unit& out = std_out();
+  const Unit terminal = out;
+  out = Unit{report_file, "report.txt"};
+  set_output_dir(staging.c_str());
+  set_input_dir(deck.parent_path().c_str());
+  set_exit_style(ExitStyle::modern);
+  // MUMPS's out-of-core factors go into the staging folder, which goes with
+  // the run however it ends.
+  if (std::getenv("MUMPS_OOC_TMPDIR") == nullptr) ::setenv("MUMPS_OOC_TMPDIR", staging.c_str(), 1);
+  int status = kExitFailure;
+  try {
+    std::string text;
+    if (!read_text_file(deck.c_str(), text)) input_error(deck.c_str(), "cannot read the deck");
+    read_run_deck(run, text, deck.c_str());
+    run_legacy_case(run);
+  } catch (const RunEnded& e) {
+    status = ended_status(e);
+  }
+  out = terminal;
+  set_output_dir(nullptr);
+  if (std::fclose(report_file) != 0 && status == kExitSuccess) {
+    std::fprintf(stderr, "threephase: %s: cannot write the output (%s)\n", report.c_str(),
+                 std::strerror(errno));
+    status = kExitOutput;
+  }
+  return status;
+}
+
 int run_command(const RunArgs& a, const CommandContext& ctx) {
   const fs::path deck = fs::absolute(a.deck).lexically_normal();
-  const fs::path out = results_folder(a, deck);
+  RunPlan plan;
+  const RunPlan* named = keyword_plan(deck, plan) ? &plan : nullptr;
+  const fs::path out = results_folder(a, deck, named);
   std::string why;
-  if (!replaceable(out, why)) {
+  if (!replaceable(out, deck, named, why)) {
     std::fprintf(stderr, "threephase: %s %s\n", out.c_str(), why.c_str());
     return kExitBadInput;
   }
-  std::error_code ec;
-  const fs::path parent = out.parent_path();
-  fs::create_directories(parent, ec);
-  const fs::path staging =
-      parent / ("." + out.filename().string() + ".staging-" + std::to_string(::getpid()));
-  fs::remove_all(staging, ec);
-  if (!fs::create_directory(staging, ec)) {
-    std::fprintf(stderr, "threephase: %s: cannot create the staging folder (%s)\n", staging.c_str(),
-                 ec.message().c_str());
+  static Staging staging;
+  start_interrupt_watcher(staging, out);
+  if (!make_staging(out, staging)) {
+    remove_staging(staging);
     return kExitOutput;
   }
-
+  remove_stale_staging(out);
   std::fflush(nullptr);
-  const pid_t child = ::fork();
-  if (child == 0) run_child(staging, deck, ctx);
-  int status = kExitFailure;
-  if (child < 0) {
-    std::fprintf(stderr, "threephase: cannot start the run (%s)\n", std::strerror(errno));
-  } else {
-    running_child = child;
-    struct sigaction sa {};
-    sa.sa_handler = forward_signal;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
-    int ws = 0;
-    while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
-    }
-    running_child = 0;
-    if (WIFEXITED(ws)) {
-      status = WEXITSTATUS(ws);
-    } else {
-      std::fprintf(stderr, "threephase: the run ended by signal %d; %s is unchanged\n",
-                   WIFSIGNALED(ws) ? WTERMSIG(ws) : 0, out.c_str());
-    }
-  }
+  const int status = run_in_staging(staging.dir, deck, ctx);
   if (status != kExitSuccess) {
-    fs::remove_all(staging, ec);
+    remove_staging(staging);
     return status;
   }
-  if (!commit(staging, out)) {
+  if (!commit(staging.dir, out)) {
     std::fprintf(stderr,
                  "threephase: %s: cannot move the results into place (%s); they are in %s\n",
-                 out.c_str(), std::strerror(errno), staging.c_str());
+                 out.c_str(), std::strerror(errno), staging.dir.c_str());
     return kExitOutput;
   }
   if (!a.quiet) print_summary(out);

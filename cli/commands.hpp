@@ -6,12 +6,12 @@
 #include <string>
 
 #include "cli/cli.hpp"
+#include "driver/run.hpp"
 
 namespace tp {
 
 // What a subcommand's callback sees, and where it leaves its exit status.
 struct CommandContext {
-  Computation compute = nullptr;
   std::string solver;           // the global --solver; empty: not given
   std::string mumps_order;      // the global --mumps-order; empty: not given
   bool out_of_core = false;     // the global --out-of-core
@@ -29,15 +29,8 @@ void add_check_command(CLI::App& app, CommandContext& ctx);
 void add_convert_command(CLI::App& app, CommandContext& ctx);
 void add_converge_command(CLI::App& app, CommandContext& ctx);
 
-// The version block of --version (also used by results.json).
-const char* version_string();
-const char* compiler_string();
-const char* build_options_string();
+// The version block of --version.
 void print_version();
-
-// Points standard input at the deck file; false (message printed) if it
-// cannot be opened.
-bool deck_on_stdin(const std::string& path);
 
 // The required DECK argument of a subcommand (an existing file).
 void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help);
@@ -45,9 +38,9 @@ void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help);
 // 0 when standard output took every line, else 5 (output lost).
 int flushed_status();
 
-// `mode` with the command line's solver choices of ctx (the deck, the
+// `options` with the command line's solver choices of ctx (the deck, the
 // environment and the grid decide what it leaves open). MUMPS asked of a
-// build without it ends the process with status 2.
-RunMode with_solver_choices(RunMode mode, const CommandContext& ctx);
+// build without it is bad usage: false, with the message printed.
+bool with_solver_choices(RunOptions& options, const CommandContext& ctx);
 
 }  // namespace tp

@@ -1,3 +1,5 @@
+#include "common/version.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -5,65 +7,27 @@
 #include "cli/commands.hpp"
 #include "common/stop.hpp"
 
-#ifndef THREEPHASE_VERSION
-#define THREEPHASE_VERSION "unknown"
-#endif
-#ifndef THREEPHASE_BUILD_OPTIONS
-#define THREEPHASE_BUILD_OPTIONS "unknown"
-#endif
-
 namespace tp {
-
-const char* version_string() { return THREEPHASE_VERSION; }
-
-const char* compiler_string() {
-#if defined(__clang__)
-  return "clang++ " __clang_version__;
-#elif defined(__GNUC__)
-  return "g++ " __VERSION__;
-#else
-  return "unknown compiler";
-#endif
-}
-
-const char* build_options_string() { return THREEPHASE_BUILD_OPTIONS; }
-
-namespace {
-
-constexpr bool kHaveMumps =
-#ifdef THREEPHASE_HAVE_MUMPS
-    true;
-#else
-    false;
-#endif
-constexpr bool kHaveMpi =
-#ifdef THREEPHASE_HAVE_MPI
-    true;
-#else
-    false;
-#endif
-
-}  // namespace
 
 void print_version() {
   std::printf("threephase %s\n", version_string());
   std::printf("compiler: %s\n", compiler_string());
   std::printf("build options: %s\n", build_options_string());
   std::printf("solvers: own%s\n", kHaveMumps ? ", mumps" : " (MUMPS not built in)");
-  std::printf("MPI: %s\n", kHaveMpi ? "built in" : "not built in");
+  std::printf("MPI: %s\n", kHaveMumpsMpi ? "built in" : "not built in");
 }
 
-RunMode with_solver_choices(RunMode mode, const CommandContext& ctx) {
+bool with_solver_choices(RunOptions& options, const CommandContext& ctx) {
   const bool mumps_asked = ctx.solver == "mumps" || !ctx.mumps_order.empty() || ctx.out_of_core;
   if (mumps_asked && !kHaveMumps) {
     std::fprintf(stderr, "threephase: %s: this build has no MUMPS (see threephase --version)\n",
                  ctx.solver == "mumps" ? "--solver mumps" : "MUMPS's controls");
-    std::exit(kExitBadInput);
+    return false;
   }
-  mode.solver_request = ctx.solver.c_str();
-  mode.mumps_order = ctx.mumps_order.c_str();
-  mode.out_of_core = ctx.out_of_core;
-  return mode;
+  options.solver_request = ctx.solver;
+  options.mumps_order = ctx.mumps_order;
+  options.out_of_core = ctx.out_of_core;
+  return true;
 }
 
 void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help) {
@@ -71,11 +35,5 @@ void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help) {
 }
 
 int flushed_status() { return std::fflush(stdout) == 0 ? kExitSuccess : kExitOutput; }
-
-bool deck_on_stdin(const std::string& path) {
-  if (std::freopen(path.c_str(), "r", stdin) != nullptr) return true;
-  std::fprintf(stderr, "threephase: %s: cannot open the deck for reading\n", path.c_str());
-  return false;
-}
 
 }  // namespace tp

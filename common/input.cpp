@@ -15,6 +15,17 @@ void open_stdin_source(LineSource& s) {
   s.line_no = 0;
 }
 
+void open_text_source(LineSource& s, const char* text, std::size_t size, const char* name) {
+  s.f = size == 0 ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char*>(text), size, "r");
+  s.name = name;
+  s.line_no = 0;
+}
+
+void close_source(LineSource& s) {
+  if (s.f != nullptr && s.f != stdin) std::fclose(s.f);
+  s.f = nullptr;
+}
+
 namespace {
 char input_dir[1024] = "";
 }  // namespace

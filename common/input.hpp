@@ -26,6 +26,11 @@ void set_input_dir(const char* dir);
 // Standard input as a source named "standard input".
 void open_stdin_source(LineSource& s);
 
+// The text held in memory as a source named `name` (which must outlive it);
+// close it with close_source.
+void open_text_source(LineSource& s, const char* text, std::size_t size, const char* name);
+void close_source(LineSource& s);
+
 // Open an existing file (in the input directory) for reading; a missing or unreadable file ends the
 // run with a message naming it.
 void open_file_source(LineSource& s, const char* name);

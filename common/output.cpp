@@ -13,6 +13,21 @@
 
 namespace tp {
 
+namespace {
+char output_dir[4096];
+}  // namespace
+
+const char* output_path(const char* name) {
+  if (output_dir[0] == '\0') return name;
+  static thread_local char path[sizeof output_dir + 256];
+  std::snprintf(path, sizeof path, "%s/%s", output_dir, name);
+  return path;
+}
+
+void set_output_dir(const char* dir) {
+  std::snprintf(output_dir, sizeof output_dir, "%s", dir != nullptr ? dir : "");
+}
+
 Unit& std_out() {
   static Unit u{stdout, "standard output"};
   return u;
@@ -70,7 +85,7 @@ void open_unit(Unit& u, const char* name) {
   static const bool stdout_open = ::fcntl(STDOUT_FILENO, F_GETFD) != -1;
   if (!stdout_open) output_error(std_out().name, EBADF);
   u.name = name;
-  u.f = std::fopen(name, "w");
+  u.f = std::fopen(output_path(name), "w");
   if (u.f == nullptr) {
     char what[160];
     std::snprintf(what, sizeof what, "cannot create the file for writing (%s)",
@@ -319,7 +334,7 @@ Field g_edit(double v, int w, int d) {
 
 FreeLine::FreeLine(Unit& u) : u_(u) { buf_[n_++] = ' '; }
 
-FreeLine::~FreeLine() {
+FreeLine::~FreeLine() noexcept(false) {
   buf_[n_++] = '\n';
   emit(u_, buf_, n_);
 }
@@ -357,7 +372,7 @@ FreeLine& FreeLine::operator<<(const cplx& v) { return *this << v.real() << v.im
 
 FmtLine::FmtLine(Unit& u) : u_(u) {}
 
-FmtLine::~FmtLine() {
+FmtLine::~FmtLine() noexcept(false) {
   buf_[n_++] = '\n';
   emit(u_, buf_, n_);
 }

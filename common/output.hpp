@@ -22,7 +22,16 @@ struct Unit {
 // Standard output. Tests may point its stream elsewhere.
 Unit& std_out();
 
-// Create (or truncate) the file `name` in the working directory for writing.
+// Result files are created in `dir` rather than the working directory (a
+// `run` writes into its staging folder); nullptr or "" restores the working
+// directory.
+void set_output_dir(const char* dir);
+
+// The path of the file `name` in the output directory (valid until the next
+// call in the thread).
+const char* output_path(const char* name);
+
+// Create (or truncate) the file `name` in the output directory for writing.
 // A file that cannot be created ends the run with a message naming it.
 void open_unit(Unit& u, const char* name);
 // Flush and close the file of `u`; a failure ends the run (output_error).
@@ -66,7 +75,7 @@ Field g_edit(double v, int w, int d);
 class FreeLine {
  public:
   explicit FreeLine(Unit& u);
-  ~FreeLine();
+  ~FreeLine() noexcept(false);  // a lost line ends the run (output_error)
   FreeLine(const FreeLine&) = delete;
   FreeLine& operator=(const FreeLine&) = delete;
   FreeLine& operator<<(const char* text);
@@ -87,7 +96,7 @@ class FreeLine {
 class FmtLine {
  public:
   explicit FmtLine(Unit& u);
-  ~FmtLine();
+  ~FmtLine() noexcept(false);
   FmtLine(const FmtLine&) = delete;
   FmtLine& operator=(const FmtLine&) = delete;
   FmtLine& operator<<(const char* text);

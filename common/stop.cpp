@@ -52,53 +52,68 @@ const char* stop_meaning(int code) {
   return "";
 }
 
-[[noreturn]] void stop(int code) {
+[[noreturn]] void stop(int code) { throw RunEnded(code, EndKind::stop); }
+
+int ended_status(const RunEnded& e) {
   flush_all_units();
   const OutputFault lost = first_output_fault();
-  if (lost.name != nullptr) {
+  if (e.kind == EndKind::stop && lost.name != nullptr) {
     // The lines the stop would vouch for are incomplete: say which unit
     // failed, and keep the stop's code in the message only.
     std::fprintf(stderr,
                  "threephase: %s: cannot write the output (%s); the run was ending with code %d\n",
-                 lost.name, std::strerror(lost.err), code);
+                 lost.name, std::strerror(lost.err), e.code);
     std::fflush(stderr);
-    std::exit(exit_style == ExitStyle::legacy ? kInputErrorStatus : kExitOutput);
+    return exit_style == ExitStyle::legacy ? kInputErrorStatus : kExitOutput;
   }
+  switch (e.kind) {
+    case EndKind::input:
+      return kInputErrorStatus;
+    case EndKind::creation:
+    case EndKind::output:
+      return exit_style == ExitStyle::legacy ? kInputErrorStatus : kExitOutput;
+    case EndKind::stop:
+      break;
+  }
+  const int code = e.code;
   if (exit_style != ExitStyle::legacy) {
-    if (code == 40) std::exit(kExitSuccess);
+    if (code == 40) return kExitSuccess;
     std::fprintf(stderr, "threephase: the computation stopped with code %d: %s\n", code,
                  stop_meaning(code));
     std::fflush(stderr);
-    if (exit_style == ExitStyle::check) std::exit(kExitBadInput);
+    if (exit_style == ExitStyle::check) return kExitBadInput;
     // The memory check stops with the code that is also the modern status.
-    std::exit(code == kExitMemory ? kExitMemory : kExitStopped);
+    return code == kExitMemory ? kExitMemory : kExitStopped;
   }
   std::fprintf(stderr, "STOP %d\n", code);
   std::fflush(stderr);
-  std::exit(code == 40 ? normal_end_status : code);
+  return code == 40 ? normal_end_status : code;
 }
+
+[[noreturn]] void end_process(const RunEnded& e) { std::exit(ended_status(e)); }
 
 [[noreturn]] void input_error(const char* where, const char* what) {
   flush_all_units();
   std::fprintf(stderr, "threephase: %s: %s\n", where, what);
   std::fflush(stderr);
-  std::exit(kInputErrorStatus);
+  throw RunEnded(kInputErrorStatus, EndKind::input);
 }
 
 [[noreturn]] void creation_error(const char* name, const char* what) {
-  if (exit_style == ExitStyle::legacy) input_error(name, what);
   flush_all_units();
   std::fprintf(stderr, "threephase: %s: %s\n", name, what);
   std::fflush(stderr);
-  std::exit(kExitOutput);
+  throw RunEnded(kExitOutput, EndKind::creation);
 }
 
 [[noreturn]] void output_error(const char* name, int err) {
   std::fprintf(stderr, "threephase: %s: cannot write the output (%s)\n", name, std::strerror(err));
   std::fflush(stderr);
   // The other units still get their lines; the failing one fails again
-  // quietly at the exit's flush.
-  std::exit(exit_style == ExitStyle::legacy ? kInputErrorStatus : kExitOutput);
+  // quietly at the last flush.
+  const int status = exit_style == ExitStyle::legacy ? kInputErrorStatus : kExitOutput;
+  if (std::uncaught_exceptions() > 0) std::exit(status);
+  throw RunEnded(status, EndKind::output);
 }
 
 }  // namespace tp

@@ -1,7 +1,11 @@
 #pragma once
-// Ending the run. A stop writes "STOP <code>" on standard error and ends the
-// process with the code (the system keeps its low 8 bits). The routine that
-// stops prints its own message line on standard output first.
+// Ending the run. A stop (or an input or output error) ends the run, not the
+// process: it throws RunEnded, which unwinds to the command that started the
+// run. There end_process writes "STOP <code>" on standard error and ends the
+// process with the code (the system keeps its low 8 bits), or ended_status
+// gives the modern status without ending it. The routine that stops prints
+// its own message line on standard output first.
+#include <exception>
 
 namespace tp {
 
@@ -34,14 +38,33 @@ void set_normal_end_status(int status);
 // What a stop code means, in a few words ("" for an unknown code).
 const char* stop_meaning(int code);
 
-// Flushes every output unit, then writes "STOP <code>" and exits with the
-// code. Output that could not be written turns any stop into an output error
-// (exit status kInputErrorStatus): a run never reports its normal end after
-// losing lines.
+// How a run ended: a stop with its code (40 the normal end), bad input, a
+// result file that could not be created, or lost output. The message of the
+// last three is already on standard error when it is thrown.
+enum class EndKind { stop, input, creation, output };
+struct RunEnded : std::exception {
+  int code = 0;
+  EndKind kind = EndKind::stop;
+  RunEnded(int c, EndKind k) : code(c), kind(k) {}
+  const char* what() const noexcept override { return "the run ended"; }
+  bool normal() const { return kind == EndKind::stop && code == 40; }
+};
+
+// Ends the run with the stop code: throws RunEnded.
 [[noreturn]] void stop(int code);
 
+// The exit status of a run that ended with e in the current exit style,
+// after its last words: flushes every output unit; output that could not be
+// written turns any end into an output error (a run never reports its
+// normal end after losing lines); a legacy stop writes "STOP <code>", a
+// modern one other than the normal end says what the code means.
+int ended_status(const RunEnded& e);
+
+// ended_status, then the end of the process with that status.
+[[noreturn]] void end_process(const RunEnded& e);
+
 // Bad input: prints "threephase: <where>: <what>" on standard error and ends
-// the run with kInputErrorStatus. `where` names the file and line (or
+// the run (status kInputErrorStatus). `where` names the file and line (or
 // "standard input, line n").
 [[noreturn]] void input_error(const char* where, const char* what);
 
@@ -50,8 +73,10 @@ const char* stop_meaning(int code);
 [[noreturn]] void creation_error(const char* name, const char* what);
 
 // Lost output: prints "threephase: <name>: cannot write the output (<reason
-// of errno err>)" on standard error and ends the run with
-// kInputErrorStatus. `name` is the output unit (a file or standard output).
+// of errno err>)" on standard error and ends the run (legacy status
+// kInputErrorStatus, modern kExitOutput). Called while another end unwinds
+// (a line written by a destructor), it ends the process at once. `name` is the output unit (a file
+// or standard output).
 [[noreturn]] void output_error(const char* name, int err);
 
 }  // namespace tp

@@ -12,8 +12,6 @@ bool size_system(System& sys, int nx, int ny) {
   ok = sys.avec.resize(s.room) && ok;
   ok = sys.rhs_m.resize(s.neq) && ok;
   ok = sys.z.resize(s.neq) && ok;
-  ok = sys.c.resize(s.neq) && ok;
-  ok = sys.ic.resize(s.neq) && ok;
   return ok;
 }
 

@@ -15,7 +15,7 @@ struct Deck {
   int n_freq = 0, nx = 0, ny = 0, key_model = 0, model = 0, nmat = 0;
   IntLayers nl;
   RealLayers akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1, rs3, coef_b13,
-      ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air, layer_size;
+      ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air;
 };
 
 // The volume fractions of the last cell the mass routine treats: the
@@ -52,7 +52,6 @@ struct System {
   ColumnIndices ja;
   MatrixValues avec;
   UnknownVector rhs_m, z;
-  Permutation c, ic;
   long long factor_entries = 0;  // stored entries of L and U with the pivots
 };
 

@@ -1,131 +1,121 @@
 #pragma once
-// The stages of a run's case, as the main program calls them in order (the
-// benchmarks call the same stages one by one). The stages own what the run
-// prints and writes and where it stops; the computing routines they call
-// only compute.
-#include <cstdint>
+// A run of the program: one object owns what a run holds (deck, plan,
+// sample, reference values, coefficients, system, results, the solver with
+// its analysis, what it writes, the record of the deck and the warnings),
+// and the stages of a run are functions on it. Both faces run through it in
+// the same process: the legacy invocation (report on standard output, files
+// in the working directory, a stop line) and `run` (the same files in a
+// staging folder, with results.json and maps/). Benchmarks and tests drive
+// the same stages.
+//
+// A stage that cannot go on ends the run with RunEnded (common/stop.hpp);
+// the command that started the run catches it and decides the status.
+#include <string>
 
-#include "common/output.hpp"
+#include "common/stage_clock.hpp"
 #include "common/structures.hpp"
+#include "common/warnings.hpp"
 #include "deck/deck_record.hpp"
-#include "driver/postprocess.hpp"
-#include "planewave/diffusion.hpp"
-#include "planewave/veloc_aten.hpp"
-#include "sparse/zndrv.hpp"
+#include "deck/keyword_deck.hpp"
+#include "driver/solve_mumps.hpp"
+#include "driver/stages.hpp"
+#include "fem/effective_moduli.hpp"
+#include "results/legacy_files.hpp"
+#include "results/results_json.hpp"
+#include "sparse/own_solver.hpp"
 
 namespace tp {
 
-// The coefficient maps, one "j k value" line per cell, written in the first
-// case: the nine elastic maps (xmu1_gnu ... d3_gnu) and the three friction
-// maps (b11_gnu, b22_gnu, b12_gnu).
-struct CoefficientMaps {
-  Unit elastic[9];
-  Unit b11, b22, b12;
+// What the command line asks of a run.
+struct RunOptions {
+  bool modern = false;         // `run`: results.json and maps/ beside the legacy files
+  std::string deck_path;       // the deck's file; empty when it comes on standard input
+  std::string output_dir;      // where the result files go; empty: the working directory
+  std::string solver_request;  // "own", "mumps", or empty: the deck, environment or grid decide
+  std::string mumps_order;     // "amd", "metis", or empty
+  bool out_of_core = false;    // MUMPS's factors on disk
 };
 
-struct RunPlan;  // what the run uses beyond the deck's values (deck/keyword_deck.hpp)
+// Whether a stage prints its part of the report and writes its maps: the
+// legacy case does; the further points of a frequency curve do not.
+enum class Report { full, silent };
 
-// Reads the deck from standard input (readata) into d; with a record, notes
-// how each value was read.
-void read_deck(Deck& d, DeckRecord* record = nullptr);
+struct Run {
+  RunOptions options;
 
-// Allocates every table of the run from the deck's grid: the sample, the
-// coefficients, the system and the per-cell results, all zero. A grid whose
-// counts pass the 32-bit positions, or whose tables do not fit in memory,
-// ends the run with a message giving the grid and the need.
-void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Results& r);
+  // The input.
+  DeckForm form = DeckForm::legacy;
+  Deck deck;
+  RunPlan plan;
+  DeckRecord record;
+  Warnings warnings;
+  Sample sample;
+  ReferenceValues refs;
 
-// Allocates the solver workspace for the deck's grid (zeros): 11102000
-// complex words within 60 by 60 cells; none beyond, where the solver sizes
-// its own storage from the symbolic factorization.
-// Memory that is not there ends the run with a message giving the need.
-void size_workspace(const Deck& d, Array1<cplx>& workspace);
+  // The computation at one angular frequency.
+  double omega = 0.0;
+  Coefficients co;
+  Fractions fr;            // the last cell's fractions, as the legacy report uses them
+  double rob_med = 0.0;    // the legacy average density (kg/m3)
+  CellWaves last_waves{};  // the plane waves of the last cell
+  DiffusionScale diffusion{};
+  System sys;
+  Results results;
 
-// The reference values of "elast_coef_sand" and of "b11_b22_b12_sand"; a
-// missing, short or garbled file ends the run with a message naming it.
-void read_elastic_references(ReferenceValues& refs);
-void read_friction_references(ReferenceValues& refs);
+  // The solver: one analysis of the pattern, any number of factorizations.
+  bool use_mumps = false;
+  MumpsRunOptions mumps_options{};
+  OwnSolver own;
+  MumpsFactor mumps;
+  Array1<cplx> workspace;  // the legacy solver workspace (grids within 60 by 60)
+  bool analysed = false;
 
-// Reads the side files before anything is computed: the two reference files
-// into refs and, when the plan takes the porosity from a file (the fractal
-// model; "porosity.frac" for a legacy deck), that file into s.phi. A
-// missing, short or garbled file ends the run with a message naming it.
-void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs);
+  // What it writes.
+  ResultFiles files;
+  CoefficientMaps maps;
+  Unit map_plain, map_gnu;
+  RunResults modern{};
+  StageClock clock;
+};
 
-// Prints the layer geometry, gives every cell its material as the plan says
-// (uniform: material 1 everywhere, the legacy run, where the sample's
-// heterogeneity comes from the porosity field alone; layered: the layer of
-// its row), writes the map to "matnum_p33" (then closed) and
-// "matnum_p33_gnu", and stops with 222 on a material number outside 1..nmat.
-void material_map_pass(Deck& d, const RunPlan& plan, Sample& s, Unit& plain, Unit& gnu);
+// Reads the deck `text` (of either form; `source` names it in messages) into
+// the run, with its record, plan and warnings, printed on standard error.
+void read_run_deck(Run& run, const std::string& text, const char* source);
 
-// The water fraction of every cell as the plan says: one constant (0.1 in
-// the legacy layered model), or the water proportion of the cell's layer.
-// A porosity file was read with the side files.
-void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s);
+// Chooses the solver, sizes every table from the deck, reads the side files
+// and, with a full report, creates the result files and writes the material
+// map.
+void prepare_run(Run& run, Report report);
 
-// The elastic coefficients of every cell at omega with the first-cell
-// report and the negative-lambda1 warnings; in case 1 also the echo of the
-// elastic reference values and the nine elastic maps (the cells done, when
-// a cell fails). Prints the message and stops at a cell that fails. A plan
-// of a keyword deck lets a first cell with lambda1 or lambda3 <= 0 through
-// with a warning on standard error when its strain energy is positive. A
-// stage of more than two seconds shows its progress when standard error is
-// a terminal (as does the next).
-void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
-                          const ReferenceValues& refs, const double& omega, const int& icase,
-                          Coefficients& co, CoefficientMaps& maps);
+// The water fraction and the coefficients of every cell at the angular
+// frequency omega, with the legacy average density.
+void coefficients_at(Run& run, double omega, Report report);
 
-// The mass and friction coefficients of every cell with the first-cell
-// report; fr gets the fractions of the last cell. In case 1 also the echo
-// of the friction reference values and the three friction maps. Prints the
-// message and stops at a cell that fails.
-void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
-                       const int& icase, Coefficients& co, Fractions& fr, CoefficientMaps& maps);
+// The closed-form plane waves of every cell, with the diffusion lengths of
+// the slow P wave and their warnings.
+void run_plane_waves(Run& run, Report report);
 
-// Bulk density averaged over the cells: the water fraction of each cell with
-// the solid fractions of the last cell treated by the mass routine.
-double average_density(const Deck& d, const Sample& s, const Fractions& fr);
+// Numbers the unknowns and assembles the system of the legacy
+// compressibility test at the run's angular frequency.
+void assemble_legacy_test(Run& run);
 
-// The closed-form plane waves of every cell with their report; returns the
-// waves of the last cell. Prints the message and stops at a velocity <= 0.
-// Fills slow_p_decay (nx by ny) and the shortest diffusion length against
-// the grid, scale, and the survey of the P-wave labels, labels, when given.
-CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients& co,
-                      RealField* slow_p_decay = nullptr, DiffusionScale* scale = nullptr,
-                      LabelSurvey* labels = nullptr);
+// The analysis of the system's pattern (ordering and symbolic factorization;
+// MUMPS's analysis), once: later calls keep it.
+void analyse_system(Run& run);
 
-// Numbers the unknowns and assembles the harmonic system of the test.
-void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
+// Numeric factorization of the assembled system and the solve of its load
+// into sys.z, with the analysis kept.
+void factor_and_solve_system(Run& run);
 
-// Number of unknowns of the nx by ny grid.
-int unknowns(const Deck& d);
+// Effective moduli, velocities, Q and maps of the legacy test, computed;
+// with a full report, written into the report and the result files.
+void post_process_legacy_test(Run& run, Report report);
 
-// Minimum-degree order of the assembled system, in the workspace of nsp
-// complex words, or in storage of its own when nsp = 0 (grids beyond 60 by
-// 60 cells); prints "FLAG=" and stops with 9 on failure.
-void order_system(const int& neq, System& sys, cplx* workspace, const int& nsp);
+// results.json and maps/ of a modern run.
+void write_modern_outputs(Run& run);
 
-// Sparse LU factorization with the solve into sys.z, in the workspace or
-// (nsp = 0) in storage sized from the symbolic factorization after a check
-// of the memory; prints "ESP=" and "FLAG=" and stops with 99 on failure.
-void factor_and_solve(const int& neq, System& sys, cplx* workspace, const int& nsp);
-
-// Exit status of a run whose factorization would need more memory than the
-// limit allows.
-constexpr int kMemoryStopCode = 3;
-
-// Bytes of a size such as "800M", "16G", "1.5G" or "123456" (K, M, G, T in
-// powers of 1024, an optional B after them); -1 if the text is not one.
-std::int64_t parse_memory_size(const char* text);
-
-// The memory a run may use: THREEPHASE_MAX_MEMORY when set (a bad value
-// ends the run as an input error), else the physical memory available.
-std::int64_t memory_limit();
-
-// Stops the run with kMemoryStopCode and a message on standard error giving
-// the need, the limit and how to lower the need, when the analysed factor
-// would need more memory than memory_limit().
-void check_factor_memory(const SparseFactor& f);
+// The legacy case of a run from its deck: every stage in order, the report
+// and the files; ends with the normal stop (RunEnded, code 40).
+[[noreturn]] void run_legacy_case(Run& run);
 
 }  // namespace tp

@@ -57,6 +57,12 @@ MumpsOrder mumps_order_named(const std::string& name, const char* who) {
   return MumpsOrder::metis;
 }
 
+// Bytes the numeric factorization will take by the analysis's estimate:
+// the factors on disk need only the out-of-core working memory.
+long long factorization_need(const MumpsFactor& f, const MumpsRunOptions& opt) {
+  return opt.solver.out_of_core ? f.counts.memory_out_of_core : f.counts.memory_in_core;
+}
+
 }  // namespace
 
 bool mumps_chosen(const char* command_line, SolverChoice deck_choice, const Deck& d) {
@@ -88,19 +94,15 @@ MumpsRunOptions mumps_options(const char* order, bool out_of_core) {
   return o;
 }
 
-MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions& opt) {
-  const std::int32_t* ia = sys.ia.data();
-  const std::int32_t* ja = sys.ja.data();
-  const cplx* a = sys.avec.data();
-  MumpsFactor f;
-
+void mumps_analyse_system(const int& neq, const System& sys, const MumpsRunOptions& opt,
+                          MumpsFactor& f) {
   // 1. Pattern and order; the analysis estimates the factorization's memory.
-  if (mumps_analyse(f, neq, ia, ja, a, opt.solver) != 0) mumps_stop("MUMPS analysis", f.counts, 9);
+  if (mumps_analyse(f, neq, sys.ia.data(), sys.ja.data(), sys.avec.data(), opt.solver) != 0)
+    mumps_stop("MUMPS analysis", f.counts, 9);
 
   // 2. Refuse a factorization that would pass the memory limit, before it
   // starts: the factors on disk need only the out-of-core working memory.
-  const long long need =
-      opt.solver.out_of_core ? f.counts.memory_out_of_core : f.counts.memory_in_core;
+  const long long need = factorization_need(f, opt);
   const long long limit = memory_limit();
   if (need > limit) {
     mumps_release(f);
@@ -112,9 +114,16 @@ MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions&
                  opt.solver.out_of_core ? "" : ", or out-of-core factors (--out-of-core)");
     stop(kMemoryStopCode);
   }
+}
 
-  // 3. Numeric factorization, then the solve in place of a copy of the load.
-  if (mumps_factor(f) != 0) mumps_stop("MUMPS factorization", f.counts, 99);
+void mumps_factor_and_solve(const int& neq, System& sys, const MumpsRunOptions& opt, MumpsFactor& f,
+                            bool report) {
+  const std::int32_t* ia = sys.ia.data();
+  const std::int32_t* ja = sys.ja.data();
+  const cplx* a = sys.avec.data();
+  // 3. Numeric factorization of the system's values, then the solve in
+  // place of a copy of the load.
+  if (mumps_factor(f, a) != 0) mumps_stop("MUMPS factorization", f.counts, 99);
   cplx* z = sys.z.data();
   const cplx* b = sys.rhs_m.data();
   std::memcpy(static_cast<void*>(z), b, sizeof(cplx) * neq);
@@ -124,15 +133,22 @@ MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions&
   // larger one means the solution cannot be trusted.
   const double berr = backward_error(neq, ia, ja, a, z, b);
   if (!(berr <= opt.max_backward_error)) {
-    FmtLine(std_out()) << "MUMPS backward error=" << e_edit(berr, 12, 4);
+    if (report) FmtLine(std_out()) << "MUMPS backward error=" << e_edit(berr, 12, 4);
     std::fprintf(stderr, "threephase: MUMPS solution refused: backward error %.3e above %.1e\n",
                  berr, opt.max_backward_error);
     stop(99);
   }
+  if (!report) return;
   FmtLine(std_out()) << " solver MUMPS: factor entries=" << e_edit(f.counts.factor_entries, 12, 4)
-                     << " flops=" << e_edit(f.counts.flops, 12, 4)
-                     << " estimated memory MB=" << e_edit(double(need) / 1e6, 12, 4)
+                     << " flops=" << e_edit(f.counts.flops, 12, 4) << " estimated memory MB="
+                     << e_edit(double(factorization_need(f, opt)) / 1e6, 12, 4)
                      << " backward error=" << e_edit(berr, 12, 4);
+}
+
+MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions& opt) {
+  MumpsFactor f;
+  mumps_analyse_system(neq, sys, opt, f);
+  mumps_factor_and_solve(neq, sys, opt, f);
   return f.counts;
 }
 

@@ -2,7 +2,7 @@
 // The system of the compressibility test solved by MUMPS, in place of the
 // own solver's ordering and factorization (order_system, factor_and_solve).
 #include "deck/keyword_deck.hpp"
-#include "driver/run.hpp"
+#include "driver/stages.hpp"
 #include "sparse/mumps_solver.hpp"
 
 namespace tp {
@@ -33,5 +33,15 @@ MumpsRunOptions mumps_options(const char* order, bool out_of_core);
 // error and the library's INFOG(1), INFOG(2) on standard output; or with
 // kMemoryStopCode when the analysis estimate passes memory_limit().
 MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions& opt);
+
+// The phases of solve_with_mumps, so that one analysis serves several
+// factorizations: the analysis of sys's pattern with the memory check
+// (stops with 9 or kMemoryStopCode), then for each matrix of that pattern
+// the factorization of sys.avec and the solve of sys.rhs_m into sys.z (stops
+// with 99), with its report line when report.
+void mumps_analyse_system(const int& neq, const System& sys, const MumpsRunOptions& opt,
+                          MumpsFactor& f);
+void mumps_factor_and_solve(const int& neq, System& sys, const MumpsRunOptions& opt, MumpsFactor& f,
+                            bool report = true);
 
 }  // namespace tp

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "common/output.hpp"
-#include "driver/readata.hpp"
+#include "deck/readata.hpp"
 #include "fuzz/stops.hpp"
 
 namespace {

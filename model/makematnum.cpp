@@ -2,12 +2,10 @@
 
 namespace tp {
 
-int makematnum(Deck& d, Sample& s) {
+int makematnum(const Deck& d, Sample& s) {
   const IntLayers& nl = d.nl;
   const int period = nl(1) + nl(2);
   const int nper = period > 0 ? s.grid.ny / period : 0;  // the deck reader rejects period 0
-  d.layer_size(1) = nl(1) * s.grid.h;
-  d.layer_size(2) = nl(2) * s.grid.h;
   for (int p = 1; p <= nper; ++p) {
     for (int r = 1; r <= period; ++r) {
       const int k = (p - 1) * period + r;
@@ -17,6 +15,8 @@ int makematnum(Deck& d, Sample& s) {
   }
   return nper;
 }
+
+double layer_thickness(const Deck& d, int layer) { return d.nl(layer) * d.h; }
 
 int layer_of_row(const IntLayers& nl, int k) { return (k - 1) % (nl(1) + nl(2)) < nl(1) ? 1 : 2; }
 

@@ -286,6 +286,11 @@ int mumps_factor(MumpsFactor& f) {
   return f.counts.infog1 < 0 ? f.counts.infog1 : 0;
 }
 
+int mumps_factor(MumpsFactor& f, const cplx* a) {
+  f.in->id.a = reinterpret_cast<ZMUMPS_COMPLEX*>(const_cast<cplx*>(a));
+  return mumps_factor(f);
+}
+
 int mumps_solve(MumpsFactor& f, cplx* rhs) {
   ZMUMPS_STRUC_C& id = f.in->id;
   id.rhs = reinterpret_cast<ZMUMPS_COMPLEX*>(rhs);
@@ -371,6 +376,7 @@ int mumps_analyse(MumpsFactor& f, int, const std::int32_t*, const std::int32_t*,
   return f.counts.infog1 = kMumpsNotBuilt;
 }
 int mumps_factor(MumpsFactor& f) { return f.counts.infog1 = kMumpsNotBuilt; }
+int mumps_factor(MumpsFactor& f, const cplx*) { return f.counts.infog1 = kMumpsNotBuilt; }
 int mumps_solve(MumpsFactor& f, cplx*) { return f.counts.infog1 = kMumpsNotBuilt; }
 void mumps_release(MumpsFactor&) {}
 int mumps_process_start(int*, char***) { return 0; }

@@ -88,6 +88,11 @@ int mumps_analyse(MumpsFactor& f, int n, const std::int32_t* ia, const std::int3
 // status; fills f.counts with the factor entries and flops.
 int mumps_factor(MumpsFactor& f);
 
+// Numeric factorization of another matrix of the analysed pattern, whose
+// values a (in the analysed entry order) must outlive f: the analysis (job
+// 1) serves any number of these (job 2).
+int mumps_factor(MumpsFactor& f, const cplx* a);
+
 // Solves A z = b: rhs[1..n] holds b on entry and z on return (rank 0).
 int mumps_solve(MumpsFactor& f, cplx* rhs);
 

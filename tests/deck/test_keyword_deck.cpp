@@ -9,8 +9,8 @@
 #include "common/input.hpp"
 #include "common/stop.hpp"
 #include "deck/convert.hpp"
+#include "deck/deck_file.hpp"
 #include "deck/keyword_testing.hpp"
-#include "driver/deck_file.hpp"
 #include "support/testing.hpp"
 
 using namespace tp;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/input.hpp"
+#include "deck/deck_file.hpp"
 #include "deck/keyword_deck.hpp"
-#include "driver/deck_file.hpp"
 #include "driver/run.hpp"
 #include "sparse/mumps_solver.hpp"
 #include "sparse/zndrv.hpp"
@@ -75,34 +75,21 @@ TEST(LargeFractal, RunsToStop40AndMumpsFindsTheSameModuli) {
 // pivoting must still leave ||A z - b|| / ||b|| at the rounding level.
 TEST(LargeFractal, OwnSolverLeavesAResidualAtTheRoundingLevel) {
   const std::string dir = large_fractal_dir("fractal_100x80_residual");
-  static Deck deck;
-  static Sample sample;
-  static ReferenceValues refs;
-  static Coefficients co;
-  static System sys;
-  static Results results;
-  static CoefficientMaps maps;
-  RunPlan plan;
-  DeckError err;
-  ASSERT_EQ(read_deck_text(read_file(dir + "/deck"), deck, plan, err), 0) << err.what;
-  ASSERT_EQ(plan.porosity, PorositySource::file);
+  static tp::Run run;
   set_input_dir(dir.c_str());
   CapturedOutput report;
-  size_tables(deck, sample, co, sys, results);
-  read_side_files(plan, sample, refs);
-  for (int k = 1; k <= kNy; ++k)
-    for (int j = 1; j <= kNx; ++j) sample.matnum(j, k) = 1;
-  const double omega = deck.freq * 6.283185307179586;
-  Fractions fr;
-  // Case 2: the coefficients without the first case's echoes and maps.
-  elastic_coefficients(deck, plan, sample, refs, omega, 2, co, maps);
-  mass_coefficients(deck, sample, refs, 2, co, fr, maps);
-  assemble_system(omega, sample.grid, co, sys);
-  const int neq = unknowns(deck);
-  std::vector<cplx> b(sys.rhs_m.data(), sys.rhs_m.data() + neq);  // b(1..neq)
-  order_system(neq, sys, nullptr, 0);
-  factor_and_solve(neq, sys, nullptr, 0);
+  read_run_deck(run, read_file(dir + "/deck"), "deck");
+  ASSERT_EQ(run.plan.porosity, PorositySource::file);
+  run.options.solver_request = "own";
+  prepare_run(run, Report::silent);
+  coefficients_at(run, run.deck.freq * 6.283185307179586, Report::silent);
+  assemble_system(run.omega, run.sample.grid, run.co, run.sys);
+  const int neq = unknowns(run.deck);
+  std::vector<cplx> b(run.sys.rhs_m.data(), run.sys.rhs_m.data() + neq);  // b(1..neq)
+  analyse_system(run);
+  factor_and_solve_system(run);
   set_input_dir("");
+  System& sys = run.sys;
   const SparseRows a{neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
   const double residual = zn_residual(a, sys.z.view(), View1<cplx>{b.data()});
   EXPECT_LT(residual, 1e-12) << neq << " unknowns";

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <regex>
 
-#include "driver/run.hpp"
+#include "driver/stages.hpp"
 #include "support/deck_edit.hpp"
 #include "support/run.hpp"
 #include "support/testing.hpp"
@@ -57,7 +57,7 @@ TEST(MemoryLimitDeathTest, FactorPastTheLimitStopsWithNeedLimitAndRemedy) {
   EXPECT_EXIT(
       {
         setenv("THREEPHASE_MAX_MEMORY", "1M", 1);
-        tp::check_factor_memory(sys.f);
+        tp::testing::as_process([&] { tp::check_factor_memory(sys.f); });
         std::exit(0);
       },
       ::testing::ExitedWithCode(tp::kMemoryStopCode),
@@ -66,7 +66,7 @@ TEST(MemoryLimitDeathTest, FactorPastTheLimitStopsWithNeedLimitAndRemedy) {
   EXPECT_EXIT(
       {
         setenv("THREEPHASE_MAX_MEMORY", "1G", 1);
-        tp::check_factor_memory(sys.f);
+        tp::testing::as_process([&] { tp::check_factor_memory(sys.f); });
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");

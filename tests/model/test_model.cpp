@@ -67,8 +67,8 @@ TEST(LayerStack, RowsOfAnIncompletePeriodAreLeftAlone) {
 TEST(LayerStack, PeriodThickerThanTheSampleFillsNothingButKeepsTheLayerSizes) {
   EXPECT_EQ(stack(4, 6, 8, 5, 0.25), 0) << "no whole period";
   for (int k = 1; k <= 6; ++k) EXPECT_EQ(row_material(4, k), 0);
-  EXPECT_DOUBLE_EQ(deck.layer_size(1), 2.0);
-  EXPECT_DOUBLE_EQ(deck.layer_size(2), 1.25);
+  EXPECT_DOUBLE_EQ(layer_thickness(deck, 1), 2.0);
+  EXPECT_DOUBLE_EQ(layer_thickness(deck, 2), 1.25);
 }
 
 TEST(LayerStack, EmptySecondLayerLeavesOnlyMaterialOne) {
@@ -108,7 +108,7 @@ class FractalPorosity : public ::testing::Test {
   static void read(int nx, int ny) {
     grid(nx, ny);
     deck.model = 1;
-    read_porosity_file(deck, sample);
+    tp::testing::as_process([] { read_porosity_file(deck, sample); });
   }
   std::string dir_;
 };

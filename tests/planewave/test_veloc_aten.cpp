@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/tables.hpp"
-#include "driver/run.hpp"
+#include "driver/stages.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "support/sample.hpp"
 #include "support/testing.hpp"

@@ -9,7 +9,7 @@
 
 #include "common/output.hpp"
 #include "deck/keyword_deck.hpp"
-#include "driver/run.hpp"
+#include "driver/stages.hpp"
 #include "support/testing.hpp"
 
 namespace tp::testing {
@@ -20,9 +20,11 @@ void run_e_modulus(const RockDeck& r, CoefficientSet& e) {
   to_run(r, d, s);
   e.size(r.nx, r.ny);
   ReferenceValues refs;
-  if (r.icase == 1) read_elastic_references(refs);
   static CoefficientMaps maps;
-  elastic_coefficients(d, legacy_plan(d), s, refs, r.omega, r.icase, e, maps);
+  as_process([&] {
+    if (r.report) read_elastic_references(refs);
+    elastic_coefficients(d, legacy_plan(d), s, refs, r.omega, r.report, e, maps);
+  });
   std::fflush(nullptr);
 }
 
@@ -32,10 +34,12 @@ void run_mass_visco_coef(const RockDeck& r, CoefficientSet& mf) {
   to_run(r, d, s);
   mf.size(r.nx, r.ny);
   ReferenceValues refs;
-  if (r.icase == 1) read_friction_references(refs);
   static CoefficientMaps maps;
   Fractions fr{mf.s1, mf.s3, mf.phi1, mf.phi3};
-  mass_coefficients(d, s, refs, r.icase, mf, fr, maps);
+  as_process([&] {
+    if (r.report) read_friction_references(refs);
+    mass_coefficients(d, s, refs, r.report, mf, fr, maps);
+  });
   mf.s1 = fr.s1;
   mf.s3 = fr.s3_matrix;
   mf.phi1 = fr.phi1;

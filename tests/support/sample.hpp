@@ -38,7 +38,7 @@ struct RockDeck {
   int ny = 1;
   int nmat = 2;
   int key_model = 0;
-  int icase = 1;
+  bool report = true;  // the first case: echoes, first-cell report and maps
   double omega = 0.0;
   IntField matnum;
   RealField phi;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/stop.hpp"
+
 namespace tp::testing {
 
 // Redirects the program's standard-output unit into a buffer while alive.
@@ -34,5 +36,17 @@ void copy_example(const std::string& name, const std::string& dir);
 
 // Path of a file in the source tree.
 std::string source_path(const std::string& rel);
+
+// Runs f as a process would run it: a run it ends (a stop, bad input)
+// ends the process with the status and last words of the legacy face, as
+// death tests expect.
+template <class F>
+void as_process(F f) {
+  try {
+    f();
+  } catch (const RunEnded& e) {
+    end_process(e);
+  }
+}
 
 }  // namespace tp::testing

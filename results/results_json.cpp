@@ -1,4 +1,4 @@
-#include "common/results_json.hpp"
+#include "results/results_json.hpp"
 
 #include <cerrno>
 #include <cmath>

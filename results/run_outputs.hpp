@@ -1,13 +1,13 @@
 #pragma once
 // The modern outputs of a `run`: results.json and maps/*.npy, written in
-// the working directory (the run's staging folder) from the run's tables.
-#include "cli/cli.hpp"
-#include "common/results_json.hpp"
+// the output directory (the run's staging folder) from the run's tables.
 #include "common/stage_clock.hpp"
 #include "common/structures.hpp"
 #include "common/warnings.hpp"
-#include "driver/postprocess.hpp"
-#include "driver/run.hpp"
+#include "deck/deck_record.hpp"
+#include "fem/effective_moduli.hpp"
+#include "planewave/diffusion.hpp"
+#include "results/results_json.hpp"
 
 namespace tp {
 
@@ -23,7 +23,8 @@ struct RunView {
   int neq;
   const StageClock& clock;
   const Warnings& warnings;
-  const RunMode& mode;
+  const char* deck_path;  // the deck's file
+  const char* solver;     // the sparse solver that ran: "own" or "mumps"
 };
 
 // Keeps in r the first cell's coefficients and the five plane waves of the

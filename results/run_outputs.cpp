@@ -1,4 +1,4 @@
-#include "cli/run_outputs.hpp"
+#include "results/run_outputs.hpp"
 
 #include <sys/stat.h>
 
@@ -10,12 +10,13 @@
 #include <string>
 #include <utility>
 
-#include "cli/commands.hpp"
-#include "cli/sha256.hpp"
-#include "common/npy.hpp"
-#include "common/results_json.hpp"
+#include "common/output.hpp"
 #include "common/stop.hpp"
+#include "common/version.hpp"
 #include "planewave/veloc_aten.hpp"
+#include "results/npy.hpp"
+#include "results/results_json.hpp"
+#include "results/sha256.hpp"
 
 namespace tp {
 
@@ -66,14 +67,14 @@ ModulusResult modulus(const cplx& m, const WaveProperties& w) {
 // Each map: its file name (the legacy file's where there is one), the
 // quantity, the unit, and the value of cell (j, k).
 void write_maps(const RunView& v, RunResults& r) {
-  if (::mkdir("maps", 0777) != 0 && errno != EEXIST) output_error("maps", errno);
+  if (::mkdir(output_path("maps"), 0777) != 0 && errno != EEXIST) output_error("maps", errno);
   const int nx = v.deck.nx, ny = v.deck.ny;
   const Results& c = v.results;
   const Coefficients& co = v.co;
   r.n_maps = 0;
   auto put = [&](const char* name, const char* quantity, const char* unit, const auto& value) {
     const std::string path = std::string("maps/") + name + ".npy";
-    if (!write_npy_map(path.c_str(), nx, ny, value)) output_error(path.c_str(), errno);
+    if (!write_npy_map(output_path(path.c_str()), nx, ny, value)) output_error(path.c_str(), errno);
     r.maps[r.n_maps++] = MapFile{name, quantity, unit};
   };
   put("matnum_p33", "material number", "1", [&](int j, int k) { return v.sample.matnum(j, k); });
@@ -147,8 +148,8 @@ void write_run_outputs(const RunView& v, RunResults& r) {
   r.version = version_string();
   r.compiler = compiler_string();
   r.build_options = build_options_string();
-  r.deck_path = v.mode.deck_path;
-  deck_hash(v.mode.deck_path, r.deck_sha256);
+  r.deck_path = v.deck_path;
+  deck_hash(v.deck_path, r.deck_sha256);
   r.deck = &v.record;
   r.nx = v.deck.nx;
   r.ny = v.deck.ny;
@@ -163,14 +164,14 @@ void write_run_outputs(const RunView& v, RunResults& r) {
   r.unknowns = v.neq;
   r.matrix_entries = v.sys.ia(v.neq + 1) - 1;
   r.factor_entries = v.sys.factor_entries;
-  r.solver = v.mode.solver;
+  r.solver = v.solver;
   r.n_timings = 0;
   for (int i = 0; i < v.clock.n && i < kMaxTimings; ++i) {
     r.timings[r.n_timings++] = Quantity{v.clock.stage[i], "s", v.clock.seconds[i]};
   }
   r.warnings = &v.warnings;
   write_maps(v, r);
-  if (!write_results_json("results.json", r)) output_error("results.json", errno);
+  if (!write_results_json(output_path("results.json"), r)) output_error("results.json", errno);
 }
 
 }  // namespace tp

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/npy.hpp"
+#include "results/npy.hpp"
 #include "support/testing.hpp"
 
 namespace tp {

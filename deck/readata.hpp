@@ -1,12 +1,14 @@
 #pragma once
-// The input deck: 9 head lines, then 20 lines for each layer, read from
-// standard input, echoed on standard output.
+// The input deck: 9 head lines, then 20 lines for each layer, read from a
+// line source, echoed on standard output.
+#include "common/input.hpp"
 #include "common/structures.hpp"
 #include "deck/deck_record.hpp"
 
 namespace tp {
 
-// Reads the deck from standard input into d (head values and per-layer
+// Reads the deck from the source `deck` (its name places every message)
+// into d (head values and per-layer
 // tables), echoes it, and computes the cell side h = domain_size / ny.
 // Stops with code 11 when a layer of the ice model holds no room for ice
 // (phi_layer >= phi_a). Rejects, naming the deck line and value, a grid
@@ -18,7 +20,7 @@ namespace tp {
 // porosity or shale proportion outside 0..1, and a permeability or grain
 // size not above 0 in the model that uses it. With a record, notes how
 // every value was read (line, text, implied decimals) in it.
-void readata(Deck& d, DeckRecord* record = nullptr);
+void readata(LineSource& deck, Deck& d, DeckRecord* record = nullptr);
 
 // Echoes the deck d on standard output as readata echoes the deck it reads:
 // the head values, each layer, the porosity model and the cell side h.

@@ -1,4 +1,4 @@
-#include "common/npy.hpp"
+#include "results/npy.hpp"
 
 #include <bit>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "driver/readata.hpp"
+#include "deck/readata.hpp"
 
 #include <climits>
 #include <cmath>
@@ -148,13 +148,13 @@ void read_layer_reals(LineSource& deck, const FieldContext& ctx, const LayerSlot
   }
 }
 
-void echo_layer(int i, const IntLayers& nl, const RealLayers& akf, const RealLayers& ro2,
-                const RealLayers& eta, const RealLayers& ro1, const RealLayers& ro3,
-                const RealLayers& phi_a, const RealLayers& phi_layer, const RealLayers& capa_1_0,
-                const RealLayers& capa_3_0, const RealLayers& s3, const RealLayers& rs1,
-                const RealLayers& rs3, const RealLayers& coef_b13, const RealLayers& ak_air,
-                const RealLayers& xmu_air, const RealLayers& ak_s1, const RealLayers& xmu_s1,
-                const RealLayers& ak_s3, const RealLayers& xmu_s3) {
+void echo_layer(const Deck& d, int i) {
+  const IntLayers& nl = d.nl;
+  const RealLayers &akf = d.akf, &ro2 = d.ro2, &eta = d.eta, &ro1 = d.ro1, &ro3 = d.ro3,
+                   &phi_a = d.phi_a, &phi_layer = d.phi_layer, &capa_1_0 = d.capa_1_0,
+                   &capa_3_0 = d.capa_3_0, &s3 = d.s3, &rs1 = d.rs1, &rs3 = d.rs3,
+                   &coef_b13 = d.coef_b13, &ak_air = d.ak_air, &xmu_air = d.xmu_air,
+                   &ak_s1 = d.ak_s1, &xmu_s1 = d.xmu_s1, &ak_s3 = d.ak_s3, &xmu_s3 = d.xmu_s3;
   Unit& out = std_out();
   const char* stars = "**********************************";
   FreeLine(out) << stars;
@@ -209,7 +209,7 @@ void echo_tail(int model, double h) {
 
 }  // namespace
 
-void readata(Deck& d, DeckRecord* record) {
+void readata(LineSource& deck, Deck& d, DeckRecord* record) {
   double &freq = d.freq, &freq_max = d.freq_max, &domain_size = d.domain_size, &h = d.h;
   int &n_freq = d.n_freq, &nx = d.nx, &ny = d.ny, &key_model = d.key_model, &nmat = d.nmat,
       &model = d.model;
@@ -219,8 +219,6 @@ void readata(Deck& d, DeckRecord* record) {
              &rs1 = d.rs1, &rs3 = d.rs3, &coef_b13 = d.coef_b13, &ak_s1 = d.ak_s1,
              &xmu_s1 = d.xmu_s1, &ak_s3 = d.ak_s3, &xmu_s3 = d.xmu_s3, &ak_air = d.ak_air,
              &xmu_air = d.xmu_air;
-  static LineSource deck;
-  open_stdin_source(deck);
   record_of_read = record;
   if (record != nullptr) record->n = 0;
   Unit& out = std_out();
@@ -299,8 +297,7 @@ void readata(Deck& d, DeckRecord* record) {
   }
 
   for (int i = 1; i <= nmat; ++i) {
-    echo_layer(i, nl, akf, ro2, eta, ro1, ro3, phi_a, phi_layer, capa_1_0, capa_3_0, s3, rs1, rs3,
-               coef_b13, ak_air, xmu_air, ak_s1, xmu_s1, ak_s3, xmu_s3);
+    echo_layer(d, i);
   }
   h = domain_size / ny;
   echo_tail(model, h);
@@ -309,9 +306,7 @@ void readata(Deck& d, DeckRecord* record) {
 void echo_deck(const Deck& d) {
   echo_head(d.freq, d.freq_max, d.n_freq, d.domain_size, d.nx, d.ny, d.key_model, d.model, d.nmat);
   for (int i = 1; i <= d.nmat; ++i) {
-    echo_layer(i, d.nl, d.akf, d.ro2, d.eta, d.ro1, d.ro3, d.phi_a, d.phi_layer, d.capa_1_0,
-               d.capa_3_0, d.s3, d.rs1, d.rs3, d.coef_b13, d.ak_air, d.xmu_air, d.ak_s1, d.xmu_s1,
-               d.ak_s3, d.xmu_s3);
+    echo_layer(d, i);
   }
   echo_tail(d.model, d.h);
 }

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "driver/postprocess.hpp"
+#include "fem/effective_moduli.hpp"
+#include "results/legacy_files.hpp"
 #include "support/sample.hpp"
 #include "support/testing.hpp"
 

@@ -1,4 +1,4 @@
-#include "driver/deck_file.hpp"
+#include "deck/deck_file.hpp"
 
 #include <cstdio>
 
@@ -6,8 +6,7 @@
 #include "common/stop.hpp"
 #include "deck/convert.hpp"
 #include "deck/deck_fields.hpp"
-#include "driver/readata.hpp"
-#include "driver/run.hpp"
+#include "deck/readata.hpp"
 
 namespace tp {
 
@@ -23,52 +22,58 @@ bool read_text_file(const char* path, std::string& text) {
   return ok;
 }
 
-namespace {
-
-// The legacy reader reads standard input and echoes on standard output: it
-// is given the text as its standard input and a sink for its echo.
-void read_legacy_text(const std::string& text, Deck& d, bool echo, DeckRecord* record = nullptr) {
-  std::FILE* in = text.empty() ? std::fopen("/dev/null", "r")
-                               : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+// The legacy reader reads the text as a source named `name` and echoes on
+// standard output, or nowhere.
+void read_legacy_text(const std::string& text, const char* name, Deck& d, bool echo,
+                      DeckRecord* record) {
+  LineSource src;
+  open_text_source(src, text.data(), text.size(), name);
   std::FILE* sink = echo ? nullptr : std::fopen("/dev/null", "w");
   Unit& out = std_out();
-  std::FILE* const saved_in = stdin;
   std::FILE* const saved_out = out.f;
-  stdin = in;
   if (!echo) out.f = sink;
-  read_deck(d, record);
-  stdin = saved_in;
+  try {
+    readata(src, d, record);
+  } catch (...) {
+    out.f = saved_out;
+    close_source(src);
+    if (sink != nullptr) std::fclose(sink);
+    throw;
+  }
   out.f = saved_out;
-  std::fclose(in);
+  close_source(src);
   if (sink != nullptr) std::fclose(sink);
 }
 
-}  // namespace
-
 int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err) {
   if (deck_form(text) == DeckForm::keyword) return read_keyword_deck(text, d, plan, err);
-  read_legacy_text(text, d, false);
+  read_legacy_text(text, "standard input", d, false);
   plan = legacy_plan(d);
   return 0;
 }
 
-DeckForm read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
-  std::string text;
-  char buf[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) text.append(buf, n);
+DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, RunPlan& plan,
+                          DeckRecord* record) {
   if (deck_form(text) == DeckForm::legacy) {
-    read_legacy_text(text, d, true, record);
+    read_legacy_text(text, name, d, true, record);
     plan = legacy_plan(d);
     return DeckForm::legacy;
   }
   DeckError err;
   if (read_keyword_deck(text, d, plan, err) != 0) {
-    input_error(error_place("standard input", err).c_str(), err.what.c_str());
+    input_error(error_place(name, err).c_str(), err.what.c_str());
   }
   echo_deck(d);
   if (record != nullptr) record_deck_values(d, *record);
   return DeckForm::keyword;
+}
+
+bool read_stream_text(std::FILE* in, std::string& text) {
+  text.clear();
+  char buf[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
+  return std::ferror(in) == 0;
 }
 
 void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {

@@ -1,6 +1,7 @@
 #pragma once
 // A deck of either form read from a file: the entry of the commands that take
 // a deck by name (run, check, convert).
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@ namespace tp {
 // Reads the whole of the file `path` into text; false when it cannot be read.
 bool read_text_file(const char* path, std::string& text);
 
+// Reads the legacy deck `text` from the source named `name` into d (with a
+// record, noting how each value was read), echoing it on standard output or
+// not at all. Bad input ends the run with a message naming the line.
+void read_legacy_text(const std::string& text, const char* name, Deck& d, bool echo,
+                      DeckRecord* record = nullptr);
+
 // Reads the deck `text` of either form (told apart by content) into d and
 // plan: a keyword deck through its reader (returns its status, err filled),
 // a legacy deck through the legacy reader with its echo discarded (which
@@ -19,12 +26,17 @@ bool read_text_file(const char* path, std::string& text);
 // the legacy run. Returns 0 on success.
 int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err);
 
-// Reads the deck on standard input, of either form, into d and plan, and
-// echoes it on standard output as the legacy reader does. Bad input ends the
-// run with a message naming the line (and, in a keyword deck, the key).
-// With a record, a legacy deck's values are noted in it as they are read, a
-// keyword deck's once read. Returns the form of the deck.
-DeckForm read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record = nullptr);
+// Reads the deck `text` of either form, from the source named `name`
+// ("standard input" for the legacy invocation, else the deck's file), into
+// d and plan, and echoes it on standard output as the legacy reader does.
+// Bad input ends the run with a message naming the source and line (and, in
+// a keyword deck, the key). With a record, a legacy deck's values are noted
+// in it as they are read, a keyword deck's once read. Returns the form.
+DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, RunPlan& plan,
+                          DeckRecord* record = nullptr);
+
+// Reads the whole stream into text; false on a read error.
+bool read_stream_text(std::FILE* in, std::string& text);
 
 // Warns on standard error of a first cell whose lambda1 or lambda3 is not
 // positive, which a keyword deck's plan lets through.

@@ -1,4 +1,4 @@
-#include "cli/sha256.hpp"
+#include "results/sha256.hpp"
 
 #include <cstdint>
 #include <cstdio>

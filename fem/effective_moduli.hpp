@@ -1,25 +1,10 @@
 #pragma once
 // From the solution of the harmonic compressibility test to the sample's
 // effective moduli, velocities and Q, with the strain, stress and pressure
-// maps; and the result files that carry them.
-#include "common/output.hpp"
+// maps (results/legacy_files writes them).
 #include "common/structures.hpp"
 
 namespace tp {
-
-// The result files of a run, created (or emptied) at its start.
-struct ResultFiles {
-  Unit vp_anal, vp_eq, q_eq, q_anal;                    // one line per case
-  Unit pressure, grad_pressure;                         // pressure maps
-  Unit re_strain1, im_strain1, re_strain3, im_strain3;  // strain maps
-  Unit re_stress, im_stress;                            // stress maps
-  Unit solid3;  // the modulus from the solid-3 top displacement
-};
-
-// Name of the file of the two solid-3 records.
-constexpr const char* kSolid3File = "mstar3_solid3";
-
-void open_result_files(ResultFiles& files);
 
 // Wave properties of a complex modulus M in a medium of density rho:
 // Q = Re M / Im M, and the phase velocity 1 / Re(1 / sqrt(M / rho)).
@@ -67,10 +52,5 @@ bool size_results(Results& r, int nx, int ny);
 // Turns the solution sys.z into the results, with the cells' elastic
 // coefficients co.
 void post_process(const System& sys, const Coefficients& co, const SampleState& s, Results& r);
-
-// Prints the results' report lines and writes every result line and file:
-// the strain, stress and pressure maps, the result tables and the solid-3
-// records.
-void write_results(const SampleState& s, const Results& r, ResultFiles& files);
 
 }  // namespace tp
