@@ -65,7 +65,8 @@ void cell_constraints(const CellGrid& g, const int& j, const int& k, const Plate
     // holds both components on the bottom and top and y on the sides.
     const bool x_held = shear ? bottom || top : left || right;
     const bool y_held = shear ? left || right || bottom || top : bottom || top;
-    const double x_value = top ? motion.top_x : right ? motion.right_x : 0.0;
+    // A test moves one plate: the other motions are zero.
+    const double x_value = (top ? motion.top_x : 0.0) + (right ? motion.right_x : 0.0);
     const double y_value = top ? motion.top_y : 0.0;
     for (int solid : {0, 12}) {
       c.held[solid + corner] = x_held;
