@@ -52,22 +52,15 @@ TEST(EffectiveWaves, IsotropicStiffnessIsTheSameAtEveryAngle) {
   EXPECT_EQ(w[kWaveAngles - 1].angle_degrees, 90.0);
 }
 
-// A transversely isotropic stiffness: along the axis qP sees C33, across it
-// C11, qSV sees C55 on both; at every angle both moduli solve
-// det(G - M I) = 0 for the Christoffel matrix G of the direction, and qP is
-// the faster.
+// A transversely isotropic stiffness: at every angle both moduli solve
+// det(G - M I) = 0 for the Christoffel matrix G of the direction (n1 across
+// the axis, n3 along it), and qP is the faster.
 TEST(EffectiveWaves, ChristoffelModuliOfTransverselyIsotropicStiffness) {
   SampleStiffness c;
   c.c11 = cplx(3.4e10, 2.0e8);
   c.c33 = cplx(2.6e10, 4.0e8);
   c.c13 = cplx(8.0e9, 1.0e8);
   c.c55 = cplx(7.0e9, 6.0e7);
-  const ChristoffelModuli along = christoffel_moduli(c, 0.0);
-  EXPECT_LT(std::abs(along.qp - c.c33), 1e-6);
-  EXPECT_LT(std::abs(along.qsv - c.c55), 1e-6);
-  const ChristoffelModuli across = christoffel_moduli(c, 0.5 * std::numbers::pi);
-  EXPECT_LT(std::abs(across.qp - c.c11), 1e-5);
-  EXPECT_LT(std::abs(across.qsv - c.c55), 1e-5);
   for (int degrees = 0; degrees <= 90; degrees += 5) {
     const double a = degrees * std::numbers::pi / 180.0;
     const double sx = std::sin(a), cz = std::cos(a);
@@ -102,21 +95,6 @@ TEST(SampleDensity, AveragesEveryCellsOwnFractions) {
     ASSERT_FALSE(sample_density(d, sample, rho));
     EXPECT_NEAR(rho, mass / 35.0, 1e-12 * rho) << "model " << model;
   }
-}
-
-// A cell without ice stops the average, naming the cell.
-TEST(SampleDensity, CellWithoutIceComesBack) {
-  testing::RockDeck r = testing::permafrost_deck(3, 2);
-  r.phi(2, 2) = 0.3;  // all of phi_a is water
-  Deck d;
-  Sample sample;
-  testing::to_run(r, d, sample);
-  double rho = -1.0;
-  const CellFailure f = sample_density(d, sample, rho);
-  EXPECT_EQ(f.code, 45678);
-  EXPECT_EQ(f.j, 2);
-  EXPECT_EQ(f.k, 2);
-  EXPECT_EQ(rho, -1.0);
 }
 
 }  // namespace

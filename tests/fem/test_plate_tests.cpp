@@ -102,38 +102,6 @@ TEST(PlateTests, SystemsKeepTheLegacyPatternWithHeldRowsAndColumnsCleared) {
   }
 }
 
-// The held unknowns come out of the solve with their prescribed values.
-TEST(PlateTests, SolutionsCarryThePrescribedPlateMotion) {
-  testing::RockDeck r = testing::shaley_sand_deck(3, 4);
-  platetest::set_fractal(r, 3, 0.05, 0.3);
-  RockSample s;
-  platetest::coefficients(r, kH, omega_of(1000.0), s);
-  System sys;
-  ASSERT_EQ(plate_system(s.grid, sys), 0);
-  PlateLoad loads[2];
-  loads[0].test = PlateTest::vertical;
-  loads[1].test = PlateTest::horizontal;
-  for (PlateLoad& l : loads) {
-    ASSERT_TRUE(size_plate_load(sys, l));
-    plate_load(s.grid, omega_of(1000.0), s.co, l.test, sys, l.b);
-  }
-  plate_matrix(s.grid, omega_of(1000.0), s.co, PlateConstraints::normal, sys);
-  ASSERT_EQ(solve_plate_system(sys, loads, 2), 0);
-  CellConstraints c;
-  for (const PlateLoad& l : loads) {
-    for (int j = 1; j <= 3; ++j) {
-      for (int k = 1; k <= 4; ++k) {
-        cell_constraints(s.grid, j, k, l.test, c);
-        for (int m = 1; m <= kLocalDofs; ++m) {
-          if (c.held[m]) {
-            EXPECT_EQ(l.z(sys.xnod(s.grid.element(j, k), m)), cplx(c.value[m], 0.0));
-          }
-        }
-      }
-    }
-  }
-}
-
 // The vertical test's side force and the horizontal test's plate force are
 // the two halves of one reciprocity (the matrix is symmetric and the two
 // tests hold the same unknowns), so the two C13 agree to rounding on any
