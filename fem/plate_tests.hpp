@@ -71,7 +71,9 @@ int plate_system(const CellGrid& g, System& sys);
 // from the elastic and friction coefficients co (the mass coefficients are
 // not read) into sys.avec, in the pattern of plate_system: the cells'
 // stiffness and friction summed over the free rows and columns, a unit
-// diagonal on every held row.
+// diagonal on every held row. omega must be positive: at zero frequency
+// nothing resists the water's divergence-free motions and the matrix is
+// singular, as the compressibility test's is.
 void plate_matrix(const CellGrid& g, const double& omega, const Coefficients& co,
                   const PlateConstraints& set, System& sys);
 
