@@ -223,6 +223,14 @@ int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System
   return 0;
 }
 
+// The pattern of the fast assembly, without its values.
+int global_pattern(const CellGrid& g, System& sys) {
+  PatternWork work;
+  if (!work.size(g.nx * g.ny, sys.neq)) return 1;
+  build_pattern(g.nx * g.ny, sys.neq, work, sys);
+  return 0;
+}
+
 // Reference assembly: every element entry through the one-entry insertion.
 void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co, System& sys) {
   for (int p = 1; p <= sys.room; ++p) {

@@ -24,6 +24,13 @@ namespace tp {
 // Returns 1 when its pattern work area cannot be allocated, else 0.
 int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
 
+// The pattern alone: fills sys.ia(1..neq+1) and sys.ja(1..nnz) from the
+// numbering sys.xnod of the grid g, exactly as global_sist stores them, and
+// touches no value. Systems of other tests on the same mesh take it, so that
+// one ordering and one symbolic factorization serve them all. Returns 1
+// when its work area cannot be allocated, else 0.
+int global_pattern(const CellGrid& g, System& sys);
+
 // The same system built one entry at a time through contribucion_yale, in the
 // cell order j outer, k inner and the element order row outer, column inner.
 // Its time grows with the square of the stored entries; it is the reference

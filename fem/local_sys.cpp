@@ -77,15 +77,43 @@ cplx solid_fluid(bool y_comp, int c, int e, double bb, double fric) {
 
 }  // namespace
 
+// Stiffness and friction of cell (j, k): the blocks on and above the
+// diagonal from the tabulated integrals, the rest by symmetry.
+void cell_stiffness(const CellGrid& g, const int& j, const int& k, const double& omega,
+                    const Coefficients& co, ElementMatrix& a) {
+  const double lambda1 = co.lambda1(j, k), lambda3 = co.lambda3(j, k), mu1 = co.mu1(j, k),
+               mu3 = co.mu3(j, k), mu13 = co.mu13(j, k), b1 = co.b1(j, k), b2 = co.b2(j, k),
+               m = co.m(j, k), d3 = co.d3(j, k);
+  const double f11 = co.f11(j, k), f12 = co.f12(j, k), f22 = co.f22(j, k);
+  const double h2 = g.h * g.h;
+  const double fric11 = omega * f11 * h2;
+  const double fric12 = omega * f12 * h2;
+  const double fric22 = omega * f22 * h2;
+  solid_block(a, 0, 0, lambda1, mu1, fric11);      // solid 1 x solid 1
+  solid_block(a, 12, 12, lambda3, mu3, fric11);    // solid 3 x solid 3
+  solid_block(a, 0, 12, d3, 0.5 * mu13, -fric11);  // solid 1 x solid 3
+  for (int e = 0; e < 4; ++e) {
+    for (int f = 0; f < 4; ++f) {  // fluid x fluid
+      a(9 + e, 9 + f) = cplx(m * (kSe[e] * kSe[f]), fric22 * mass_edge(e, f));
+    }
+    for (int c = 0; c < 4; ++c) {
+      a(1 + c, 9 + e) = solid_fluid(false, c, e, b1, -fric12);  // solid 1 x fluid
+      a(5 + c, 9 + e) = solid_fluid(true, c, e, b1, -fric12);
+      a(9 + e, 13 + c) = solid_fluid(false, c, e, b2, fric12);  // fluid x solid 3
+      a(9 + e, 17 + c) = solid_fluid(true, c, e, b2, fric12);
+    }
+  }
+  // The blocks below the diagonal blocks were never formed: K is symmetric.
+  for (int l = 2; l <= kLocalDofs; ++l) {
+    for (int n = 1; n < l; ++n) a(l, n) = a(n, l);
+  }
+}
+
 // Element matrix and load of cell (j, k); clears the cell's mass coefficients.
 void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega, Coefficients& co,
                ElementMatrix& a, ElementVector& b) {
   const int nx = g.nx, ny = g.ny;
   const double h = g.h;
-  const double lambda1 = co.lambda1(j, k), lambda3 = co.lambda3(j, k), mu1 = co.mu1(j, k),
-               mu3 = co.mu3(j, k), mu13 = co.mu13(j, k), b1 = co.b1(j, k), b2 = co.b2(j, k),
-               m = co.m(j, k), d3 = co.d3(j, k);
-  const double f11 = co.f11(j, k), f12 = co.f12(j, k), f22 = co.f22(j, k);
 
   // 1. A compressibility test is quasi-static: no inertia at all.
   co.p11(j, k) = 0.0;
@@ -119,27 +147,8 @@ void local_sys(const CellGrid& g, const int& j, const int& k, const double& omeg
   if (k == 1) fix({5, 6, 11, 17, 18});
   if (k == ny) fix({12});
 
-  // 4. The full matrix K on and above the diagonal, block by block, written
-  // into a. The blocks below the diagonal are never formed: step 5 copies
-  // them from the rows above.
-  const double h2 = h * h;
-  const double fric11 = omega * f11 * h2;
-  const double fric12 = omega * f12 * h2;
-  const double fric22 = omega * f22 * h2;
-  solid_block(a, 0, 0, lambda1, mu1, fric11);      // solid 1 x solid 1
-  solid_block(a, 12, 12, lambda3, mu3, fric11);    // solid 3 x solid 3
-  solid_block(a, 0, 12, d3, 0.5 * mu13, -fric11);  // solid 1 x solid 3
-  for (int e = 0; e < 4; ++e) {
-    for (int f = 0; f < 4; ++f) {  // fluid x fluid
-      a(9 + e, 9 + f) = cplx(m * (kSe[e] * kSe[f]), fric22 * mass_edge(e, f));
-    }
-    for (int c = 0; c < 4; ++c) {
-      a(1 + c, 9 + e) = solid_fluid(false, c, e, b1, -fric12);  // solid 1 x fluid
-      a(5 + c, 9 + e) = solid_fluid(true, c, e, b1, -fric12);
-      a(9 + e, 13 + c) = solid_fluid(false, c, e, b2, fric12);  // fluid x solid 3
-      a(9 + e, 17 + c) = solid_fluid(true, c, e, b2, fric12);
-    }
-  }
+  // 4. The full matrix K, which step 5 then cuts down to the test's rows.
+  cell_stiffness(g, j, k, omega, co, a);
 
   // 5. Row by row: a fixed row keeps only its diagonal; a free row takes the
   // entries left of its diagonal from the finished rows above.

@@ -55,4 +55,14 @@ using ElementVector = Table1<cplx, kLocalDofs>;
 void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega, Coefficients& co,
                ElementMatrix& a, ElementVector& b);
 
+// The stiffness and friction matrix K of cell (j, k) of the grid g at angular
+// frequency omega, from the cell's elastic and friction coefficients in co:
+// the bilinear form above without its inertia line and without boundary
+// conditions, all 400 entries, symmetric (A(l, n) = A(n, l)). The mass
+// coefficients are not read. local_sys builds its rows from this K; the
+// plate tests take it whole, to assemble their own constraints and to
+// compute reactions.
+void cell_stiffness(const CellGrid& g, const int& j, const int& k, const double& omega,
+                    const Coefficients& co, ElementMatrix& a);
+
 }  // namespace tp
