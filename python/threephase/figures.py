@@ -82,10 +82,10 @@ def map_figure(values, title, unit="", cell_side=None):
     """The figure of an (ny, nx) map, element [k-1, j-1] = cell (j, k),
     bottom row at the bottom; axes in cells, or in metres when cell_side is
     given. A map with one value in every cell gets a note, no colour bar."""
-    a = np.asarray(values, dtype=float)
-    ny, nx = a.shape
     plt = pyplot()
     from matplotlib.ticker import MaxNLocator
+    a = np.asarray(values, dtype=float)
+    ny, nx = a.shape
     fig = plt.figure(figsize=map_figsize(nx, ny), layout="constrained")
     ax = fig.add_subplot()
     h = cell_side or 1.0
