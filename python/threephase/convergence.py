@@ -41,8 +41,11 @@ def converge(deck, refine=(1, 2, 4), out_dir="converge", jobs=1, tolerance=0.01,
     folder) at each refinement of `refine` into `out_dir`, `jobs` levels at
     once; returns its table (converge.json as a dict: "levels", "results",
     each result with "values" by level, "order", "extrapolated", "error",
-    "tolerance", "verdict"). With check=True a failed study raises
-    StudyFailed; levels left out for memory do not."""
+    "tolerance", "verdict") and draws its figure (converge.png, .pdf) when
+    matplotlib is there. out_dir takes the new study only when it is
+    complete. With check=True a failed study raises StudyFailed (levels
+    left out for memory do not); with check=False it returns None, out_dir
+    keeping any earlier study."""
     deck = as_deck(deck)
     program = program or find_program()
     out_dir = os.path.abspath(os.fspath(out_dir))
@@ -61,8 +64,12 @@ def converge(deck, refine=(1, 2, 4), out_dir="converge", jobs=1, tolerance=0.01,
         shutil.rmtree(source, ignore_errors=True)
     sys.stdout.write(done.stdout)
     sys.stderr.write(done.stderr)
-    if done.returncode != 0 and check:
-        raise StudyFailed(done.returncode, done.stderr.strip().splitlines()[-1:] or "")
+    if done.returncode != 0:
+        if check:
+            # The levels' messages, then the line saying out_dir is unchanged.
+            lines = [ln for ln in done.stderr.splitlines() if ln.strip()]
+            raise StudyFailed(done.returncode, " / ".join(lines[-3:]))
+        return None
     table = load(out_dir)
     if figure_drawable(table):
         try:
