@@ -48,14 +48,16 @@ void add_converge_command(CLI::App& app, CommandContext& ctx) {
       "converge",
       "Run the sample of DECK with every cell split into r by r cells for each r of --refine; "
       "give each result (mstar, c33: velocity and 1000/Q) by level with its observed order, "
-      "Richardson extrapolation, error and verdict (converge.csv, converge.json, converge.png)");
+      "Richardson extrapolation, error and verdict (converge.csv, converge.json; tools/plot DIR "
+      "draws converge.png). DIR is replaced only when the study is complete");
   static ConvergeArguments a;
   add_deck_argument(cmd, a.o.deck, "The legacy deck (side files beside it)");
   cmd->add_option("--refine", a.refine,
                   "Refinements, increasing: each cell split into r by r cells (e.g. 1,2,4,8)")
       ->required();
   cmd->add_option("-o,--output", a.o.out_dir,
-                  "Folder of the study (default: <deck's name>_converge here)");
+                  "Folder of the study, new or an earlier study's, apart from the deck's "
+                  "(default: <deck's name>_converge here)");
   cmd->add_option("-j,--jobs", a.o.jobs, "Levels run at once (default 1)")
       ->check(CLI::Range(1, 256));
   cmd->add_option("--tolerance", a.o.rel_tol, "Relative tolerance of the verdicts (default 0.01)")

@@ -1,18 +1,23 @@
 #include "converge/study.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
 
+#include "common/staged_folder.hpp"
 #include "common/stop.hpp"
 #include "converge/refine.hpp"
 
@@ -50,10 +55,17 @@ struct Level {
   double value[kStudyQuantities] = {};
 };
 
-// The side files of a deck (its folder), as the level folders need them.
+// The reference files every level reads beside its deck.
+constexpr const char* kReferenceFiles[2] = {"elast_coef_sand", "b11_b22_b12_sand"};
+
+// The deck and its side files, read once: the levels are written from
+// these texts, and `read` lists every file the study reads, which its
+// output folder must not hold.
 struct Source {
   std::string deck, frac;
+  std::string reference[2];  // texts of kReferenceFiles
   fs::path folder;
+  std::vector<fs::path> read;
   DeckGrid grid;
   double domain_size = 0;
   bool fractal = false;
@@ -102,12 +114,18 @@ int input_fault(const std::string& what) {
   return kExitBadInput;
 }
 
-// Reads the deck, its grid, sample size and porosity model, and for the
-// fractal model its porosity file.
+int output_fault(const std::string& what) {
+  std::fprintf(stderr, "threephase converge: %s\n", what.c_str());
+  return kExitOutput;
+}
+
+// Reads the deck, its grid, sample size and porosity model, its two
+// reference files and, for the fractal model, its porosity file.
 int read_source(const ConvergeOptions& o, Source& s) {
   const fs::path deck(o.deck);
   if (!read_text(deck, s.deck)) return input_fault(o.deck + ": cannot be read");
   s.folder = deck.has_parent_path() ? deck.parent_path() : fs::path(".");
+  s.read = {deck};
   std::string why;
   if (keyword_form(s.deck))
     return input_fault(o.deck +
@@ -116,40 +134,133 @@ int read_source(const ConvergeOptions& o, Source& s) {
   if (!deck_grid(s.deck, s.grid, why)) return input_fault(o.deck + ": " + why);
   s.domain_size = std::strtod(line_of(s.deck, 4).c_str(), nullptr);
   s.fractal = std::atoi(line_of(s.deck, 8).c_str()) == 1;
-  if (s.fractal && !read_text(s.folder / "porosity.frac", s.frac))
-    return input_fault((s.folder / "porosity.frac").string() + ": cannot be read");
+  for (int i = 0; i < 2; ++i) {
+    s.read.push_back(s.folder / kReferenceFiles[i]);
+    if (!read_text(s.read.back(), s.reference[i]))
+      return input_fault(s.read.back().string() + ": cannot be read");
+  }
+  if (s.fractal) {
+    s.read.push_back(s.folder / "porosity.frac");
+    if (!read_text(s.read.back(), s.frac))
+      return input_fault(s.read.back().string() + ": cannot be read");
+  }
   return 0;
 }
 
-// Fills level's folder: the refined deck, the refined porosity field and
-// the two reference files.
-int prepare_level(const Source& s, const fs::path& out, Level& l) {
+// True when `p` is `folder` or lies below it, symbolic links resolved.
+bool inside(const fs::path& p, const fs::path& folder) {
+  std::error_code ec;
+  fs::path a = fs::weakly_canonical(p, ec);
+  if (ec) a = fs::absolute(p).lexically_normal();
+  fs::path b = fs::weakly_canonical(folder, ec);
+  if (ec) b = fs::absolute(folder).lexically_normal();
+  const fs::path rel = a.lexically_relative(b);
+  return !rel.empty() && *rel.begin() != "..";
+}
+
+// The study replaces its folder whole, so the folder may hold neither a
+// file the study reads (the deck's own folder, or one above it) nor files
+// of anything but an earlier study.
+int check_output(const Source& s, const fs::path& out) {
+  for (const fs::path& f : s.read)
+    if (inside(f, out))
+      return input_fault(out.string() + ": holds " + f.string() +
+                         ", which the study reads; give the study a folder of its own with -o");
+  std::error_code ec;
+  if (!fs::exists(out, ec)) return 0;
+  if (!fs::is_directory(out, ec)) return input_fault(out.string() + ": exists and is not a folder");
+  if (fs::is_empty(out, ec) || fs::exists(out / "converge.json", ec)) return 0;
+  return input_fault(out.string() +
+                     ": holds other files and no earlier study (no converge.json); choose "
+                     "another folder");
+}
+
+// Fills the level's folder in the staging folder: the refined deck, the
+// refined porosity field and the two reference files.
+int prepare_level(const Source& s, const fs::path& staging, Level& l) {
   l.nx = s.grid.nx * l.r;
   l.ny = s.grid.ny * l.r;
   l.h = s.domain_size / l.ny;
-  l.dir = out / ("level_" + std::to_string(l.r));
-  std::error_code ec;
-  fs::remove_all(l.dir, ec);
-  fs::create_directories(l.dir, ec);
-  if (ec) return input_fault(l.dir.string() + ": " + ec.message());
+  l.dir = staging / ("level_" + std::to_string(l.r));
   std::string deck, frac, why;
   if (!refine_deck_text(s.deck, l.r, deck, why)) return input_fault(why);
   if (s.fractal && !refine_porosity_text(s.frac, s.grid.nx, s.grid.ny, l.r, frac, why))
     return input_fault(why);
+  std::error_code ec;
+  if (!fs::create_directory(l.dir, ec))
+    return output_fault(l.dir.string() + ": cannot be created (" + ec.message() + ")");
   bool ok = write_text(l.dir / "deck", deck);
   if (s.fractal) ok = write_text(l.dir / "porosity.frac", frac) && ok;
-  for (const char* ref : {"elast_coef_sand", "b11_b22_b12_sand"}) {
-    fs::copy_file(s.folder / ref, l.dir / ref, fs::copy_options::overwrite_existing, ec);
-    if (ec) return input_fault((s.folder / ref).string() + ": " + ec.message());
+  for (int i = 0; i < 2; ++i) ok = write_text(l.dir / kReferenceFiles[i], s.reference[i]) && ok;
+  return ok ? 0 : output_fault(l.dir.string() + ": the level's files cannot be written");
+}
+
+// The signal that asked the study to stop (0 while none has), and the
+// level runs under way, which it must reach: a signal handler may touch
+// only such plain globals.
+constexpr int kMaxJobs = 256;
+volatile sig_atomic_t stop_signal = 0;
+volatile pid_t running_level[kMaxJobs];
+constexpr int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+void on_stop_signal(int sig) {
+  stop_signal = sig;
+  for (int i = 0; i < kMaxJobs; ++i)
+    if (running_level[i] > 0) ::kill(running_level[i], sig);
+}
+
+// The study's staging folder beside its folder, and the handlers that stop
+// the study on an interrupt. While alive, an interrupt ends the level runs;
+// on leaving, the staging folder is removed unless it was put in place,
+// and the earlier handlers come back.
+struct StagedStudy {
+  fs::path dir;
+  bool placed = false;
+  struct sigaction saved[3];
+  explicit StagedStudy(const fs::path& out) : dir(staging_beside(out)) {
+    stop_signal = 0;
+    struct sigaction sa {};
+    sa.sa_handler = on_stop_signal;  // no SA_RESTART: a wait ends at the signal
+    for (int i = 0; i < 3; ++i) ::sigaction(kStopSignals[i], &sa, &saved[i]);
   }
-  return ok ? 0 : input_fault(l.dir.string() + ": the level's files cannot be written");
+  ~StagedStudy() {
+    std::error_code ec;
+    if (!placed) fs::remove_all(dir, ec);
+    for (int i = 0; i < 3; ++i) ::sigaction(kStopSignals[i], &saved[i], nullptr);
+  }
+};
+
+// Creates the staging folder (and the folders above the study's).
+int open_staging(const fs::path& out, const StagedStudy& st) {
+  std::error_code ec;
+  fs::create_directories(out.parent_path(), ec);
+  if (ec)
+    return output_fault(out.parent_path().string() + ": cannot be created (" + ec.message() + ")");
+  fs::remove_all(st.dir, ec);
+  if (!fs::create_directory(st.dir, ec))
+    return output_fault(st.dir.string() + ": the staging folder cannot be created (" +
+                        ec.message() + ")");
+  return 0;
 }
 
 // Starts the program in the level's folder on its deck; the report to
-// stdout.txt, messages to stderr.txt. The child's process id, or -1.
-pid_t start_level(const std::string& program, const Level& l) {
+// stdout.txt, messages to stderr.txt. The child's process id, or -1. The
+// stop signals are held back across the fork, so that a signal is either
+// seen by the child's own default handling or, once the parent has the id
+// in `slot`, forwarded to it.
+pid_t start_level(const std::string& program, const Level& l, volatile pid_t& slot) {
+  sigset_t stops, before;
+  sigemptyset(&stops);
+  for (int sig : kStopSignals) sigaddset(&stops, sig);
+  sigprocmask(SIG_BLOCK, &stops, &before);
   const pid_t pid = fork();
-  if (pid != 0) return pid;
+  if (pid != 0) {
+    if (pid > 0) slot = pid;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    return pid;
+  }
+  for (int sig : kStopSignals) signal(sig, SIG_DFL);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
   if (chdir(l.dir.c_str()) != 0) _exit(127);
   const int in = open("deck", O_RDONLY);
   const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -188,28 +299,38 @@ void finish_level(int status, Level& l) {
   l.message = last_message(l);
 }
 
-// Runs every level, up to `jobs` at once, and prints each as it ends.
+// Runs every level, up to `jobs` at once, and prints each as it ends. A
+// stop signal starts no further level; the running ones end by it and are
+// waited for.
 void run_levels(const std::string& program, int jobs, std::vector<Level>& levels) {
+  const std::size_t at_once = static_cast<std::size_t>(std::clamp(jobs, 1, kMaxJobs));
   std::vector<pid_t> pid(levels.size(), -1);
+  std::vector<int> slot(levels.size(), -1);
   std::size_t next = 0, running = 0, done = 0;
+  for (int i = 0; i < kMaxJobs; ++i) running_level[i] = 0;
   while (done < levels.size()) {
-    while (running < static_cast<std::size_t>(jobs) && next < levels.size()) {
-      pid[next] = start_level(program, levels[next]);
+    while (!stop_signal && running < at_once && next < levels.size()) {
+      int free = 0;
+      while (running_level[free] != 0) ++free;
+      pid[next] = start_level(program, levels[next], running_level[free]);
       if (pid[next] < 0) {
         levels[next].state = LevelState::kFailed;
         levels[next].message = "the level's run could not be started";
         ++done;
       } else {
+        slot[next] = free;
         ++running;
       }
       ++next;
     }
-    if (running == 0) continue;
+    if (running == 0) break;  // stopped before the rest started, or all done
     int raw = 0;
     const pid_t ended = wait(&raw);
+    if (ended < 0 && errno == EINTR) continue;
     if (ended < 0) break;
     for (std::size_t i = 0; i < levels.size(); ++i) {
       if (pid[i] != ended) continue;
+      running_level[slot[i]] = 0;
       finish_level(WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), levels[i]);
       --running;
       ++done;
@@ -354,34 +475,6 @@ void print_table(const std::vector<const Level*>& done, const std::vector<Row>& 
   }
 }
 
-// The folder holding the Python package: THREEPHASE_PYTHONPATH, the
-// source tree's, or the installed one beside the program.
-std::string python_package_dir(const std::string& program) {
-  if (const char* set = std::getenv("THREEPHASE_PYTHONPATH")) return set;
-#ifdef THREEPHASE_SOURCE_PYTHON
-  if (fs::exists(fs::path(THREEPHASE_SOURCE_PYTHON) / "threephase"))
-    return THREEPHASE_SOURCE_PYTHON;
-#endif
-  return (fs::path(program).parent_path().parent_path() / "share/threephase/python").string();
-}
-
-// Draws converge.png with the Python package when an interpreter with
-// matplotlib is there; says so when the figure is skipped.
-void draw_figure(const std::string& program, const fs::path& out) {
-  const char* set = std::getenv("THREEPHASE_PYTHON");
-  const std::string python = set != nullptr && *set != '\0' ? set : "/usr/bin/python3";
-  const std::string cmd =
-      "'" + python +
-      "' -c 'import sys; sys.path.insert(0, sys.argv[1]); "
-      "from threephase import convergence; sys.exit(convergence.figure_main(sys.argv[2]))' '" +
-      python_package_dir(program) + "' '" + out.string() + "' 2>/dev/null";
-  const int rc = access(python.c_str(), X_OK) == 0 ? std::system(cmd.c_str()) : -1;
-  if (rc == 0)
-    std::printf("figure: %s\n", (out / "converge.png").c_str());
-  else
-    std::printf("figure skipped: no %s with NumPy and matplotlib to draw it\n", python.c_str());
-}
-
 // The program each level runs: the one given, else this very program.
 std::string level_program(const ConvergeOptions& o) {
   if (!o.program.empty()) return o.program;
@@ -410,6 +503,21 @@ int level_status(const std::vector<Level>& levels, std::size_t n_ran) {
   }
   if (n_ran == 0 && status == kExitSuccess) status = kExitMemory;
   return status;
+}
+
+// An interrupted study: its levels have ended, its staging folder goes,
+// the earlier study stays; then the process ends by the same signal, as
+// the shell that sent it expects.
+int stopped_by_signal(StagedStudy& st, const fs::path& out) {
+  const int sig = stop_signal;
+  std::error_code ec;
+  fs::remove_all(st.dir, ec);
+  std::fprintf(stderr, "threephase converge: stopped by signal %d; %s is left as it was\n", sig,
+               out.c_str());
+  std::fflush(nullptr);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+  return 128 + sig;
 }
 
 }  // namespace
@@ -451,39 +559,57 @@ double report_value(const std::string& report, const char* label) {
 }
 
 int converge_study(const ConvergeOptions& o) {
-  // 1. The deck and its side files, and the study's folder.
+  // 1. The deck and its side files, read once.
   Source src;
   if (const int bad = read_source(o, src)) return bad;
-  const fs::path out = o.out_dir.empty()
-                           ? fs::path(fs::path(o.deck).filename().string() + "_converge")
-                           : fs::path(o.out_dir);
-  // 2. One folder per level with the refined deck and porosity field.
+  // 2. The study's folder: replaced whole at the end, so it may hold
+  // nothing the study reads and nothing but an earlier study.
+  fs::path out =
+      fs::absolute(o.out_dir.empty() ? fs::path(fs::path(o.deck).filename().string() + "_converge")
+                                     : fs::path(o.out_dir))
+          .lexically_normal();
+  if (!out.has_filename()) out = out.parent_path();  // "DIR/" and "DIR/." name DIR
+  if (const int bad = check_output(src, out)) return bad;
+  // 3. The study is built in a staging folder beside it; an earlier study
+  // stays as it is until the new one is complete.
+  StagedStudy st(out);
+  if (const int bad = open_staging(out, st)) return bad;
+  // 4. One folder per level with the refined deck and porosity field.
   std::vector<Level> levels;
   for (int r : o.refine) {
     Level l;
     l.r = r;
-    if (const int bad = prepare_level(src, out, l)) return bad;
+    if (const int bad = prepare_level(src, st.dir, l)) return bad;
     levels.push_back(l);
   }
   std::printf("convergence study of %s: %zu levels in %s, %d at once\n", o.deck.c_str(),
               levels.size(), out.c_str(), o.jobs);
   std::fflush(stdout);
-  // 3. The runs, then the assessment of each result over the levels that ran.
-  const std::string program = level_program(o);
-  run_levels(program, o.jobs, levels);
+  // 5. The runs, then the assessment of each result over the levels that ran.
+  run_levels(level_program(o), o.jobs, levels);
+  if (stop_signal) return stopped_by_signal(st, out);
   const std::vector<const Level*> done = ran(levels);
   const std::vector<Row> rows = assess_rows(done, o.rel_tol);
-  // 4. The table, on standard output and in converge.csv and converge.json,
-  // then the figure.
-  const bool written = write_csv(out / "converge.csv", done, rows) &&
-                       write_json(out / "converge.json", o, levels, done, rows);
+  // 6. The table, on standard output and in converge.csv and converge.json.
+  const bool written = write_csv(st.dir / "converge.csv", done, rows) &&
+                       write_json(st.dir / "converge.json", o, levels, done, rows);
   if (!done.empty()) print_table(done, rows);
   const int status = level_status(levels, done.size());
-  if (!written) {
-    std::fprintf(stderr, "threephase converge: %s: the table cannot be written\n", out.c_str());
-    return kExitOutput;
+  if (!written) return output_fault(st.dir.string() + ": the table cannot be written");
+  if (stop_signal) return stopped_by_signal(st, out);
+  // 7. A complete study takes the place of the earlier one; a failed one
+  // leaves it as it was.
+  if (status != kExitSuccess) {
+    std::fprintf(stderr, "threephase converge: the study failed; %s is left as it was\n",
+                 out.c_str());
+    return status;
   }
-  if (done.size() >= 2) draw_figure(program, out);
+  if (!put_in_place(st.dir, out))
+    return output_fault(out.string() + ": the study cannot be moved into place (" +
+                        std::strerror(errno) + ")");
+  st.placed = true;
+  std::printf("\nstudy in %s: converge.csv, converge.json (tools/plot draws converge.png)\n",
+              out.c_str());
   return status;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // A convergence study: the same sample run at several refinements, each
 // result assessed over the levels (converge/order.hpp), written as a table
-// (converge.csv and converge.json) and, when Python with matplotlib is at
-// hand, drawn (converge.png).
+// (converge.csv and converge.json). The figure of a study folder is the
+// Python package's (`tools/plot DIR`, or `threephase.converge` in Python).
 //
 //   threephase converge DECK --refine 1,2,4,8 [-o DIR] [-j N] [--tolerance REL]
 //
@@ -10,6 +10,13 @@
 // input, the side files beside it) in DIR/level_<r>, with the default
 // solver; a level that would need more memory than the limit (stop 3) is
 // left out with a message and the study goes on with the others.
+//
+// The study is built in a hidden staging folder beside DIR
+// (".DIR.staging-PID") and put in DIR's place in one step when it is
+// complete; a study that fails or is interrupted (SIGINT, SIGTERM, SIGHUP:
+// its level runs are ended) removes its staging folder and leaves an
+// earlier study in DIR as it was. DIR is refused when it holds the deck or
+// a side file the study reads, or files of anything but an earlier study.
 #include <string>
 #include <vector>
 
@@ -28,9 +35,10 @@ struct ConvergeOptions {
 
 // Exit statuses of the study (those of the command line): 0 when at least
 // one level ran and every level either ran or was left out for memory; 2 bad
-// input (deck, side files, folder); 3 when no level fits the memory limit;
-// 4 when a level stopped on a check of the computation; 5 when the table
-// cannot be written; 1 anything else.
+// input (deck, side files, an output folder it may not replace); 3 when no
+// level fits the memory limit; 4 when a level stopped on a check of the
+// computation; 5 when the study cannot be written (its folder, its levels'
+// files, the table); 1 anything else. Interrupted, it ends by the signal.
 int converge_study(const ConvergeOptions& o);
 
 // Reads "1,2,4" into increasing factors from 1 to 64; false when it is not

@@ -14,13 +14,29 @@ Maps and porosity fields are (ny, nx) arrays, row 0 the bottom of the
 sample; values in SI units.
 """
 
+import os as _os
+
 from . import figures, porosity
 from .convergence import StudyFailed, converge
 from .deck import Deck, DeckError
-from .results import Result, load
+from .results import Result, ResultError, load
 from .runner import RunFailed, find_program, run
 from .sweep import join, read_table, sweep, write_csv
 
-__all__ = ["Deck", "DeckError", "Result", "RunFailed", "StudyFailed", "converge", "figures",
-           "find_program", "join", "load", "porosity", "read_table", "run", "sweep", "write_csv"]
-__version__ = "0.1"
+__all__ = ["Deck", "DeckError", "Result", "ResultError", "RunFailed", "StudyFailed", "converge",
+           "figures", "find_program", "join", "load", "porosity", "read_table", "run", "sweep",
+           "write_csv"]
+
+
+def _version():
+    """The program's version, one file for both: the copy an installed
+    package carries, else the repository's VERSION."""
+    here = _os.path.dirname(_os.path.abspath(__file__))
+    for path in (_os.path.join(here, "VERSION"), _os.path.join(here, "..", "..", "VERSION")):
+        if _os.path.isfile(path):
+            with open(path, encoding="utf-8") as f:
+                return f.read().strip()
+    return "unknown"
+
+
+__version__ = _version()

@@ -7,12 +7,14 @@
 
 The study itself (refined decks and porosity fields, the runs, the observed
 order, Richardson extrapolation and the verdicts) is the program's
-`threephase converge`; this module stages the deck, calls it, loads its
-converge.json and draws its figure (converge.png and .pdf).
+`threephase converge`, which writes converge.csv and converge.json; this
+module stages the deck, calls it, loads its converge.json and draws its
+figure (converge.png and .pdf), as `tools/plot DIR` does for a study folder.
 """
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -21,8 +23,7 @@ from .runner import as_deck, find_program, stage
 
 # Exit statuses of `threephase converge`.
 STUDY_STATUS = {0: "ok", 1: "a level failed", 2: "bad input", 3: "no level fits the memory",
-                4: "a level stopped on a check of the computation", 5: "table not written"}
-SKIPPED = 77  # figure_main: no matplotlib
+                4: "a level stopped on a check of the computation", 5: "study not written"}
 
 
 class StudyFailed(Exception):
@@ -40,23 +41,42 @@ def converge(deck, refine=(1, 2, 4), out_dir="converge", jobs=1, tolerance=0.01,
     folder) at each refinement of `refine` into `out_dir`, `jobs` levels at
     once; returns its table (converge.json as a dict: "levels", "results",
     each result with "values" by level, "order", "extrapolated", "error",
-    "tolerance", "verdict"). With check=True a failed study raises
-    StudyFailed; levels left out for memory do not."""
+    "tolerance", "verdict") and draws its figure (converge.png, .pdf) when
+    matplotlib is there. out_dir takes the new study only when it is
+    complete. With check=True a failed study raises StudyFailed (levels
+    left out for memory do not); with check=False it returns None, out_dir
+    keeping any earlier study."""
     deck = as_deck(deck)
     program = program or find_program()
     out_dir = os.path.abspath(os.fspath(out_dir))
-    os.makedirs(out_dir, exist_ok=True)
-    source = tempfile.mkdtemp(prefix=".source-", dir=out_dir)
-    stage(deck, source)
-    cmd = [program, "converge", os.path.join(source, "deck"), "--refine",
-           ",".join(str(int(r)) for r in refine), "-o", out_dir, "-j", str(int(jobs)),
-           "--tolerance", repr(float(tolerance))]
-    done = subprocess.run(cmd, capture_output=True, text=True)
+    parent = os.path.dirname(out_dir)
+    os.makedirs(parent, exist_ok=True)
+    # The deck is staged beside the study, never in it: the program replaces
+    # the study's folder whole, and refuses one that holds its deck.
+    source = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".source-", dir=parent)
+    try:
+        stage(deck, source)
+        cmd = [program, "converge", os.path.join(source, "deck"), "--refine",
+               ",".join(str(int(r)) for r in refine), "-o", out_dir, "-j", str(int(jobs)),
+               "--tolerance", repr(float(tolerance))]
+        done = subprocess.run(cmd, capture_output=True, text=True)
+    finally:
+        shutil.rmtree(source, ignore_errors=True)
     sys.stdout.write(done.stdout)
     sys.stderr.write(done.stderr)
-    if done.returncode != 0 and check:
-        raise StudyFailed(done.returncode, done.stderr.strip().splitlines()[-1:] or "")
-    return load(out_dir)
+    if done.returncode != 0:
+        if check:
+            # The levels' messages, then the line saying out_dir is unchanged.
+            lines = [ln for ln in done.stderr.splitlines() if ln.strip()]
+            raise StudyFailed(done.returncode, " / ".join(lines[-3:]))
+        return None
+    table = load(out_dir)
+    if figure_drawable(table):
+        try:
+            figure(table, os.path.join(out_dir, "converge"))
+        except ImportError as e:
+            print("threephase.converge: figure skipped: %s" % e, file=sys.stderr)
+    return table
 
 
 def load(out_dir):
@@ -67,6 +87,11 @@ def load(out_dir):
 
 def _ran(table):
     return [lv for lv in table["levels"] if lv["state"] == "ran"]
+
+
+def figure_drawable(table):
+    """A study's figure needs two levels that ran."""
+    return len(_ran(table)) >= 2
 
 
 QUANTITY_TITLES = (("mstar_velocity", "mstar: velocity (m/s)"),
@@ -82,7 +107,7 @@ def figure(table, stem, formats=("png", "pdf")):
     between successive levels on log axes with slopes 1 and 2 for reference;
     writes stem.png, stem.pdf; returns the paths."""
     from . import figures
-    plt = figures.plt
+    plt = figures.pyplot()
     h = [lv["cell_size_m"] * 1000.0 for lv in _ran(table)]
     rows = {row["quantity"]: row for row in table["results"]}
     fig = plt.figure(figsize=(13.5, 6.4), constrained_layout=True)
@@ -136,17 +161,3 @@ def _differences(ax, h, rows):
     ax.set_ylabel("Change from the coarser level, relative to the finest value")
     ax.set_title("Changes between levels", fontsize=10)
     ax.legend(loc="best", fontsize=8)
-
-
-def figure_main(out_dir):
-    """Draw out_dir/converge.png from its converge.json (the program calls
-    this); 0 when drawn, SKIPPED without matplotlib."""
-    try:
-        import matplotlib  # noqa: F401
-    except ImportError:
-        return SKIPPED
-    table = load(out_dir)
-    if len(_ran(table)) < 2:
-        return SKIPPED
-    figure(table, os.path.join(os.fspath(out_dir), "converge"))
-    return 0

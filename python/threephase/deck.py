@@ -27,16 +27,19 @@ import tomllib
 
 import json
 
-_REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+_PACKAGE = os.path.dirname(os.path.abspath(__file__))
+_REPO = os.path.dirname(os.path.dirname(_PACKAGE))
 
 
 def _definition(name):
-    """The repository's deck definition deck/NAME.json, or None without one."""
-    path = os.path.join(_REPO, "deck", name + ".json")
-    if not os.path.isfile(path):
-        return None
-    with open(path, encoding="utf-8") as f:
-        return json.load(f)
+    """The deck definition NAME.json: the copy an installed package carries
+    (definition/), else the repository's deck/NAME.json; None without one."""
+    for path in (os.path.join(_PACKAGE, "definition", name + ".json"),
+                 os.path.join(_REPO, "deck", name + ".json")):
+        if os.path.isfile(path):
+            with open(path, encoding="utf-8") as f:
+                return json.load(f)
+    return None
 
 
 # The program's field table: line, form, unit, allowed ranges and physical

@@ -6,18 +6,17 @@ low picture), moduli in GPa, a field that is the same in every cell as one
 colour with its value written on it rather than a colour bar. Sweep curves
 put velocity and 1000/Q in separate panels with one y axis each and the
 same curve names in both.
+
+matplotlib is imported when a figure is first drawn, not with the package:
+decks, runs, sweeps and results work without it.
 """
 
 import os
+import sys
 
-import matplotlib
+import numpy as np
 
-matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
-import numpy as np  # noqa: E402
-from matplotlib.ticker import MaxNLocator  # noqa: E402
-
-from .results import MAP_MEANING  # noqa: E402
+from .results import MAP_MEANING
 
 DPI = 100
 MAP_LONG_SIDE = 5.0     # inches of the sample's longer side
@@ -31,6 +30,26 @@ MODULUS_MAPS = {"xmu1_gnu", "xmu3_gnu", "xmu13_gnu", "xlambda1_gnu", "xlambda3_g
 CURVES = (("c33", "finite element, c33", "#0072b2", "o-"),
           ("mstar", "finite element, mstar", "#d55e00", "s-"),
           ("anal", "closed form, fast P wave", "#000000", "--"))
+
+
+class FiguresUnavailable(ImportError):
+    """A figure was asked for where matplotlib cannot be imported."""
+
+
+def pyplot():
+    """matplotlib.pyplot, imported on first use; the Agg backend unless the
+    caller has already chosen one by importing pyplot. FiguresUnavailable
+    when matplotlib is missing."""
+    try:
+        import matplotlib
+        if "matplotlib.pyplot" not in sys.modules:
+            matplotlib.use("Agg")
+        import matplotlib.pyplot as plt
+    except ImportError as e:
+        raise FiguresUnavailable(
+            "threephase figures need matplotlib (%s): install it (pip install matplotlib, or "
+            "Debian's python3-matplotlib); everything else works without it" % e) from e
+    return plt
 
 
 def map_figsize(nx, ny):
@@ -50,7 +69,7 @@ def save(fig, stem, formats=FORMATS):
         path = "%s.%s" % (stem, fmt)
         fig.savefig(path, dpi=DPI)
         paths.append(path)
-    plt.close(fig)
+    pyplot().close(fig)
     return paths
 
 
@@ -63,6 +82,8 @@ def map_figure(values, title, unit="", cell_side=None):
     """The figure of an (ny, nx) map, element [k-1, j-1] = cell (j, k),
     bottom row at the bottom; axes in cells, or in metres when cell_side is
     given. A map with one value in every cell gets a note, no colour bar."""
+    plt = pyplot()
+    from matplotlib.ticker import MaxNLocator
     a = np.asarray(values, dtype=float)
     ny, nx = a.shape
     fig = plt.figure(figsize=map_figsize(nx, ny), layout="constrained")
@@ -143,7 +164,7 @@ def curves_figure(table, title=None):
     ok = table[table["status"] == "ok"]
     xname = field or "freq_hz"
     ok = ok[np.argsort(ok[xname], kind="stable")]
-    fig, (ax_v, ax_q) = plt.subplots(1, 2, figsize=CURVE_SIZE, layout="constrained")
+    fig, (ax_v, ax_q) = pyplot().subplots(1, 2, figsize=CURVE_SIZE, layout="constrained")
     x = ok[xname]
     for key, label, colour, style in CURVES:
         v = ok["vp1_anal" if key == "anal" else "vp_" + key]

@@ -83,6 +83,34 @@ REPORT_PAIRS = {"deltavol1": "deltavol1=", "deltavol3": "deltavol3=", "deltavol"
 WAVES = ("vp1", "vp2", "vp3", "vs1", "vs2")
 
 
+class ResultError(ValueError):
+    """A file of a run folder that cannot be read as what it should be (a
+    results.json or status.json cut short, a damaged .npy array); the
+    message names the file and what is wrong, `path` is the file."""
+
+    def __init__(self, path, what):
+        super().__init__("%s: %s" % (path, what))
+        self.path = path
+
+
+def read_json(path):
+    """The JSON document of a run's file; ResultError when it is not one."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            return json.load(f)
+    except (json.JSONDecodeError, UnicodeDecodeError) as e:
+        raise ResultError(path, "not a complete JSON document (cut short or damaged: %s)"
+                          % e) from e
+
+
+def read_npy(path):
+    """The array of a .npy file; ResultError when it is not a whole one."""
+    try:
+        return np.load(path, allow_pickle=False)
+    except (ValueError, EOFError, OSError) as e:
+        raise ResultError(path, "not a complete .npy array (cut short or damaged: %s)" % e) from e
+
+
 class Result:
     """One run: `numbers` (a dict of floats and complex values), `maps`
     (dict of (ny, nx) arrays), `porosity` (the input field the run used),
@@ -127,10 +155,13 @@ def load(run_dir):
             r.deck = None
     json_path = os.path.join(run_dir, "results.json")
     if os.path.isfile(json_path):
-        with open(json_path) as f:
-            r.json = json.load(f)
-        r.numbers.update(json_numbers(r.json))
-        r.nx, r.ny = r.json["grid"]["nx"], r.json["grid"]["ny"]
+        r.json = read_json(json_path)
+        try:
+            r.numbers.update(json_numbers(r.json))
+            r.nx, r.ny = r.json["grid"]["nx"], r.json["grid"]["ny"]
+        except (KeyError, IndexError, TypeError, ValueError) as e:
+            raise ResultError(json_path, "not the results of a run (%s missing or wrong)"
+                              % e) from e
         r.maps = json_maps(run_dir, r.json)
         r.porosity = r.maps.pop("porosity", None)  # the input field, not a result
         if r.porosity is None:
@@ -191,7 +222,7 @@ def json_maps(run_dir, j):
     for m in j["maps"]["files"]:
         path = os.path.join(run_dir, m["file"])
         if os.path.isfile(path):
-            maps[m["name"]] = np.load(path)
+            maps[m["name"]] = read_npy(path)
     return maps
 
 
@@ -218,8 +249,9 @@ def _read_status(r):
     STOP line of a legacy run."""
     path = os.path.join(r.path, STATUS_FILE)
     if os.path.isfile(path):
-        with open(path) as f:
-            s = json.load(f)
+        s = read_json(path)
+        if not isinstance(s, dict):
+            raise ResultError(path, "not the status of a run (no object)")
         r.status, r.stop_code, r.message = s.get("status"), s.get("stop_code"), s.get("message", "")
         return
     if os.path.isfile(os.path.join(r.path, "results.json")):
@@ -314,7 +346,7 @@ def read_maps(run_dir, nx=None, ny=None):
     # Maps the program writes as arrays (row = y index, column = x index).
     for folder in (run_dir, os.path.join(run_dir, "maps")):
         for path in sorted(glob.glob(os.path.join(folder, "*.npy"))):
-            a = np.load(path)
+            a = read_npy(path)
             if a.shape == (ny, nx):
                 maps.setdefault(os.path.splitext(os.path.basename(path))[0], a)
     bare = os.path.join(run_dir, BARE_MAP)

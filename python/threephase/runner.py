@@ -2,9 +2,11 @@
 
 `run` writes the deck and its side files (elast_coef_sand,
 b11_b22_b12_sand, porosity.frac) to an input folder and calls `threephase
-run DECK -o DIR`, which writes DIR (report.txt, the legacy result files,
-results.json, maps/*.npy) only when the run ends normally, so a failed run
-never touches earlier results.
+run DECK -o RESULT` into a hidden folder beside DIR; when the run ends
+normally the deck and status.json join its results (report.txt, the legacy
+result files, results.json, maps/*.npy) and the whole folder takes DIR's
+place. A run folder that holds status.json and its deck is therefore
+finished; a failed or interrupted run never touches earlier results.
 """
 
 import glob
@@ -15,6 +17,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 from . import porosity as _porosity
@@ -159,32 +162,91 @@ def _staged_keyword(deck, folder):
     return deck
 
 
-def execute(program, folder, out_dir, solver=None, failed_dir=None):
-    """Run the deck of the input folder `folder` with `threephase run` into
-    out_dir, which the program replaces only on success (then the deck and
-    status.json are added to it). On failure the input folder, with
-    stdout.txt, stderr.txt and status.json, is moved to failed_dir (default
-    out_dir + ".failed"). Returns the Result of the folder kept."""
+class Interrupted(Exception):
+    """A run ended because its sweep was stopped: no result of its own."""
+
+
+class Children:
+    """The program's runs under way, so that a stop reaches them: once
+    stopped, no run starts and the running ones are terminated. Each runs in
+    a session of its own, so a Ctrl-C at the terminal reaches only Python,
+    which then ends them itself."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.running = set()
+        self.stopped = False
+
+    def call(self, command, **streams):
+        """Run `command` to its end; its exit status (a signal as -N)."""
+        with self.lock:
+            if self.stopped:
+                raise Interrupted(command)
+            child = subprocess.Popen(command, start_new_session=True, **streams)
+            self.running.add(child)
+        try:
+            return child.wait()
+        except BaseException:
+            child.terminate()  # a Ctrl-C of a single run: its own session misses it
+            child.wait()
+            raise
+        finally:
+            with self.lock:
+                self.running.discard(child)
+
+    def stop(self):
+        with self.lock:
+            self.stopped = True
+            for child in self.running:
+                try:
+                    child.terminate()
+                except OSError:
+                    pass
+
+
+def execute(program, folder, out_dir, solver=None, failed_dir=None, children=None):
+    """Run the deck of the input folder `folder` with `threephase run` and
+    return the Result of the folder kept. The results go to a hidden folder
+    beside out_dir; on success the deck (and porosity.frac, stderr.txt) and
+    status.json are added and that folder takes out_dir's place. On failure
+    the input folder, with stdout.txt, stderr.txt and status.json, takes the
+    place of failed_dir (default out_dir + ".failed"). `children`: the
+    Children of a sweep, whose stop ends this run with Interrupted and
+    leaves out_dir as it was."""
     start = time.monotonic()
-    command = [program, "run", deck_file(folder), "-o", out_dir, "--quiet"]
-    command += ["--solver", solver] if solver else []
-    with open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
-            open(os.path.join(folder, "stderr.txt"), "w") as stderr:
-        status = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout,
-                                stderr=stderr, cwd=folder).returncode
+    children = children or Children()
+    result_dir = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".result-",
+                                  dir=os.path.dirname(out_dir))
+    try:
+        command = [program, "run", deck_file(folder), "-o", result_dir, "--quiet"]
+        command += ["--solver", solver] if solver else []
+        with open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
+                open(os.path.join(folder, "stderr.txt"), "w") as stderr:
+            status = children.call(command, stdin=subprocess.DEVNULL, stdout=stdout,
+                                   stderr=stderr, cwd=folder)
+        if status != 0 and children.stopped:
+            raise Interrupted(out_dir)
+    except BaseException:
+        shutil.rmtree(result_dir, ignore_errors=True)
+        shutil.rmtree(folder, ignore_errors=True)
+        raise
     code, message = stop_of(folder, status)
-    target = out_dir if status == 0 else (failed_dir or out_dir + ".failed")
+    record = {"status": "ok" if status == 0 else "failed", "exit_status": status,
+              "stop_code": code, "message": message,
+              "seconds": round(time.monotonic() - start, 3)}
     if status == 0:
         for name in (os.path.basename(deck_file(folder)), "porosity.frac", "stderr.txt"):
             if os.path.isfile(os.path.join(folder, name)):
-                shutil.copy2(os.path.join(folder, name), out_dir)
+                shutil.copy2(os.path.join(folder, name), result_dir)
         shutil.rmtree(folder)
+        folder, target = result_dir, out_dir
     else:
-        place(folder, target)
-    with open(os.path.join(target, STATUS_FILE), "w") as f:
-        json.dump({"status": "ok" if status == 0 else "failed", "exit_status": status,
-                   "stop_code": code, "message": message,
-                   "seconds": round(time.monotonic() - start, 3)}, f, indent=1)
+        shutil.rmtree(result_dir, ignore_errors=True)
+        target = failed_dir or out_dir + ".failed"
+    # status.json is written last, into the folder before it is put in place.
+    with open(os.path.join(folder, STATUS_FILE), "w") as f:
+        json.dump(record, f, indent=1)
+    place(folder, target)
     return load(target)
 
 

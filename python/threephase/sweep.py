@@ -1,11 +1,18 @@
 """Sweeps: one deck run over many frequencies or values of one field.
 
 Each run has its own folder OUT_DIR/run_NNN (deck, side files, report,
-status.json and every result file); OUT_DIR/sweep.csv holds one row per
-run. A sweep into a folder that holds one resumes it: a run whose folder
-holds the same deck (and porosity file) and ended normally is kept, the
-missing and failed ones run. A finished run is never deleted except with
-force=True, which starts afresh.
+status.json and every result file), put in place whole when the run ends;
+OUT_DIR/sweep.csv holds one row per run. A sweep into a folder that holds
+one resumes it: a run whose folder holds the same deck (and porosity file)
+and ended normally is kept; the missing and failed ones run, and so does a
+folder without the marks of a finished run (its status.json and deck) or
+with a damaged one. A finished run of another deck is an error unless
+force=True, which runs every run again, each replacing its folder only when
+its new result is in.
+
+One Ctrl-C (or SIGTERM) stops a sweep: the runs under way are ended, none
+starts, the table of the runs that finished is written and
+KeyboardInterrupt goes on to the caller; the same sweep again resumes it.
 """
 
 import concurrent.futures
@@ -15,6 +22,7 @@ import math
 import os
 import re
 import shutil
+import signal
 import sys
 import tempfile
 import threading
@@ -24,8 +32,8 @@ import numpy as np
 
 from . import porosity as _porosity
 from .deck import DeckError, normalize_name
-from .results import load
-from .runner import STOP_MEANING, as_deck, execute, find_program, stage
+from .results import ResultError, load
+from .runner import STOP_MEANING, Children, Interrupted, as_deck, execute, find_program, stage
 
 RESULT_COLUMNS = ["freq_hz", "vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar",
                   "vp1_anal", "q1000_anal"]
@@ -132,7 +140,10 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
     (a deck name such as 'phi_a(1)', or 'porosity' or 'water_proportion')
     one run per value. jobs: runs at a time (default: the processors).
     part=(I, N) runs only the I-th of N shares (runs I, I+N, ...; numbering
-    kept so that parts join). force=True deletes an earlier sweep first.
+    kept so that parts join). force=True runs every run again, even where a
+    finished run is kept, replacing each folder only when its new result is
+    in. One KeyboardInterrupt (or SIGTERM) stops the sweep, writes the table
+    of the runs that finished and is raised again.
     """
     deck = as_deck(deck)
     field_name = None if field is None else (
@@ -145,13 +156,17 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
         runs = runs[index - 1::count]
     program = program or find_program()
     out_dir = os.path.abspath(os.fspath(out_dir))
-    _prepare(out_dir, force)
+    _prepare(out_dir)
     bar = Progress(len(runs), progress)
     rows = [None] * len(runs)
+    children = Children()
 
     def work(n):
         name, value, d = runs[n]
-        result = _run_or_keep(program, d, os.path.join(out_dir, name))
+        try:
+            result = _run_or_keep(program, d, os.path.join(out_dir, name), force, children)
+        except Interrupted:
+            return
         rows[n] = _row(name, field_name, value, d, result)
         if not result.ok:
             meaning = STOP_MEANING.get(result.stop_code, "")
@@ -161,56 +176,102 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
                 " (%s)" % meaning if meaning and meaning != message else "", message))
         bar.step()
 
-    with concurrent.futures.ThreadPoolExecutor(max_workers=jobs or processors()) as pool:
-        for f in [pool.submit(work, n) for n in range(len(runs))]:
-            f.result()
+    pool = concurrent.futures.ThreadPoolExecutor(max_workers=jobs or processors())
+    try:
+        with _terminate_as_interrupt():
+            futures = [pool.submit(work, n) for n in range(len(runs))]
+            for f in futures:
+                f.result()
+    except BaseException:
+        # Stopped (or a run could not be staged): end the runs under way,
+        # start none, and keep the table of those that finished.
+        children.stop()
+        pool.shutdown(wait=True, cancel_futures=True)
+        finished = [r for r in rows if r is not None]
+        if finished:
+            write_csv(to_table(finished, field_name), os.path.join(out_dir, "sweep.csv"))
+        bar.note("sweep stopped: %d of %d runs finished (%s); sweep again into %s to resume"
+                 % (len(finished), len(runs), os.path.join(out_dir, "sweep.csv")
+                    if finished else "no table", out_dir))
+        raise
+    pool.shutdown()
     table = to_table(rows, field_name)
     write_csv(table, os.path.join(out_dir, "sweep.csv"))
     return table
 
 
-def _prepare(out_dir, force):
-    """Make out_dir; refuse a folder holding anything but a sweep; with
-    force, clear an earlier sweep's runs and table."""
+class _terminate_as_interrupt:
+    """While alive, SIGTERM raises KeyboardInterrupt in the main thread, so
+    that a sweep stopped by it ends its runs and writes its table as on a
+    Ctrl-C. Elsewhere than in the main thread, nothing changes."""
+
+    def __enter__(self):
+        self.saved = None
+        if threading.current_thread() is threading.main_thread():
+            self.saved = signal.signal(signal.SIGTERM, self._raise)
+        return self
+
+    @staticmethod
+    def _raise(signum, frame):
+        raise KeyboardInterrupt("signal %d" % signum)
+
+    def __exit__(self, *exc):
+        if self.saved is not None:
+            signal.signal(signal.SIGTERM, self.saved)
+        return False
+
+
+# What an interrupted sweep can leave beside its runs: input folders, the
+# hidden result and staging folders of a run, an earlier folder put aside.
+_LEFTOVER = re.compile(r"\.+run_\d+\..*|run_\d+\.(staging|input)-.*")
+
+
+def _prepare(out_dir):
+    """Make out_dir; refuse a folder holding anything but a sweep; clear
+    what an interrupted sweep left beside its runs."""
     if os.path.isdir(out_dir) and os.listdir(out_dir):
-        entries = os.listdir(out_dir)
-        # Input and staging folders of an interrupted sweep hold no finished run.
-        for e in entries:
-            if re.fullmatch(r"\.?run_\d+\.(staging|input)-.*", e):
+        for e in os.listdir(out_dir):
+            if _LEFTOVER.fullmatch(e):
                 shutil.rmtree(os.path.join(out_dir, e), ignore_errors=True)
         entries = os.listdir(out_dir)
         is_sweep = "sweep.csv" in entries or any(re.fullmatch(r"run_\d+", e) for e in entries)
         if not is_sweep:
             raise DeckError("%s is not empty and holds no earlier sweep; "
                             "name a new or empty folder" % out_dir)
-        if force:
-            for e in entries:
-                path = os.path.join(out_dir, e)
-                if re.fullmatch(r"run_\d+", e) and os.path.isdir(path):
-                    shutil.rmtree(path)
-                elif e in ("sweep.csv",):
-                    os.remove(path)
     os.makedirs(out_dir, exist_ok=True)
 
 
-def _run_or_keep(program, deck, run_dir):
+def _finished(run_dir):
+    """The Result of a run folder that bears the marks of a finished run
+    (status.json and its deck, both readable); None for anything else (a
+    folder left by a run killed before its marks were written, a damaged
+    file), which is redone."""
+    if not os.path.isfile(os.path.join(run_dir, "status.json")) or \
+            not any(os.path.isfile(os.path.join(run_dir, n)) for n in ("deck", "deck.toml")):
+        return None
+    try:
+        return load(run_dir)
+    except ResultError:
+        return None
+
+
+def _run_or_keep(program, deck, run_dir, force, children):
     """The Result of the run in run_dir: kept when it ended normally on the
-    same deck and porosity file; run afresh when missing or failed. A
-    finished run of another deck is an error, never overwritten."""
-    inputs = tempfile.mkdtemp(prefix=os.path.basename(run_dir) + ".input-",
+    same deck and porosity file; run when missing, failed or unfinished. A
+    finished run of another deck is an error, unless `force`: then it is
+    run again and replaced when the new result is in."""
+    inputs = tempfile.mkdtemp(prefix="." + os.path.basename(run_dir) + ".input-",
                               dir=os.path.dirname(run_dir))
     stage(deck, inputs)
-    if os.path.isdir(run_dir):
-        earlier = load(run_dir)
-        if earlier.ok:
-            same = _same_input(inputs, run_dir)
-            shutil.rmtree(inputs)
-            if same:
-                return earlier
-            raise DeckError("%s holds a finished run of another deck; sweep into a new "
-                            "folder, or start afresh with force" % run_dir)
-        shutil.rmtree(run_dir)  # a failed or interrupted run: its inputs only
-    return execute(program, inputs, run_dir, failed_dir=run_dir)
+    earlier = None if force else _finished(run_dir)
+    if earlier is not None and earlier.ok:
+        same = _same_input(inputs, run_dir)
+        shutil.rmtree(inputs)
+        if same:
+            return earlier
+        raise DeckError("%s holds a finished run of another deck; sweep into a new "
+                        "folder, or run every run again with force" % run_dir)
+    return execute(program, inputs, run_dir, failed_dir=run_dir, children=children)
 
 
 def _same_input(a, b):

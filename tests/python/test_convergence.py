@@ -2,6 +2,8 @@
 porosity field, the program runs the levels, the table and figure come back."""
 
 import os
+import subprocess
+import sys
 import unittest
 
 import numpy as np
@@ -30,6 +32,36 @@ class StudyFromPython(unittest.TestCase):
         for row in table["results"]:
             self.assertEqual(len(row["values"]), 3, row["quantity"])
         self.assertTrue(os.path.getsize(os.path.join(out, "converge.png")) > 10000)
+
+    def test_a_quoted_folder_name_is_a_name_and_the_deck_is_staged_beside_not_inside(self):
+        base = support.scratch(self)
+        out = os.path.join(base, "Bob's study")
+        threephase.converge(support.small_deck(n_freq=1), refine=[1, 2], out_dir=out)
+        self.assertEqual(os.listdir(base), ["Bob's study"])
+        self.assertEqual(sorted(os.listdir(out)), ["converge.csv", "converge.json", "converge.pdf",
+                                                   "converge.png", "level_1", "level_2"])
+        # Again into the same folder: an earlier study is replaced.
+        threephase.converge(support.small_deck(n_freq=1), refine=[1, 3], out_dir=out)
+        self.assertIn("level_3", os.listdir(out))
+        self.assertNotIn("level_2", os.listdir(out))
+
+    def test_tools_plot_draws_the_figure_of_a_study_folder_the_program_wrote(self):
+        base = support.scratch(self)
+        out = os.path.join(base, "Bob's study")
+        deck = os.path.join(base, "deck")
+        support.small_deck(n_freq=1).write(deck)
+        for name in threephase.deck.SIDE_FILES:
+            support.shutil.copy(os.path.join(support.EXAMPLES, "permafrost", name), base)
+        program = threephase.find_program()
+        done = subprocess.run([program, "converge", deck, "--refine", "1,2", "-o", out],
+                              capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertFalse(os.path.exists(os.path.join(out, "converge.png")))
+        plot = subprocess.run([sys.executable, os.path.join(support.REPO, "tools", "plot"), out,
+                               "--formats", "png"], capture_output=True, text=True)
+        self.assertEqual(plot.returncode, 0, plot.stderr)
+        self.assertEqual(plot.stdout.split("\n")[0], os.path.join(out, "converge.png"))
+        self.assertGreater(os.path.getsize(os.path.join(out, "converge.png")), 10000)
 
     def test_bad_refinements_raise_with_the_programs_reason(self):
         out = os.path.join(support.scratch(self), "study")

@@ -152,6 +152,25 @@ class Staging(unittest.TestCase):
         self.assertTrue(threephase.load(out).ok and first.ok)
         self.assertEqual(sorted(os.listdir(os.path.dirname(out))), ["run", "run.failed"])
 
+class DamagedResults(unittest.TestCase):
+    def test_a_file_cut_short_is_named_with_what_is_wrong(self):
+        base = support.scratch(self)
+        run = os.path.join(base, "run")
+        threephase.run(support.small_deck(n_freq=1), run)
+        stress = os.path.join(run, "maps", "real_stress_map.npy")
+        for path in (os.path.join(run, "results.json"), stress, os.path.join(run, "status.json")):
+            damaged = os.path.join(base, "damaged")
+            support.shutil.rmtree(damaged, ignore_errors=True)
+            support.shutil.copytree(run, damaged)
+            target = os.path.join(damaged, os.path.relpath(path, run))
+            with open(target, "r+b") as f:
+                f.truncate(len(f.read()) - 7)
+            with self.assertRaises(threephase.ResultError) as caught:
+                threephase.load(damaged)
+            self.assertEqual(caught.exception.path, target)
+            self.assertIn(target, str(caught.exception))
+            self.assertIn("cut short or damaged", str(caught.exception))
+
 
 if __name__ == "__main__":
     unittest.main()

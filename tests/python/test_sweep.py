@@ -3,6 +3,10 @@ uninterrupted one, keep finished runs, and parts join to the whole."""
 
 import os
 import shutil
+import signal
+import subprocess
+import sys
+import time
 import unittest
 
 import numpy as np
@@ -62,6 +66,37 @@ class Resume(unittest.TestCase):
         table = threephase.sweep(other, out, force=True, progress=False)
         self.assertTrue(np.all(table["vp_c33"] != self.whole["vp_c33"]))
 
+    def test_runs_without_the_marks_of_a_finished_run_or_with_damaged_results_are_redone(self):
+        out = os.path.join(support.scratch(self), "sweep")
+        shutil.copytree(os.path.join(self.root, "whole"), out)
+        # run_002: the program committed it after the sweep was killed, so
+        # neither its deck nor status.json came; run_003: results.json cut
+        # short by a full disk.
+        for name in ("deck", "status.json"):
+            os.remove(os.path.join(out, "run_002", name))
+        path = os.path.join(out, "run_003", "results.json")
+        with open(path, "r+") as f:
+            f.truncate(len(f.read()) // 2)
+        kept = os.stat(os.path.join(out, "run_001", "results.json")).st_mtime_ns
+        table = threephase.sweep(self.deck, out, jobs=2, progress=False)
+        same_table(self, table, self.whole)
+        self.assertEqual(os.stat(os.path.join(out, "run_001", "results.json")).st_mtime_ns, kept)
+        self.assertTrue(threephase.load(os.path.join(out, "run_003")).ok)
+
+    def test_force_replaces_each_run_only_when_its_new_result_is_in(self):
+        out = os.path.join(support.scratch(self), "sweep")
+        shutil.copytree(os.path.join(self.root, "whole"), out)
+        other = self.deck.copy()
+        other["akf(1)"] = 2.0e9
+        # Each start of the program notes which finished runs are there.
+        log = os.path.join(out, "..", "seen")
+        program = script(support.scratch(self), "ls -d %s/run_* >> %s\nexec %s \"$@\"\n"
+                         % (out, log, threephase.find_program()))
+        table = threephase.sweep(other, out, force=True, jobs=1, progress=False, program=program)
+        self.assertTrue(np.all(table["vp_c33"] != self.whole["vp_c33"]))
+        starts = support.read(log).split("\n")
+        self.assertEqual([ln for ln in starts if ln.endswith("run_003")], [out + "/run_003"] * 3)
+
     def test_parts_of_a_sweep_join_to_the_whole_table(self):
         base = support.scratch(self)
         parts = [os.path.join(base, "part%d" % i) for i in (1, 2)]
@@ -69,6 +104,66 @@ class Resume(unittest.TestCase):
             threephase.sweep(self.deck, folder, part=(i, 2), progress=False)
         self.assertEqual(sorted(os.listdir(parts[1])), ["run_002", "sweep.csv"])
         same_table(self, threephase.join(parts, os.path.join(base, "joined")), self.whole)
+
+
+def script(folder, body):
+    """An executable shell script in `folder` standing in for the program."""
+    path = os.path.join(folder, "program")
+    with open(path, "w") as f:
+        f.write("#!/bin/sh\n" + body)
+    os.chmod(path, 0o755)
+    return path
+
+
+# A sweep in a Python of its own: its table, or the interrupt that ended it.
+SWEEP = """
+import sys
+sys.path.insert(0, sys.argv[1])
+import threephase
+deck = threephase.Deck.read(sys.argv[2])
+try:
+    threephase.sweep(deck, sys.argv[3], jobs=1, progress=False, program=sys.argv[4])
+except KeyboardInterrupt:
+    sys.exit(3)
+"""
+
+
+class Interrupts(unittest.TestCase):
+    def test_one_interrupt_ends_the_runs_writes_what_finished_and_a_resume_completes_it(self):
+        deck = support.small_deck()
+        whole = threephase.sweep(deck, os.path.join(support.scratch(self), "whole"),
+                                 progress=False)
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            base = support.scratch(self)
+            deck.write(os.path.join(base, "deck"))
+            for name in threephase.deck.SIDE_FILES:
+                shutil.copy(os.path.join(support.EXAMPLES, "permafrost", name), base)
+            out = os.path.join(base, "sweep")
+            # The first run is the program's; the next one hangs until ended.
+            program = script(base, "if [ -e %s/first ]; then echo $$ > %s/hung; exec sleep 60; fi\n"
+                             "touch %s/first\nexec %s \"$@\"\n"
+                             % (base, base, base, threephase.find_program()))
+            child = subprocess.Popen([sys.executable, "-c", SWEEP,
+                                      os.path.join(support.REPO, "python"),
+                                      os.path.join(base, "deck"), out, program])
+            hung = os.path.join(base, "hung")
+            deadline = time.monotonic() + 60
+            while not os.path.exists(hung) or not support.read(hung).strip():
+                self.assertLess(time.monotonic(), deadline, "the second run never started")
+                time.sleep(0.05)
+            child.send_signal(sig)
+            try:
+                status = child.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                child.kill()
+                self.fail("signal %d did not stop the sweep" % sig)
+            self.assertEqual(status, 3, "signal %d" % sig)
+            with self.assertRaises(ProcessLookupError):  # the hung run was ended
+                os.kill(int(support.read(hung)), 0)
+            table = threephase.read_table(os.path.join(out, "sweep.csv"))
+            self.assertEqual(table["run"].tolist(), ["run_001"])
+            self.assertEqual(sorted(os.listdir(out)), ["run_001", "sweep.csv"])
+            same_table(self, threephase.sweep(deck, out, progress=False), whole)
 
 
 class FieldSweeps(unittest.TestCase):

@@ -89,13 +89,20 @@ RunResult run_program(const std::string& dir, const std::string& deck, const Str
 
 RunResult run_with_args(const std::string& dir, const std::string& args, const std::string& in,
                         int seconds) {
-  std::vector<std::string> argv{THREEPHASE_EXE};
+  std::vector<std::string> words;
   std::size_t at = 0;
   while ((at = args.find_first_not_of(' ', at)) != std::string::npos) {
     const std::size_t end = args.find(' ', at);
-    argv.push_back(args.substr(at, end - at));
+    words.push_back(args.substr(at, end - at));
     at = end;
   }
+  return run_argv(dir, words, in, seconds);
+}
+
+RunResult run_argv(const std::string& dir, const std::vector<std::string>& args,
+                   const std::string& in, int seconds) {
+  std::vector<std::string> argv{THREEPHASE_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
   Streams s;
   s.in = in;
   return run_child(dir, argv, s, seconds);

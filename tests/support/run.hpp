@@ -33,6 +33,11 @@ RunResult run_program(const std::string& dir, const std::string& deck, const Str
 RunResult run_with_args(const std::string& dir, const std::string& args,
                         const std::string& in = "/dev/null", int seconds = 300);
 
+// Runs the program in `dir` with the arguments `args`, each passed as it
+// is (blanks, quotes and all), and standard input from `in`.
+RunResult run_argv(const std::string& dir, const std::vector<std::string>& args,
+                   const std::string& in = "/dev/null", int seconds = 300);
+
 // `s` in single quotes for the shell.
 std::string shell_quote(const std::string& s);
 
