@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -39,7 +40,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct RunArgs {
-  std::string deck, out;
+  std::string deck, out, stiffness;
   bool quiet = false;
 };
 
@@ -227,32 +228,48 @@ bool commit(const fs::path& staging, const fs::path& out) {
   return true;
 }
 
-// A few lines from results.json on standard output.
+// The number of j at `key`, or NaN when it is not a number.
+double number_at(const nlohmann::json& j, const char* key) {
+  return j.contains(key) && j[key].is_number() ? j[key].get<double>() : NAN;
+}
+
+// A few lines from results.json on standard output: the sample's stiffness
+// first, then the legacy test's values, labelled as such.
 void print_summary(const fs::path& out) {
   std::ifstream in(out / "results.json");
   const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
   if (j.is_discarded()) return;
   std::printf("threephase: results in %s (report.txt, results.json, maps/)\n", out.c_str());
+  if (j.contains("effective")) {
+    const auto& e = j["effective"];
+    std::printf("  sample (rigid-plate tests, density %.6g kg/m3, time as %s):\n",
+                number_at(e, "density_kg_per_m3"), e["time_convention"].get<std::string>().c_str());
+    for (const char* m : {"c33", "c11", "c55"}) {
+      if (!e["stiffness"].contains(m)) continue;
+      const auto& c = e["stiffness"][m];
+      std::printf("    %-4s velocity %.6g m/s, 1000/Q %.6g\n", m, number_at(c, "velocity_m_per_s"),
+                  number_at(c, "q_inverse_times_1000"));
+    }
+  }
+  std::printf("  legacy compressibility test (not the sample's stiffness):\n");
   for (const char* m : {"c33", "mstar"}) {
     const auto& r = j["finite_element"][m];
-    std::printf(
-        "  %-6s velocity %.6g m/s, 1000/Q %.6g\n", m,
-        r["velocity_m_per_s"].is_number() ? r["velocity_m_per_s"].get<double>() : 0.0,
-        r["q_inverse_times_1000"].is_number() ? r["q_inverse_times_1000"].get<double>() : 0.0);
+    std::printf("    %-6s velocity %.6g m/s, 1000/Q %.6g\n", m, number_at(r, "velocity_m_per_s"),
+                number_at(r, "q_inverse_times_1000"));
   }
   const auto& p1 = j["plane_waves"]["compressional"][0];
-  if (p1["velocity_m_per_s"].is_number() && p1["q_inverse_times_1000"].is_number()) {
-    std::printf("  fast P wave (closed form) velocity %.6g m/s, 1000/Q %.6g\n",
-                p1["velocity_m_per_s"].get<double>(), p1["q_inverse_times_1000"].get<double>());
-  }
+  std::printf("  fast P wave (closed form) velocity %.6g m/s, 1000/Q %.6g\n",
+              number_at(p1, "velocity_m_per_s"), number_at(p1, "q_inverse_times_1000"));
   std::printf("  %zu warning(s)\n", j["warnings"].size());
 }
 
 // The run itself, in the staging folder: the deck read from its file, the
 // side files beside it, the report in report.txt. Returns the modern status.
-int run_in_staging(const fs::path& staging, const fs::path& deck, const CommandContext& ctx) {
+int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs& a,
+                   const CommandContext& ctx) {
   static Run run;  // the tables of a large grid stay off the stack
   run.options.modern = true;
+  run.options.full_stiffness = a.stiffness == "full";
   run.options.deck_path = deck.string();
   run.options.output_dir = staging.string();
   if (!with_solver_choices(run.options, ctx)) return kExitBadInput;
@@ -309,7 +326,7 @@ int run_command(const RunArgs& a, const CommandContext& ctx) {
   }
   remove_stale_staging(out);
   std::fflush(nullptr);
-  const int status = run_in_staging(staging.dir, deck, ctx);
+  const int status = run_in_staging(staging.dir, deck, a, ctx);
   if (status != kExitSuccess) {
     remove_staging(staging);
     return status;
@@ -336,6 +353,11 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
   cmd->add_option("-o,--output", args.out,
                   "Results folder (default: the deck's [run] output, beside the deck, else "
                   "the deck's name with _results, here)");
+  cmd->add_option("--stiffness", args.stiffness,
+                  "Rigid-plate tests: vertical (C33 and C13, the default) or full (also C11 "
+                  "and C55, and the qP and qSV waves at every angle); default: the deck's "
+                  "[run] stiffness")
+      ->check(CLI::IsMember({"vertical", "full"}));
   cmd->add_flag("-q,--quiet", args.quiet,
                 "Print nothing on success (otherwise a short summary on standard output)");
   cmd->callback([&ctx] {

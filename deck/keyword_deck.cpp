@@ -14,8 +14,8 @@ namespace tp {
 namespace {
 
 // The names a [run] table may hold.
-constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity", "solver",
-                                    "output"};
+constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",
+                                    "solver",    "output",           "stiffness"};
 
 int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
 
@@ -365,6 +365,11 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
     if (int rc = read_name(*n, "solver", solvers, 3, index, err)) return rc;
     const SolverChoice choice[] = {SolverChoice::automatic, SolverChoice::own, SolverChoice::mumps};
     plan.solver = choice[index];
+  }
+  if ((n = run->get("stiffness")) != nullptr) {
+    const char* sets[] = {"vertical", "full"};
+    if (int rc = read_name(*n, "stiffness", sets, 2, index, err)) return rc;
+    plan.full_stiffness = index == 1;
   }
   if ((n = run->get("output")) != nullptr) {
     const auto* s = n->as_string();

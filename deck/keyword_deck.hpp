@@ -37,6 +37,9 @@ struct RunPlan {
   std::string porosity_file;    // the porosity file as the deck names it
   SolverChoice solver = SolverChoice::automatic;
   std::string output;  // results folder named by the deck; empty when not given
+  // The rigid-plate tests of a `run`: the vertical one alone ("vertical",
+  // the default: C33, C13) or all three ("full": C11, C13, C33, C55).
+  bool full_stiffness = false;
   // Read from a keyword deck: a first cell with lambda1 or lambda3 <= 0 is a
   // warning when its strain energy is positive definite, not a stop.
   bool lambda_warning_only = false;

@@ -1,5 +1,7 @@
 #include "driver/run.hpp"
 
+#include <cstring>
+
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/deck_checks.hpp"
@@ -9,6 +11,7 @@
 #include "driver/timer.hpp"
 #include "planewave/wave_order.hpp"
 #include "results/run_outputs.hpp"
+#include "rockphysics/sample_density.hpp"
 
 namespace tp {
 
@@ -40,6 +43,7 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
     deck_warnings(run.record, run.warnings);
   }
   print_warnings(run.warnings);
+  if (run.plan.full_stiffness) run.options.full_stiffness = true;
 }
 
 void prepare_run(Run& run, Report report) {
@@ -147,6 +151,72 @@ void factor_and_solve_system(Run& run) {
 
 namespace {
 
+// Factors the plate matrix with the run's solver, its analysis kept, and
+// solves the count loads.
+void factor_and_solve_loads(Run& run, PlateLoad* loads, int count) {
+  System& sys = run.plate_sys;
+  const int neq = sys.neq;
+  if (run.use_mumps) {
+    if (mumps_factor(run.mumps, sys.avec.data()) != 0)
+      mumps_stop("MUMPS factorization", run.mumps.counts, 99);
+    for (int t = 0; t < count; ++t) {
+      std::memcpy(static_cast<void*>(loads[t].z.data()), loads[t].b.data(), sizeof(cplx) * neq);
+      if (mumps_solve(run.mumps, loads[t].z.data()) != 0)
+        mumps_stop("MUMPS solve", run.mumps.counts, 99);
+    }
+    return;
+  }
+  const SparseRows rows{neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
+  const int flag = own_factor(run.own, rows, nullptr);
+  if (flag != 0) {
+    FreeLine(std_out()) << "ESP=" << run.own.f.esp;
+    FreeLine(std_out()) << "FLAG=" << flag;
+    stop(99);
+  }
+  for (int t = 0; t < count; ++t) own_solve(run.own, loads[t].b.view(), loads[t].z.view());
+}
+
+// One set of plate tests: its matrix, its loads, one factorization, the
+// moduli of each.
+void plate_test_set(Run& run, PlateConstraints set, const PlateTest* tests, int count) {
+  const CellGrid& g = run.sample.grid;
+  plate_matrix(g, run.omega, run.co, set, run.plate_sys);
+  for (int t = 0; t < count; ++t) {
+    run.plate_loads[t].test = tests[t];
+    plate_load(g, run.omega, run.co, tests[t], run.plate_sys, run.plate_loads[t].b);
+  }
+  factor_and_solve_loads(run, run.plate_loads, count);
+  for (int t = 0; t < count; ++t) {
+    const PlateTractions tr =
+        plate_tractions(g, run.omega, run.co, run.plate_sys, run.plate_loads[t].z);
+    take_moduli(tests[t], tr, run.stiffness);
+  }
+}
+
+}  // namespace
+
+void run_plate_tests(Run& run) {
+  if (run.plate_sys.neq == 0) {
+    const bool sized = plate_system(run.sample.grid, run.plate_sys) == 0 &&
+                       size_plate_load(run.plate_sys, run.plate_loads[0]) &&
+                       size_plate_load(run.plate_sys, run.plate_loads[1]);
+    if (!sized)
+      input_error("the grid", "the plate tests' system does not fit in the memory available");
+  }
+  const CellFailure fail = sample_density(run.deck, run.sample, run.density);
+  if (fail) stop_at_cell(fail);
+  analyse_system(run);
+  const PlateTest normal[2] = {PlateTest::vertical, PlateTest::horizontal};
+  plate_test_set(run, PlateConstraints::normal, normal, run.options.full_stiffness ? 2 : 1);
+  if (run.options.full_stiffness) {
+    const PlateTest shear[1] = {PlateTest::shear};
+    plate_test_set(run, PlateConstraints::shear, shear, 1);
+  }
+  run.clock.mark("plate_tests");
+}
+
+namespace {
+
 // The scalars of the run the post-processing reads.
 SampleState sample_state(const Run& run) {
   const Deck& d = run.deck;
@@ -189,6 +259,7 @@ void write_modern_outputs(Run& run) {
                      run.warnings,
                      run.options.deck_path.c_str(),
                      run.use_mumps ? "mumps" : "own"};
+  capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
   write_run_outputs(view, run.modern);
 }
 
@@ -202,7 +273,10 @@ void write_modern_outputs(Run& run) {
   analyse_system(run);
   factor_and_solve_system(run);
   post_process_legacy_test(run, Report::full);
-  if (run.options.modern) write_modern_outputs(run);
+  if (run.options.modern) {
+    run_plate_tests(run);
+    write_modern_outputs(run);
+  }
 
   // Processor time of the run, in hours.
   Unit& out = std_out();

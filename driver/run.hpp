@@ -20,6 +20,7 @@
 #include "driver/solve_mumps.hpp"
 #include "driver/stages.hpp"
 #include "fem/effective_moduli.hpp"
+#include "fem/plate_tests.hpp"
 #include "results/legacy_files.hpp"
 #include "results/results_json.hpp"
 #include "sparse/own_solver.hpp"
@@ -28,12 +29,13 @@ namespace tp {
 
 // What the command line asks of a run.
 struct RunOptions {
-  bool modern = false;         // `run`: results.json and maps/ beside the legacy files
-  std::string deck_path;       // the deck's file; empty when it comes on standard input
-  std::string output_dir;      // where the result files go; empty: the working directory
-  std::string solver_request;  // "own", "mumps", or empty: the deck, environment or grid decide
-  std::string mumps_order;     // "amd", "metis", or empty
-  bool out_of_core = false;    // MUMPS's factors on disk
+  bool modern = false;          // `run`: results.json and maps/ beside the legacy files
+  std::string deck_path;        // the deck's file; empty when it comes on standard input
+  std::string output_dir;       // where the result files go; empty: the working directory
+  std::string solver_request;   // "own", "mumps", or empty: the deck, environment or grid decide
+  std::string mumps_order;      // "amd", "metis", or empty
+  bool out_of_core = false;     // MUMPS's factors on disk
+  bool full_stiffness = false;  // the horizontal and shear plate tests beside the vertical one
 };
 
 // Whether a stage prints its part of the report and writes its maps: the
@@ -61,6 +63,13 @@ struct Run {
   DiffusionScale diffusion{};
   System sys;
   Results results;
+
+  // The sample's stiffness from the rigid-plate tests (same pattern as the
+  // compressibility test: the same analysis serves them).
+  System plate_sys;
+  PlateLoad plate_loads[2];
+  SampleStiffness stiffness{};
+  double density = 0.0;  // volume average of the cells' densities (kg/m3)
 
   // The solver: one analysis of the pattern, any number of factorizations.
   bool use_mumps = false;
@@ -110,6 +119,12 @@ void factor_and_solve_system(Run& run);
 // Effective moduli, velocities, Q and maps of the legacy test, computed;
 // with a full report, written into the report and the result files.
 void post_process_legacy_test(Run& run, Report report);
+
+// The rigid-plate relaxation tests at the run's angular frequency, after
+// the analysis of the pattern: the vertical one (C33, C13), and with the
+// full stiffness the horizontal (C11, C13 again) and the shear test (C55),
+// with the sample's density; each factorization keeps the analysis.
+void run_plate_tests(Run& run);
 
 // results.json and maps/ of a modern run.
 void write_modern_outputs(Run& run);

@@ -32,15 +32,6 @@ int env_int(const char* name, int lo, int hi) {
   return static_cast<int>(v);
 }
 
-// Prints the library's status as the report's lines and the sentence on
-// standard error, then stops with code.
-[[noreturn]] void mumps_stop(const char* phase, const MumpsCounts& c, int code) {
-  FreeLine(std_out()) << "MUMPS INFOG(1)=" << c.infog1;
-  FreeLine(std_out()) << "MUMPS INFOG(2)=" << c.infog2;
-  std::fprintf(stderr, "threephase: %s: %s\n", phase, mumps_message(c.infog1, c.infog2).c_str());
-  stop(code);
-}
-
 // The solver a name asks for; `who` names the source in a refusal.
 bool mumps_named(const std::string& name, const char* who) {
   if (name == "own") return false;
@@ -64,6 +55,15 @@ long long factorization_need(const MumpsFactor& f, const MumpsRunOptions& opt) {
 }
 
 }  // namespace
+
+// Prints the library's status as the report's lines and the sentence on
+// standard error, then stops with code.
+[[noreturn]] void mumps_stop(const char* phase, const MumpsCounts& c, int code) {
+  FreeLine(std_out()) << "MUMPS INFOG(1)=" << c.infog1;
+  FreeLine(std_out()) << "MUMPS INFOG(2)=" << c.infog2;
+  std::fprintf(stderr, "threephase: %s: %s\n", phase, mumps_message(c.infog1, c.infog2).c_str());
+  stop(code);
+}
 
 bool mumps_chosen(const char* command_line, SolverChoice deck_choice, const Deck& d) {
   if (command_line != nullptr && command_line[0] != '\0')

@@ -7,6 +7,10 @@
 
 namespace tp {
 
+// Prints the library's status as the report's lines and the sentence on
+// standard error, then stops with code.
+[[noreturn]] void mumps_stop(const char* phase, const MumpsCounts& c, int code);
+
 // Solver choice and MUMPS settings of a run.
 struct MumpsRunOptions {
   MumpsOptions solver;

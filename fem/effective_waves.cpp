@@ -7,9 +7,9 @@
 
 namespace tp {
 
-WaveProperties wave_of_modulus(const cplx& m, const double& rho) {
+EffectiveWave wave_of_modulus(const cplx& m, const double& rho) {
   const cplx velocity = csqrt(m / rho);
-  WaveProperties w;
+  EffectiveWave w;
   w.velocity = 1.0 / cdiv(cplx(1.0, 0.0), velocity).real();
   w.q = m.real() / m.imag();
   w.thousand_over_q = 1000.0 * m.imag() / m.real();

@@ -15,19 +15,19 @@
 namespace tp {
 
 // Velocity and attenuation of one wave.
-struct WaveProperties {
+struct EffectiveWave {
   double velocity = 0.0;         // m/s
   double q = 0.0;                // Re M / Im M
   double thousand_over_q = 0.0;  // 1000 Im M / Re M
 };
 
 // The wave of the complex modulus m (Pa) in a medium of density rho (kg/m3).
-WaveProperties wave_of_modulus(const cplx& m, const double& rho);
+EffectiveWave wave_of_modulus(const cplx& m, const double& rho);
 
 // The qP and qSV waves at one angle off the vertical (the symmetry axis).
 struct ObliqueWaves {
   double angle_degrees = 0.0;
-  WaveProperties qp, qsv;
+  EffectiveWave qp, qsv;
 };
 
 // Angles of the table: 0 to 90 degrees every 5.

@@ -152,17 +152,16 @@ bool size_plate_load(const System& sys, PlateLoad& load) {
 }
 
 // The one place the plate tests call the sparse solver.
-int solve_plate_system(System& sys, PlateLoad* loads, const int& count) {
-  const int neq = sys.neq;
-  const SparseRows rows{neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
-  int flag = zn_order(rows, sys.c.view(), sys.ic.view(), nullptr, 0, nullptr);
+int solve_plate_system(System& sys, OwnSolver& solver, PlateLoad* loads, const int& count) {
+  const SparseRows rows{sys.neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
+  if (solver.analyses == 0) {
+    int flag = own_order(solver, rows, nullptr, 0, nullptr);
+    if (flag == 0) flag = own_analyse(solver, rows);
+    if (flag != 0) return flag;
+  }
+  const int flag = own_factor(solver, rows, nullptr);
   if (flag != 0) return flag;
-  SparseFactor f;
-  zn_init(f, neq, sys.c.view(), sys.c.view(), sys.ic.view(), nullptr, 0);
-  flag = zn_analyse(f, rows);
-  if (flag == 0) flag = zn_factor(f, rows);
-  if (flag != 0) return flag;
-  for (int t = 0; t < count; ++t) zn_solve(f, loads[t].b.view(), loads[t].z.view());
+  for (int t = 0; t < count; ++t) own_solve(solver, loads[t].b.view(), loads[t].z.view());
   return 0;
 }
 
@@ -216,6 +215,7 @@ void take_moduli(const PlateTest& test, const PlateTractions& t, SampleStiffness
 int plate_stiffness(const CellGrid& g, const double& omega, const Coefficients& co,
                     SampleStiffness& c) {
   System sys;
+  OwnSolver solver;
   PlateLoad loads[2];
   loads[0].test = PlateTest::vertical;
   loads[1].test = PlateTest::horizontal;
@@ -226,7 +226,7 @@ int plate_stiffness(const CellGrid& g, const double& omega, const Coefficients& 
     if (set == PlateConstraints::shear) loads[0].test = PlateTest::shear;
     plate_matrix(g, omega, co, set, sys);
     for (int t = 0; t < count; ++t) plate_load(g, omega, co, loads[t].test, sys, loads[t].b);
-    const int flag = solve_plate_system(sys, loads, count);
+    const int flag = solve_plate_system(sys, solver, loads, count);
     if (flag != 0) return flag;
     for (int t = 0; t < count; ++t) {
       take_moduli(loads[t].test, plate_tractions(g, omega, co, sys, loads[t].z), c);

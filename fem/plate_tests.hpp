@@ -30,7 +30,7 @@
 // to the fluid); the fluid's reaction on a sealed side, its pore pressure,
 // is not a force on the plate.
 #include "common/structures.hpp"
-#include "sparse/zndrv.hpp"
+#include "sparse/own_solver.hpp"
 
 namespace tp {
 
@@ -93,10 +93,12 @@ struct PlateLoad {
 // memory is not there.
 bool size_plate_load(const System& sys, PlateLoad& load);
 
-// Orders and factors the matrix of sys with the own solver (self-sized
-// storage, the order in sys.c and sys.ic) and solves the count loads into
-// their z. Returns 0 or the solver's flag.
-int solve_plate_system(System& sys, PlateLoad* loads, const int& count);
+// Factors the matrix of sys with the own solver and solves the count loads
+// into their z. The solver's analysis of the pattern is kept: a solver not
+// yet analysed orders and analyses it first (self-sized storage), one
+// analysed already (on the compressibility test, or another plate matrix)
+// goes straight to the factorization. Returns 0 or the solver's flag.
+int solve_plate_system(System& sys, OwnSolver& solver, PlateLoad* loads, const int& count);
 
 // Mean tractions (Pa) on the plates of a solved test: the reactions of both
 // solids, summed element by element from the cells' stiffness times the

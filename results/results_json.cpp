@@ -63,6 +63,50 @@ Json modulus_json(const ModulusResult& m, const char* what) {
               {"q_inverse_times_1000", number(m.q1000)}};
 }
 
+// The conventions of the modern face, said once.
+constexpr const char* kTimeConvention = "exp(+i omega t)";
+
+Json stiffness_json(const ModulusResult& m) {
+  return Json{{"modulus_pa", complex_pair(m.modulus)},
+              {"velocity_m_per_s", number(m.velocity)},
+              {"q", number(m.q)},
+              {"q_inverse_times_1000", number(m.q1000)}};
+}
+
+Json effective_json(const EffectiveRecord& e) {
+  Json stiffness = {{"c33", stiffness_json(e.c33)}};
+  if (e.full) {
+    stiffness["c11"] = stiffness_json(e.c11);
+    stiffness["c13"] = {{"modulus_pa", complex_pair(e.c13)},
+                        {"modulus_pa_from_horizontal_test", complex_pair(e.c13_horizontal)}};
+    stiffness["c55"] = stiffness_json(e.c55);
+  } else {
+    stiffness["c13"] = {{"modulus_pa", complex_pair(e.c13)}};
+  }
+  Json j = {{"time_convention", kTimeConvention},
+            {"q_definition", "Q = Re C / Im C; velocity 1 / Re(1 / sqrt(C / rho))"},
+            {"tests",
+             e.full ? "rigid-plate relaxation tests: vertical (C33, C13), horizontal (C11, C13), "
+                      "simple shear (C55)"
+                    : "rigid-plate relaxation test: vertical (C33, C13)"},
+            {"density_kg_per_m3", number(e.density)},
+            {"stiffness", stiffness}};
+  if (e.full) {
+    Json angles = Json::array();
+    for (const EffectiveAngle& a : e.angles) {
+      angles.push_back({{"angle_degrees", a.angle_degrees},
+                        {"qp",
+                         {{"velocity_m_per_s", number(a.qp_velocity)},
+                          {"q_inverse_times_1000", number(a.qp_q1000)}}},
+                        {"qsv",
+                         {{"velocity_m_per_s", number(a.qsv_velocity)},
+                          {"q_inverse_times_1000", number(a.qsv_q1000)}}}});
+    }
+    j["angles"] = angles;
+  }
+  return j;
+}
+
 Json build(const RunResults& r) {
   Json j;
   j["format"] = "threephase-results";
@@ -98,7 +142,11 @@ Json build(const RunResults& r) {
       {"order", "fastest first within the compressional and within the shear waves"},
       {"compressional", p},
       {"shear", s}};
+  if (r.effective.present) j["effective"] = effective_json(r.effective);
   j["finite_element"] = {
+      {"test",
+       "the legacy compressibility test (a unit stress on the top of each solid); its "
+       "moduli are the legacy report's, not the sample's stiffness (see effective)"},
       {"mstar", modulus_json(r.mstar, "unit load over the top displacement of solid 1")},
       {"c33", modulus_json(r.c33,
                            "average vertical stress over average vertical strain of "

@@ -51,6 +51,23 @@ struct DiffusionRecord {
   int nx_needed = 0, ny_needed = 0;
 };
 
+// The sample's stiffness from the rigid-plate tests, with the waves of the
+// effective medium: C33 (and C13) from the vertical test always; C11, C55
+// and the waves at every angle with the full set of tests.
+constexpr int kEffectiveAngles = 19;
+struct EffectiveAngle {
+  double angle_degrees;
+  double qp_velocity, qp_q1000, qsv_velocity, qsv_q1000;
+};
+struct EffectiveRecord {
+  bool present = false;
+  bool full = false;
+  double density = 0.0;  // volume average of the cells' densities (kg/m3)
+  ModulusResult c33{}, c11{}, c55{};
+  cplx c13{}, c13_horizontal{};
+  EffectiveAngle angles[kEffectiveAngles];
+};
+
 constexpr int kMaxQuantities = 32;
 constexpr int kMaxMapFiles = 32;
 constexpr int kMaxTimings = 12;
@@ -70,6 +87,7 @@ struct RunResults {
   int wave_cell_j, wave_cell_k;
   PlaneWave p[3], s[2];  // fastest first
   ModulusResult mstar, c33, mstar3;
+  EffectiveRecord effective;
   DiffusionRecord diffusion;
   int unknowns;
   long long matrix_entries, factor_entries;

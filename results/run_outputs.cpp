@@ -13,6 +13,7 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/version.hpp"
+#include "fem/effective_waves.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "results/npy.hpp"
 #include "results/results_json.hpp"
@@ -130,6 +131,35 @@ void deck_hash(const char* path, char hex[65]) {
 }
 
 }  // namespace
+
+namespace {
+
+ModulusResult effective_modulus(const cplx& m, double rho) {
+  const EffectiveWave w = wave_of_modulus(m, rho);
+  return ModulusResult{m, w.velocity, w.q, w.thousand_over_q};
+}
+
+}  // namespace
+
+void capture_effective(const SampleStiffness& c, double rho, bool full, RunResults& r) {
+  EffectiveRecord& e = r.effective;
+  e.present = true;
+  e.full = full;
+  e.density = rho;
+  e.c33 = effective_modulus(c.c33, rho);
+  e.c13 = c.c13;
+  if (!full) return;
+  e.c11 = effective_modulus(c.c11, rho);
+  e.c55 = effective_modulus(c.c55, rho);
+  e.c13_horizontal = c.c13_horizontal;
+  ObliqueWaves waves[kWaveAngles];
+  oblique_waves(c, rho, waves);
+  for (int i = 0; i < kWaveAngles && i < kEffectiveAngles; ++i) {
+    e.angles[i] =
+        EffectiveAngle{waves[i].angle_degrees, waves[i].qp.velocity, waves[i].qp.thousand_over_q,
+                       waves[i].qsv.velocity, waves[i].qsv.thousand_over_q};
+  }
+}
 
 void capture_diffusion(const DiffusionScale& s, RunResults& r) {
   r.diffusion = DiffusionRecord{s.length,    s.j,        s.k,         s.cells_across,

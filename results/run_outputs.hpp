@@ -6,6 +6,7 @@
 #include "common/warnings.hpp"
 #include "deck/deck_record.hpp"
 #include "fem/effective_moduli.hpp"
+#include "fem/plate_tests.hpp"
 #include "planewave/diffusion.hpp"
 #include "results/results_json.hpp"
 
@@ -31,6 +32,10 @@ struct RunView {
 // report's cell: called right after the plane-wave analysis, before the
 // compressibility test clears the cells' mass coefficients.
 void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r);
+
+// Keeps in r the sample's stiffness from the plate tests (C11, C55 and the
+// waves at every angle when full) with its wave properties at density rho.
+void capture_effective(const SampleStiffness& c, double rho, bool full, RunResults& r);
 
 // Keeps in r the shortest diffusion length of the sample against the grid.
 void capture_diffusion(const DiffusionScale& s, RunResults& r);

@@ -20,13 +20,13 @@ TEST(EffectiveWaves, ModulusGivesPhaseVelocityAndAttenuation) {
   const double rho = 2300.0;
   for (double q0 : {5.0, 40.0, 1.0e6}) {
     const cplx m = 2.0e10 * cplx(1.0, 1.0 / q0);
-    const WaveProperties w = wave_of_modulus(m, rho);
+    const EffectiveWave w = wave_of_modulus(m, rho);
     const double want = std::sqrt(std::abs(m) / rho) / std::cos(0.5 * std::arg(m));
     EXPECT_NEAR(w.velocity, want, 1e-12 * want) << "Q " << q0;
     EXPECT_NEAR(w.q, q0, 1e-9 * q0);
     EXPECT_NEAR(w.thousand_over_q, 1000.0 / q0, 1e-12 * 1000.0 / q0);
   }
-  const WaveProperties elastic = wave_of_modulus(cplx(2.0e10, 0.0), rho);
+  const EffectiveWave elastic = wave_of_modulus(cplx(2.0e10, 0.0), rho);
   EXPECT_DOUBLE_EQ(elastic.velocity, std::sqrt(2.0e10 / rho));
   EXPECT_EQ(elastic.thousand_over_q, 0.0);
   EXPECT_TRUE(std::isinf(elastic.q));
@@ -41,7 +41,7 @@ TEST(EffectiveWaves, IsotropicStiffnessIsTheSameAtEveryAngle) {
   c.c11 = c.c33 = c.c13 + 2.0 * c.c55;
   ObliqueWaves w[kWaveAngles];
   oblique_waves(c, 2000.0, w);
-  const WaveProperties p = wave_of_modulus(c.c11, 2000.0), s = wave_of_modulus(c.c55, 2000.0);
+  const EffectiveWave p = wave_of_modulus(c.c11, 2000.0), s = wave_of_modulus(c.c55, 2000.0);
   for (const ObliqueWaves& a : w) {
     EXPECT_NEAR(a.qp.velocity, p.velocity, 1e-10 * p.velocity) << a.angle_degrees;
     EXPECT_NEAR(a.qsv.velocity, s.velocity, 1e-10 * s.velocity) << a.angle_degrees;
