@@ -1,9 +1,13 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "cli/commands.hpp"
+#include "common/input.hpp"
 #include "common/stop.hpp"
+#include "driver/deck_file.hpp"
 
 #ifndef THREEPHASE_VERSION
 #define THREEPHASE_VERSION "unknown"
@@ -66,16 +70,43 @@ RunMode with_solver_choices(RunMode mode, const CommandContext& ctx) {
   return mode;
 }
 
+namespace {
+
+// Refuses a deck that is not a regular file: a folder, or a pipe (a process
+// substitution such as <(cat deck)), which the run would find empty or wait
+// on for ever.
+std::string regular_deck(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  if (S_ISDIR(st.st_mode)) return path + " is a folder, not a deck";
+  return path +
+         " is not a regular file (a pipe, a process substitution or a device); write the "
+         "deck to a file and name that";
+}
+
+}  // namespace
+
 void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help) {
-  cmd->add_option("DECK", deck, help)->required()->check(CLI::ExistingFile);
+  cmd->add_option("DECK", deck, help)
+      ->required()
+      ->check(CLI::ExistingPath)
+      ->check(CLI::Validator(regular_deck, "FILE"));
 }
 
 int flushed_status() { return std::fflush(stdout) == 0 ? kExitSuccess : kExitOutput; }
 
 bool deck_on_stdin(const std::string& path) {
-  if (std::freopen(path.c_str(), "r", stdin) != nullptr) return true;
-  std::fprintf(stderr, "threephase: %s: cannot open the deck for reading\n", path.c_str());
-  return false;
+  // The checks of a deck read by name (a regular file of a bounded size),
+  // then the file as standard input, named in the readers' messages.
+  std::string text, why;
+  if (read_deck_file(path.c_str(), text, why) != 0 ||
+      std::freopen(path.c_str(), "r", stdin) == nullptr) {
+    std::fprintf(stderr, "threephase: %s: %s\n", path.c_str(),
+                 why.empty() ? "cannot open the deck for reading" : why.c_str());
+    return false;
+  }
+  set_stdin_name(path.c_str());
+  return true;
 }
 
 }  // namespace tp

@@ -1,7 +1,14 @@
 #include "driver/deck_file.hpp"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "common/input.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/convert.hpp"
@@ -11,16 +18,82 @@
 
 namespace tp {
 
-bool read_text_file(const char* path, std::string& text) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  text.clear();
+namespace {
+
+// Appends what f holds to text, up to limit + 1 bytes; false on a read error.
+bool read_bounded(std::FILE* f, long long limit, std::string& text) {
   char buf[65536];
   std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  const bool ok = std::ferror(f) == 0;
+  while (static_cast<long long>(text.size()) <= limit &&
+         (n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    text.append(buf, n);
+  }
+  if (static_cast<long long>(text.size()) > limit) text.resize(static_cast<std::size_t>(limit) + 1);
+  return std::ferror(f) == 0;
+}
+
+// "4.0 MiB (4194304 bytes)": the deck's bound, for its refusals.
+std::string deck_bound_text() {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f MiB (%lld bytes)", kMaxDeckBytes / 1048576.0,
+                kMaxDeckBytes);
+  return text;
+}
+
+}  // namespace
+
+int read_deck_file(const char* path, std::string& text, std::string& why) {
+  text.clear();
+  // Opened without waiting, so that a pipe with no writer cannot block.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    why = std::string("cannot open the deck for reading (") + std::strerror(errno) + ")";
+    if (fd >= 0) ::close(fd);
+    return kInputErrorStatus;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    why = S_ISDIR(st.st_mode) ? "is a folder, not a deck"
+                              : "is not a regular file (a pipe, a process substitution or a "
+                                "device); write the deck to a file and name that";
+    return kInputErrorStatus;
+  }
+  if (st.st_size > kMaxDeckBytes) {
+    ::close(fd);
+    why = "holds " + std::to_string(static_cast<long long>(st.st_size)) +
+          " bytes, more than a deck's " + deck_bound_text() + ": not a deck";
+    return kInputErrorStatus;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) {
+    ::close(fd);
+    why = "cannot open the deck for reading";
+    return kInputErrorStatus;
+  }
+  const bool ok = read_bounded(f, kMaxDeckBytes, text);
   std::fclose(f);
-  return ok;
+  if (!ok) {
+    why = "cannot read the deck";
+    return kInputErrorStatus;
+  }
+  if (static_cast<long long>(text.size()) > kMaxDeckBytes) {
+    why = "grows past a deck's " + deck_bound_text() + " as it is read: not a deck";
+    return kInputErrorStatus;
+  }
+  return 0;
+}
+
+bool read_text_file(const char* path, std::string& text) {
+  std::string why;
+  return read_deck_file(path, text, why) == 0;
+}
+
+bool read_bounded_stdin(std::string& text) {
+  text.clear();
+  read_bounded(stdin, kMaxDeckBytes, text);
+  return static_cast<long long>(text.size()) <= kMaxDeckBytes;
 }
 
 namespace {
@@ -47,6 +120,7 @@ void read_legacy_text(const std::string& text, Deck& d, bool echo, DeckRecord* r
 
 int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& err) {
   if (deck_form(text) == DeckForm::keyword) return read_keyword_deck(text, d, plan, err);
+  // The legacy reader drops a byte order mark from the first line itself.
   read_legacy_text(text, d, false);
   plan = legacy_plan(d);
   return 0;
@@ -54,9 +128,10 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
 
 DeckForm read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
   std::string text;
-  char buf[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) text.append(buf, n);
+  if (!read_bounded_stdin(text)) {
+    input_error(stdin_name(),
+                ("the deck passes " + deck_bound_text() + " as it is read: not a deck").c_str());
+  }
   if (deck_form(text) == DeckForm::legacy) {
     read_legacy_text(text, d, true, record);
     plan = legacy_plan(d);
@@ -64,7 +139,7 @@ DeckForm read_stdin_deck(Deck& d, RunPlan& plan, DeckRecord* record) {
   }
   DeckError err;
   if (read_keyword_deck(text, d, plan, err) != 0) {
-    input_error(error_place("standard input", err).c_str(), err.what.c_str());
+    input_error(error_place(stdin_name(), err).c_str(), err.what.c_str());
   }
   echo_deck(d);
   if (record != nullptr) record_deck_values(d, *record);
@@ -87,9 +162,9 @@ void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {
 
 int convert_deck_file(const char* path, bool to_legacy, std::string& out,
                       std::vector<std::string>& warnings, DeckError& err) {
-  std::string text;
-  if (!read_text_file(path, text)) {
-    err = DeckError{0, "", "cannot open the file for reading"};
+  std::string text, why;
+  if (read_deck_file(path, text, why) != 0) {
+    err = DeckError{0, "", why};
     return kInputErrorStatus;
   }
   static Deck d;

@@ -9,8 +9,23 @@
 
 namespace tp {
 
-// Reads the whole of the file `path` into text; false when it cannot be read.
+// The largest deck read: a deck is a few dozen lines, so anything past a few
+// megabytes is not one (a device, an image, a log), and is not read whole.
+constexpr long long kMaxDeckBytes = 4LL << 20;
+
+// Reads the whole of the file `path` into text; false when it cannot be read
+// (read_deck_file's refusals included).
 bool read_text_file(const char* path, std::string& text);
+
+// Reads the deck file `path` into text. Returns 0, or kInputErrorStatus with
+// why filled when it cannot be opened, is not a regular file (a folder, a
+// pipe or process substitution, a device: a pipe is refused rather than read
+// once here and found empty by a later reader), or passes kMaxDeckBytes.
+int read_deck_file(const char* path, std::string& text, std::string& why);
+
+// Reads standard input into text up to kMaxDeckBytes; false when it passes
+// them (text then holds the first kMaxDeckBytes + 1 bytes).
+bool read_bounded_stdin(std::string& text);
 
 // Reads the deck `text` of either form (told apart by content) into d and
 // plan: a keyword deck through its reader (returns its status, err filled),

@@ -70,7 +70,8 @@ void post_process(const System& sys, const Coefficients& co, const SampleState& 
 
 // Prints the results' report lines and writes every result line and file:
 // the strain, stress and pressure maps, the result tables and the solid-3
-// records.
+// records. A result that is not finite (non_finite_result) stops the run
+// first, as refused input naming the cell and the quantity.
 void write_results(const SampleState& s, const Results& r, ResultFiles& files);
 
 }  // namespace tp

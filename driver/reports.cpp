@@ -3,6 +3,7 @@
 // order the run prints them.
 #include "driver/reports.hpp"
 
+#include <cmath>
 #include <cstdio>
 
 #include "common/output.hpp"
@@ -311,6 +312,24 @@ int cells_done(const CellGrid& g, const CellFailure& fail) {
     char what[160];
     std::snprintf(what, sizeof what, "the %s is zero; the coefficients of the cell divide by it",
                   fail.what);
+    input_error(where, what);
+  }
+  if (fail.code == kNonFinite) {
+    char where[120];
+    if (fail.j > 0) {
+      std::snprintf(where, sizeof where, "%s, cell (j, k) = (%d, %d)", fail.routine, fail.j,
+                    fail.k);
+    } else {
+      std::snprintf(where, sizeof where, "%s", fail.routine);
+    }
+    char value[32];
+    std::snprintf(value, sizeof value, "%g", fail.value);
+    if (std::isnan(fail.value)) std::snprintf(value, sizeof value, "NaN");
+    char what[240];
+    std::snprintf(what, sizeof what,
+                  "%s = %s is not a finite number: the deck's values overflow the arithmetic "
+                  "(look for a value far outside its quantity's span or in other units)",
+                  fail.what, value);
     input_error(where, what);
   }
   if (fail.code == 12345) neg_lambda1_line(fail.j, fail.k, fail.value);

@@ -32,7 +32,9 @@ void read_deck(Deck& d, DeckRecord* record = nullptr);
 // Allocates every table of the run from the deck's grid: the sample, the
 // coefficients, the system and the per-cell results, all zero. A grid whose
 // counts pass the 32-bit positions, or whose tables do not fit in memory,
-// ends the run with a message giving the grid and the need.
+// ends the run with a message giving the grid and the need; beyond the
+// legacy grid, tables past the memory limit stop it with kMemoryStopCode
+// before anything is allocated (refuse_beyond_memory).
 void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Results& r);
 
 // Allocates the solver workspace for the deck's grid (zeros): 11102000
@@ -67,7 +69,8 @@ void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s);
 // The elastic coefficients of every cell at omega with the first-cell
 // report and the negative-lambda1 warnings; in case 1 also the echo of the
 // elastic reference values and the nine elastic maps (the cells done, when
-// a cell fails). Prints the message and stops at a cell that fails. A plan
+// a cell fails). Prints the message and stops at a cell that fails, or
+// whose coefficients are not finite (status 2, naming cell and quantity). A plan
 // of a keyword deck lets a first cell with lambda1 or lambda3 <= 0 through
 // with a warning on standard error when its strain energy is positive. A
 // stage of more than two seconds shows its progress when standard error is
@@ -79,7 +82,8 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
 // The mass and friction coefficients of every cell with the first-cell
 // report; fr gets the fractions of the last cell. In case 1 also the echo
 // of the friction reference values and the three friction maps. Prints the
-// message and stops at a cell that fails.
+// message and stops at a cell that fails, or whose coefficients are not
+// finite.
 void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs,
                        const int& icase, Coefficients& co, Fractions& fr, CoefficientMaps& maps);
 
