@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -72,16 +70,13 @@ RunMode with_solver_choices(RunMode mode, const CommandContext& ctx) {
 
 namespace {
 
-// Refuses a deck that is not a regular file: a folder, or a pipe (a process
-// substitution such as <(cat deck)), which the run would find empty or wait
-// on for ever.
+// Refuses a deck that is not a regular file of at most kMaxDeckBytes: a
+// folder, a pipe (a process substitution such as <(cat deck)), which the run
+// would find empty or wait on for ever, or a file far too large to be one.
 std::string regular_deck(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
-  if (S_ISDIR(st.st_mode)) return path + " is a folder, not a deck";
-  return path +
-         " is not a regular file (a pipe, a process substitution or a device); write the "
-         "deck to a file and name that";
+  std::string text, why;
+  if (read_deck_file(path.c_str(), text, why) == 0) return "";
+  return path + ": " + why;
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ std::int64_t stored_entries_estimate(std::int64_t nx, std::int64_t ny);
 // Entries of L and U of the own solver's minimum-degree order on the nx by
 // ny grid, a low estimate: measured fill runs from 18 to 21 n log2 n between
 // 60 and 240 cells a side; 12 n log2 n is taken, and never more than the
-// band of the grid's narrow side nor less than the matrix itself.
+// band of the grid's narrow side.
 std::int64_t factor_entries_estimate(std::int64_t nx, std::int64_t ny);
 
 // The memory of a run of an nx by ny grid with the solver `solver`.

@@ -283,13 +283,23 @@ void print_wave_report(const CellGrid& g, const double& omega, const WaveReport&
 }
 
 void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega, Warnings& w) {
+  // The grid that would resolve it, or how far beyond any grid it lies.
+  char grid[160];
+  if (s.beyond) {
+    std::snprintf(grid, sizeof grid,
+                  "no grid a run can hold would resolve it (more than %d cells along a side)",
+                  kMaxGridCells);
+  } else {
+    std::snprintf(grid, sizeof grid, "%lld by %lld cells would resolve it",
+                  static_cast<long long>(s.nx_needed), static_cast<long long>(s.ny_needed));
+  }
   add_warning(w,
               "the fluid-pressure diffusion length (decay of the slow P wave) is %.3g m in cell "
               "(%d, %d) at %.6g Hz, %.2g cells of %.3g m across; below %g cells the boundary "
               "layers of wave-induced flow are not resolved and the moduli's 1000/Q may be far "
-              "from converged: %d by %d cells would resolve it (threephase converge measures it)",
+              "from converged: %s (threephase converge measures it)",
               s.length, s.j, s.k, omega / 6.283185307179586, s.cells_across, g.h, s.threshold,
-              s.nx_needed, s.ny_needed);
+              grid);
 }
 
 int cells_done(const CellGrid& g, const CellFailure& fail) {

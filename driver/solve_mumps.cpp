@@ -99,8 +99,7 @@ MumpsCounts solve_with_mumps(const int& neq, System& sys, const MumpsRunOptions&
 
   // 2. Refuse a factorization that would pass the memory limit, before it
   // starts: the factors on disk need only the out-of-core working memory.
-  const long long need =
-      opt.solver.out_of_core ? f.counts.memory_out_of_core : f.counts.memory_in_core;
+  const long long need = mumps_factor_memory(f.counts, opt.solver.out_of_core);
   const long long limit = memory_limit();
   if (need > limit) {
     mumps_release(f);
