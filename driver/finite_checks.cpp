@@ -80,8 +80,9 @@ CellFailure non_finite_result(const CellGrid& g, const Results& r) {
                {"the velocity of c33", "1000/Q of c33", r.w_c33},
                {"the velocity of mstar3", "1000/Q of mstar3", r.w_mstar3}};
   for (const auto& w : waves) {
-    if (!finite(w.w.v)) return failure(routine, w.velocity, 0, 0, w.w.v);
-    if (!finite(w.w.q1000) || std::isnan(w.w.q)) return failure(routine, w.q1000, 0, 0, w.w.q1000);
+    if (std::isnan(w.w.v)) return failure(routine, w.velocity, 0, 0, w.w.v);
+    if (std::isnan(w.w.q1000) || std::isnan(w.w.q))
+      return failure(routine, w.q1000, 0, 0, w.w.q1000);
   }
   const NamedField<cplx> fields[] = {{"strain1", &r.strain1},     {"strain3", &r.strain3},
                                      {"stress", &r.stress},       {"pres", &r.pres},

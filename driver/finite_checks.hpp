@@ -15,11 +15,12 @@ namespace tp {
 // CellFailure of code kNonFinite; none when all are finite.
 CellFailure non_finite_coefficient(const CellGrid& g, const Coefficients& co);
 
-// The first result that is not finite: the sample's volume changes, moduli,
-// velocities and 1000/Q (a Q itself may be infinite: a lossless sample),
-// then the per-cell strains, stress and pressure with its differences. The
-// decay length of the slow P wave is not checked: infinite means nothing
-// decays.
+// The first result that is not finite: the sample's volume changes and
+// moduli, then the per-cell strains, stress and pressure with its
+// differences; of the velocities, Q and 1000/Q only NaN (a sample without
+// viscous coupling, eta = 0, has always ended normally with an infinite
+// velocity and Q). The decay length of the slow P wave is not checked:
+// infinite means nothing decays.
 CellFailure non_finite_result(const CellGrid& g, const Results& r);
 
 }  // namespace tp

@@ -2,9 +2,6 @@
 
 #include <cmath>
 
-#include "driver/finite_checks.hpp"
-#include "driver/reports.hpp"
-
 namespace tp {
 
 void open_result_files(ResultFiles& f) {
@@ -159,8 +156,6 @@ void post_process(const System& sys, const Coefficients& co, const SampleState& 
 void write_results(const SampleState& s, const Results& r, ResultFiles& files) {
   Unit& out = std_out();
   const int nx = s.nx, ny = s.ny;
-  // 0. Numbers only: a result that overflowed is refused, not written.
-  if (const CellFailure bad = non_finite_result(CellGrid{nx, ny, s.h}, r)) stop_at_cell(bad);
 
   // 1. The volume changes and the modulus of the top of solid 1.
   FreeLine(out) << " h " << s.h;

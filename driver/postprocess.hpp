@@ -70,8 +70,8 @@ void post_process(const System& sys, const Coefficients& co, const SampleState& 
 
 // Prints the results' report lines and writes every result line and file:
 // the strain, stress and pressure maps, the result tables and the solid-3
-// records. A result that is not finite (non_finite_result) stops the run
-// first, as refused input naming the cell and the quantity.
+// records. It writes what it is given, NaN included: the driver refuses a
+// result that is not finite before (non_finite_result, stop_at_cell).
 void write_results(const SampleState& s, const Results& r, ResultFiles& files);
 
 }  // namespace tp

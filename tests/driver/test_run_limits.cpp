@@ -137,13 +137,15 @@ TEST(NonFinite, FirstCoefficientThatIsNoNumberIsNamedWithItsCell) {
   EXPECT_EQ(f.k, 3);
 }
 
-TEST(NonFinite, InfiniteQOfALosslessSampleIsAResultButNaNIsNot) {
+TEST(NonFinite, InfiniteQOrVelocityOfALosslessSampleIsAResultButNaNIsNot) {
   tp::Results r;
   ASSERT_TRUE(tp::size_results(r, 2, 2));
   r.mstar = r.c33 = r.mstar3 = tp::cplx(1e10, 0.0);
   r.w_mstar = r.w_c33 = r.w_mstar3 = tp::WaveProperties{INFINITY, 0.0, 3000.0};
   const tp::CellGrid g{2, 2, 0.1};
   EXPECT_FALSE(tp::non_finite_result(g, r)) << "no loss: Q infinite, 1000/Q zero";
+  r.w_mstar.v = INFINITY;
+  EXPECT_FALSE(tp::non_finite_result(g, r)) << "eta = 0 has always ended with an infinite velocity";
   r.w_c33.q = NAN;
   EXPECT_EQ(std::string(tp::non_finite_result(g, r).what), "1000/Q of c33");
   r.w_c33.q = INFINITY;
