@@ -201,19 +201,27 @@ void expect_refused(const Overflow* cases, int n) {
   }
 }
 
+// `run` of the permafrost keyword deck with the text `was` made `is`: refused
+// with `words`, leaving no results folder.
+void expect_keyword_run_refused(const std::string& was, const std::string& is,
+                                const std::string& words) {
+  const std::string dir = example_dir("permafrost");
+  std::string toml = read_file(dir + "/deck.toml");
+  toml.replace(toml.find(was), was.size(), is);
+  write_file(dir + "/changed.toml", toml);
+  const RunResult r = run_with_args(dir, "run changed.toml -o out");
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_TRUE(has(r.err, words)) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out"));
+}
+
 TEST(NonFinite, OverflowingCoefficientsAreRefusedNamingTheCellAndTheQuantity) {
   const Overflow cases[] = {
       {"ak_s1(1)", "1.0e300", "the coefficients, cell (j, k) = (1, 1): lambda1 = NaN"}};
   expect_refused(cases, 1);
   // A keyword deck's viscosity of 1e300 Pa s: an infinite friction.
-  const std::string dir = example_dir("permafrost");
-  std::string toml = read_file(dir + "/deck.toml");
-  toml.replace(toml.find("eta = 0.001"), 11, "eta = 1e300");
-  write_file(dir + "/viscous.toml", toml);
-  const RunResult r = run_with_args(dir, "run viscous.toml -o out");
-  EXPECT_EQ(r.status, 2) << r.err;
-  EXPECT_TRUE(has(r.err, "the coefficients, cell (j, k) = (1, 1): f11 = inf")) << r.err;
-  EXPECT_FALSE(std::filesystem::exists(dir + "/out"));
+  expect_keyword_run_refused("eta = 0.001", "eta = 1e300",
+                             "the coefficients, cell (j, k) = (1, 1): f11 = inf");
 }
 
 // Enabled once the driver calls non_finite_result between post_process and
@@ -224,14 +232,7 @@ TEST(NonFinite, DISABLED_OverflowingResultsAreRefusedNamingTheQuantity) {
       {"domain_size", "1e-320", "threephase: the post-processing: mstar = NaN is not a finite"},
   };
   expect_refused(cases, 2);
-  const std::string dir = example_dir("permafrost");
-  std::string toml = read_file(dir + "/deck.toml");
-  toml.replace(toml.find("freq = 100.0"), 12, "freq = 1e300");
-  write_file(dir + "/high.toml", toml);
-  const RunResult r = run_with_args(dir, "run high.toml -o out");
-  EXPECT_EQ(r.status, 2) << r.err;
-  EXPECT_TRUE(has(r.err, "is not a finite number")) << r.err;
-  EXPECT_FALSE(std::filesystem::exists(dir + "/out"));
+  expect_keyword_run_refused("freq = 100.0", "freq = 1e300", "is not a finite number");
 }
 
 }  // namespace
