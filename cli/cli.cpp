@@ -68,7 +68,7 @@ namespace {
   if (!with_solver_choices(run.options, ctx)) std::exit(kExitBadInput);
   try {
     std::string text;
-    if (!read_stream_text(stdin, text)) input_error("standard input", "cannot read the deck");
+    read_stdin_text(text);
     read_run_deck(run, text, "standard input");
     run_legacy_case(run);
   } catch (const RunEnded& e) {

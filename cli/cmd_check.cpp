@@ -1,10 +1,12 @@
 // threephase check DECK: reads and checks a deck and its side files, lists
 // every value with its name, SI unit and how it was read, the warnings, and
-// what the run will use. Exit 0 if the deck would run, 2 if not.
+// what the run will use. Exit 0 if the deck would run, 2 if not, 3 if it would pass the memory
+// limit.
 #include <cstdio>
 #include <filesystem>
 
 #include "cli/commands.hpp"
+#include "common/capacity.hpp"
 #include "common/input.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
@@ -12,6 +14,7 @@
 #include "deck/deck_fields.hpp"
 #include "deck/deck_file.hpp"
 #include "deck/keyword_deck.hpp"
+#include "driver/memory_check.hpp"
 #include "driver/solve_mumps.hpp"
 #include "driver/stages.hpp"
 
@@ -104,9 +107,9 @@ int check_command(const std::string& deck_path, const CommandContext& ctx) {
   static DeckRecord record;
   static RunPlan plan;
   static Warnings warnings;
-  std::string text;
-  if (!read_text_file(deck_path.c_str(), text)) {
-    std::fprintf(stderr, "threephase: %s: cannot open the deck for reading\n", deck_path.c_str());
+  std::string text, why;
+  if (read_deck_file(deck_path.c_str(), text, why) != 0) {
+    std::fprintf(stderr, "threephase: %s: %s\n", deck_path.c_str(), why.c_str());
     return kExitBadInput;
   }
   const std::string dir = std::filesystem::path(deck_path).parent_path().string();
@@ -117,6 +120,24 @@ int check_command(const std::string& deck_path, const CommandContext& ctx) {
   RunOptions options;
   if (!with_solver_choices(options, ctx)) return kExitBadInput;
   const bool mumps = mumps_chosen(options.solver_request.c_str(), plan.solver, deck);
+  // The grid's tables against the 32-bit positions and the memory, before
+  // the sample's maps are allocated.
+  if (!table_sizes(deck.nx, deck.ny).fits) {
+    std::fprintf(stderr,
+                 "threephase: the grid: the tables of %d by %d cells pass the 32-bit positions "
+                 "of the storage; use a coarser grid\n",
+                 deck.nx, deck.ny);
+    return kExitBadInput;
+  }
+  const MemoryVerdict memory = run_memory_verdict(deck, memory_solver(mumps, options.out_of_core));
+  if (!memory.fits) {
+    std::fprintf(stderr,
+                 "threephase: the run of %d by %d cells needs at least %s but the limit is %s: "
+                 "it would stop with status 3; use fewer cells along x or y\n",
+                 deck.nx, deck.ny, memory_text(memory.need.total).c_str(),
+                 memory_text(memory.limit).c_str());
+    return kExitMemory;
+  }
   // The side files with the readers of the run: the sample's two maps are
   // all they need.
   static Sample sample;
@@ -131,6 +152,10 @@ int check_command(const std::string& deck_path, const CommandContext& ctx) {
   read_side_files(plan, sample, refs);
   print_values(record, form);
   print_run_use(deck, plan, mumps);
+  if (memory.compared) {
+    std::printf("  at least %s of memory (the limit is %s)\n",
+                memory_text(memory.need.total).c_str(), memory_text(memory.limit).c_str());
+  }
   std::printf("\n%d warning%s\n", warnings.n, warnings.n == 1 ? "" : "s");
   for (int i = 0; i < warnings.n; ++i) std::printf("  warning: %s\n", warnings.w[i]);
   std::printf("\nThe deck and its side files are readable: the run would start.\n");

@@ -292,7 +292,7 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
   int status = kExitFailure;
   try {
     std::string text;
-    if (!read_text_file(deck.c_str(), text)) input_error(deck.c_str(), "cannot read the deck");
+    read_named_deck(deck.c_str(), text);
     read_run_deck(run, text, deck.c_str());
     run_legacy_case(run);
   } catch (const RunEnded& e) {

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "cli/commands.hpp"
+#include "common/input.hpp"
 #include "common/stop.hpp"
+#include "deck/deck_file.hpp"
 
 namespace tp {
 
@@ -30,8 +32,24 @@ bool with_solver_choices(RunOptions& options, const CommandContext& ctx) {
   return true;
 }
 
+namespace {
+
+// Refuses a deck that is not a regular file of at most kMaxDeckBytes: a
+// folder, a pipe (a process substitution such as <(cat deck)), which the run
+// would find empty or wait on for ever, or a file far too large to be one.
+std::string regular_deck(const std::string& path) {
+  std::string text, why;
+  if (read_deck_file(path.c_str(), text, why) == 0) return "";
+  return path + ": " + why;
+}
+
+}  // namespace
+
 void add_deck_argument(CLI::App* cmd, std::string& deck, const char* help) {
-  cmd->add_option("DECK", deck, help)->required()->check(CLI::ExistingFile);
+  cmd->add_option("DECK", deck, help)
+      ->required()
+      ->check(CLI::ExistingPath)
+      ->check(CLI::Validator(regular_deck, "FILE"));
 }
 
 int flushed_status() { return std::fflush(stdout) == 0 ? kExitSuccess : kExitOutput; }

@@ -7,11 +7,13 @@
 
 namespace tp {
 
-// The deck reader accepts nx and ny from 1 to kMaxGridCells. At 2000 by 2000
-// the stored entries of the matrix (about 50 per unknown) already come near
-// the 32-bit positions of the sparse storage, and the tables alone need tens
-// of GB.
-constexpr int kMaxGridCells = 2000;
+// The deck reader accepts nx and ny from 1 to kMaxGridCells: the longest
+// side whose strip one cell wide keeps the positions of the matrix storage
+// (50 per unknown, 11 n + 9 unknowns) within 32 bits. Which grids within it
+// can run is for the memory to say (common/memory_estimate.hpp) and for
+// table_sizes to check: a banded sample of 2 by 2600 cells is small, one of
+// 2000 by 2000 needs tens of GB.
+constexpr int kMaxGridCells = 3900000;
 constexpr int kMaxLayers = 2;   // per-layer tables (nmat is 1 or 2)
 constexpr int kLocalDofs = 20;  // unknowns of one element
 

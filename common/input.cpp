@@ -1,5 +1,9 @@
 #include "common/input.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,16 +13,11 @@
 
 namespace tp {
 
-void open_stdin_source(LineSource& s) {
-  s.f = stdin;
-  s.name = "standard input";
-  s.line_no = 0;
-}
-
 void open_text_source(LineSource& s, const char* text, std::size_t size, const char* name) {
   s.f = size == 0 ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char*>(text), size, "r");
   s.name = name;
   s.line_no = 0;
+  s.bytes = 0;
 }
 
 void close_source(LineSource& s) {
@@ -28,11 +27,38 @@ void close_source(LineSource& s) {
 
 namespace {
 char input_dir[1024] = "";
+char stdin_label[1024] = "standard input";
 }  // namespace
+
+void set_stdin_name(const char* name) {
+  std::snprintf(stdin_label, sizeof stdin_label, "%s", name != nullptr ? name : "standard input");
+}
+
+const char* stdin_name() { return stdin_label; }
+
+void open_stdin_source(LineSource& s) {
+  s.f = stdin;
+  s.name = stdin_label;
+  s.line_no = 0;
+  s.bytes = 0;
+}
 
 void set_input_dir(const char* dir) {
   std::snprintf(input_dir, sizeof input_dir, "%s", dir != nullptr ? dir : "");
 }
+
+namespace {
+
+// What a file that is not a regular file is, for its refusal.
+const char* file_kind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+}  // namespace
 
 void open_file_source(LineSource& s, const char* name) {
   s.name = name;
@@ -42,26 +68,85 @@ void open_file_source(LineSource& s, const char* name) {
     s.name = s.path;
   }
   s.line_no = 0;
-  s.f = std::fopen(s.name, "r");
+  s.bytes = 0;
+  // Opened without waiting: a pipe with no writer would block the open for
+  // ever. Only a regular file is read.
+  char what[160];
+  const int fd = ::open(s.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    std::snprintf(what, sizeof what, "cannot open the file for reading (%s)", std::strerror(errno));
+    if (fd >= 0) ::close(fd);
+    input_error(name, what);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    std::snprintf(what, sizeof what, "is %s, not a file of values; name a regular file",
+                  file_kind(st.st_mode));
+    input_error(name, what);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  s.f = ::fdopen(fd, "r");
   if (s.f == nullptr) {
-    char what[160];
+    ::close(fd);
     std::snprintf(what, sizeof what, "cannot open the file for reading (%s)", std::strerror(errno));
     input_error(name, what);
   }
 }
 
 bool next_line(LineSource& s) {
-  if (s.f == nullptr || std::fgets(s.line, sizeof s.line, s.f) == nullptr) return false;
+  if (s.f == nullptr) return false;
+  int c = getc_unlocked(s.f);
+  if (c == EOF) return false;
   ++s.line_no;
-  std::size_t n = std::strlen(s.line);
-  if (n > 0 && s.line[n - 1] != '\n' && !std::feof(s.f)) {
-    // Longer than the buffer: only the leading columns matter; drop the rest.
-    int c;
-    while ((c = std::fgetc(s.f)) != EOF && c != '\n') {
+  // Only the leading columns matter: the rest of a line longer than the
+  // buffer is read and dropped.
+  std::size_t n = 0;
+  long long column = 0;
+  for (; c != EOF && c != '\n'; c = getc_unlocked(s.f)) {
+    ++column;
+    if (s.max_bytes > 0 && s.bytes + column > s.max_bytes) {
+      char what[200];
+      std::snprintf(what, sizeof what,
+                    "the input passes %lld bytes, far more than the text of its values takes; "
+                    "is it the file meant?",
+                    s.max_bytes);
+      source_error(s, what);
+    }
+    if (c == '\0') {
+      char what[200];
+      std::snprintf(what, sizeof what,
+                    "a NUL byte in column %lld: the input is binary or damaged, not text (its "
+                    "values would read as zero)",
+                    column);
+      source_error(s, what);
+    }
+    if (n < sizeof s.line - 1) s.line[n++] = static_cast<char>(c);
+  }
+  s.bytes += column + (c == '\n' ? 1 : 0);
+  s.line[n] = '\0';
+  while (n > 0 && s.line[n - 1] == '\r') s.line[--n] = '\0';
+  // A UTF-8 byte order mark, as some editors write it, is no part of a value.
+  if (s.line_no == 1 && std::strncmp(s.line, "\xEF\xBB\xBF", 3) == 0) {
+    std::memmove(s.line, s.line + 3, n - 2);
+  }
+  return true;
+}
+
+void escape_control_bytes(const char* text, char* out, int cap) {
+  int n = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    const auto u = static_cast<unsigned char>(*p);
+    const bool control = (u < 0x20 && u != '\t') || u == 0x7f;
+    if (n + (control ? 4 : 1) >= cap) break;
+    if (control) {
+      std::snprintf(out + n, 5, "\\x%02x", u);
+      n += 4;
+    } else {
+      out[n++] = *p;
     }
   }
-  while (n > 0 && (s.line[n - 1] == '\n' || s.line[n - 1] == '\r')) s.line[--n] = '\0';
-  return true;
+  out[n] = '\0';
 }
 
 namespace {
@@ -233,8 +318,10 @@ namespace {
 
 [[noreturn]] void not_a_number(const LineSource& s, const char* kind, const char* what) {
   char msg[400];
-  char shown[64];
-  std::snprintf(shown, sizeof shown, "%.60s", s.line);
+  char head[64];
+  std::snprintf(head, sizeof head, "%.60s", s.line);
+  char shown[256];
+  escape_control_bytes(head, shown, sizeof shown);
   std::snprintf(msg, sizeof msg, "%s expected for %s, found \"%s\"", kind, what, shown);
   source_error(s, msg);
 }

@@ -15,15 +15,27 @@ struct LineSource {
   const char* name = "";
   int line_no = 0;
   char line[1024];
-  char path[1024];  // the name with the input directory, when one is set
+  char path[1024];          // the name with the input directory, when one is set
+  long long bytes = 0;      // bytes read so far
+  long long max_bytes = 0;  // a source longer than this is refused; 0: no bound
 };
+
+// The longest line a numeric file is expected to hold, with room to spare:
+// a porosity file of n cells is refused beyond n such lines.
+constexpr long long kGenerousLineBytes = 1024;
 
 // Side files are opened in `dir` rather than the working directory (the
 // `run` command reads them beside its deck); nullptr or "" restores the
 // working directory.
 void set_input_dir(const char* dir);
 
-// Standard input as a source named "standard input".
+// The name standard input goes by in messages: "standard input" unless set
+// (a command that puts a deck file on standard input names the file);
+// nullptr restores it.
+void set_stdin_name(const char* name);
+const char* stdin_name();
+
+// Standard input as a source named stdin_name().
 void open_stdin_source(LineSource& s);
 
 // The text held in memory as a source named `name` (which must outlive it);
@@ -31,13 +43,23 @@ void open_stdin_source(LineSource& s);
 void open_text_source(LineSource& s, const char* text, std::size_t size, const char* name);
 void close_source(LineSource& s);
 
-// Open an existing file (in the input directory) for reading; a missing or unreadable file ends the
-// run with a message naming it.
+// Open an existing regular file (in the input directory) for reading. A
+// missing or unreadable file, a folder, a pipe or a device ends the run with
+// a message naming it: a pipe would block the run for ever, a device or a
+// folder would read as an endless or an empty file.
 void open_file_source(LineSource& s, const char* name);
 
-// Read the next line into s.line (without its end of line). False at the end
-// of the source.
+// Read the next line into s.line (without its end of line; a UTF-8 byte
+// order mark before the first line dropped). False at the end of the source.
+// A NUL byte on the line (a binary or zeroed file, whose values would read as
+// 0), or a source longer than s.max_bytes, ends the run with a message
+// naming the source and the line.
 bool next_line(LineSource& s);
+
+// Writes `text` into out (capacity cap, always terminated) with every
+// control byte (below 32 but the tab, and 127) as \xHH, so that a message never
+// carries raw escapes or bells to the terminal.
+void escape_control_bytes(const char* text, char* out, int cap);
 
 // Pure parsers of one piece of text; false when it is not a number.
 bool parse_free_real(const char* text, double& v);

@@ -60,9 +60,13 @@ struct System {
 bool size_system(System& sys, int nx, int ny);
 
 // A check that failed at cell (j, k), handed back by a computing routine:
-// the stop code (0 when every cell passed) or kZeroFraction for a cell whose
-// fractions cannot give coefficients, with what the driver's message shows.
+// the stop code (0 when every cell passed), kZeroFraction for a cell whose
+// fractions cannot give coefficients, or kNonFinite for a coefficient or a
+// result that is NaN or infinite (`what` names the quantity, `routine` the
+// stage; j = k = 0 for a quantity of the whole sample), with what the
+// driver's message shows.
 constexpr int kZeroFraction = -1;
+constexpr int kNonFinite = -2;
 struct CellFailure {
   int code = 0;
   int j = 0, k = 0;

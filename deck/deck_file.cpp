@@ -1,7 +1,14 @@
 #include "deck/deck_file.hpp"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "common/input.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/convert.hpp"
@@ -10,16 +17,82 @@
 
 namespace tp {
 
-bool read_text_file(const char* path, std::string& text) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  text.clear();
+namespace {
+
+// Appends what f holds to text, up to limit + 1 bytes; false on a read error.
+bool read_bounded(std::FILE* f, long long limit, std::string& text) {
   char buf[65536];
   std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  const bool ok = std::ferror(f) == 0;
+  while (static_cast<long long>(text.size()) <= limit &&
+         (n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    text.append(buf, n);
+  }
+  if (static_cast<long long>(text.size()) > limit) text.resize(static_cast<std::size_t>(limit) + 1);
+  return std::ferror(f) == 0;
+}
+
+// "4.0 MiB (4194304 bytes)": the deck's bound, for its refusals.
+std::string deck_bound_text() {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f MiB (%lld bytes)", kMaxDeckBytes / 1048576.0,
+                kMaxDeckBytes);
+  return text;
+}
+
+}  // namespace
+
+int read_deck_file(const char* path, std::string& text, std::string& why) {
+  text.clear();
+  // Opened without waiting, so that a pipe with no writer cannot block.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    why = std::string("cannot open the deck for reading (") + std::strerror(errno) + ")";
+    if (fd >= 0) ::close(fd);
+    return kInputErrorStatus;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    why = S_ISDIR(st.st_mode) ? "is a folder, not a deck"
+                              : "is not a regular file (a pipe, a process substitution or a "
+                                "device); write the deck to a file and name that";
+    return kInputErrorStatus;
+  }
+  if (st.st_size > kMaxDeckBytes) {
+    ::close(fd);
+    why = "holds " + std::to_string(static_cast<long long>(st.st_size)) +
+          " bytes, more than a deck's " + deck_bound_text() + ": not a deck";
+    return kInputErrorStatus;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) {
+    ::close(fd);
+    why = "cannot open the deck for reading";
+    return kInputErrorStatus;
+  }
+  const bool ok = read_bounded(f, kMaxDeckBytes, text);
   std::fclose(f);
-  return ok;
+  if (!ok) {
+    why = "cannot read the deck";
+    return kInputErrorStatus;
+  }
+  if (static_cast<long long>(text.size()) > kMaxDeckBytes) {
+    why = "grows past a deck's " + deck_bound_text() + " as it is read: not a deck";
+    return kInputErrorStatus;
+  }
+  return 0;
+}
+
+bool read_text_file(const char* path, std::string& text) {
+  std::string why;
+  return read_deck_file(path, text, why) == 0;
+}
+
+bool read_bounded_stdin(std::string& text) {
+  text.clear();
+  read_bounded(stdin, kMaxDeckBytes, text);
+  return static_cast<long long>(text.size()) <= kMaxDeckBytes;
 }
 
 // The legacy reader reads the text as a source named `name` and echoes on
@@ -68,12 +141,16 @@ DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, Ru
   return DeckForm::keyword;
 }
 
-bool read_stream_text(std::FILE* in, std::string& text) {
-  text.clear();
-  char buf[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
-  return std::ferror(in) == 0;
+void read_stdin_text(std::string& text) {
+  if (!read_bounded_stdin(text)) {
+    input_error("standard input",
+                ("the deck passes " + deck_bound_text() + " as it is read: not a deck").c_str());
+  }
+}
+
+void read_named_deck(const char* path, std::string& text) {
+  std::string why;
+  if (read_deck_file(path, text, why) != 0) input_error(path, why.c_str());
 }
 
 void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {
@@ -92,9 +169,9 @@ void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {
 
 int convert_deck_file(const char* path, bool to_legacy, std::string& out,
                       std::vector<std::string>& warnings, DeckError& err) {
-  std::string text;
-  if (!read_text_file(path, text)) {
-    err = DeckError{0, "", "cannot open the file for reading"};
+  std::string text, why;
+  if (read_deck_file(path, text, why) != 0) {
+    err = DeckError{0, "", why};
     return kInputErrorStatus;
   }
   static Deck d;

@@ -10,7 +10,12 @@
 
 namespace tp {
 
-// Reads the whole of the file `path` into text; false when it cannot be read.
+// The largest deck read: a deck is a few dozen lines, so anything past a few
+// megabytes is not one (a device, an image, a log), and is not read whole.
+constexpr long long kMaxDeckBytes = 4LL << 20;
+
+// Reads the whole of the file `path` into text; false when it cannot be read
+// (read_deck_file's refusals included).
 bool read_text_file(const char* path, std::string& text);
 
 // Reads the legacy deck `text` from the source named `name` into d (with a
@@ -18,6 +23,16 @@ bool read_text_file(const char* path, std::string& text);
 // not at all. Bad input ends the run with a message naming the line.
 void read_legacy_text(const std::string& text, const char* name, Deck& d, bool echo,
                       DeckRecord* record = nullptr);
+
+// Reads the deck file `path` into text. Returns 0, or kInputErrorStatus with
+// why filled when it cannot be opened, is not a regular file (a folder, a
+// pipe or process substitution, a device: a pipe is refused rather than read
+// once here and found empty by a later reader), or passes kMaxDeckBytes.
+int read_deck_file(const char* path, std::string& text, std::string& why);
+
+// Reads standard input into text up to kMaxDeckBytes; false when it passes
+// them (text then holds the first kMaxDeckBytes + 1 bytes).
+bool read_bounded_stdin(std::string& text);
 
 // Reads the deck `text` of either form (told apart by content) into d and
 // plan: a keyword deck through its reader (returns its status, err filled),
@@ -35,8 +50,11 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
 DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, RunPlan& plan,
                           DeckRecord* record = nullptr);
 
-// Reads the whole stream into text; false on a read error.
-bool read_stream_text(std::FILE* in, std::string& text);
+// The deck on standard input (the legacy invocation) or in the file `path`
+// (run) into text; a deck past the size bound, or a path that is no regular
+// file, ends the run as bad input.
+void read_stdin_text(std::string& text);
+void read_named_deck(const char* path, std::string& text);
 
 // Warns on standard error of a first cell whose lambda1 or lambda3 is not
 // positive, which a keyword deck's plan lets through.

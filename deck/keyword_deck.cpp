@@ -13,6 +13,9 @@ namespace tp {
 
 namespace {
 
+// The UTF-8 byte order mark some editors put before the first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // The names a [run] table may hold.
 constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",
                                     "solver",    "output",           "stiffness"};
@@ -405,7 +408,8 @@ RunPlan legacy_plan(const Deck& d) {
 }
 
 DeckForm deck_form(std::string_view text) {
-  std::size_t p = 0;
+  // A UTF-8 byte order mark, as some editors write it, says nothing.
+  std::size_t p = text.substr(0, 3) == kByteOrderMark ? 3 : 0;
   while (p < text.size()) {
     // Skip blanks; an empty line says nothing.
     while (p < text.size() && (text[p] == ' ' || text[p] == '\t' || text[p] == '\r')) ++p;
@@ -434,6 +438,7 @@ int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& 
   plan = RunPlan{};
   plan.lambda_warning_only = true;
   toml::table root;
+  if (text.substr(0, 3) == kByteOrderMark) text.remove_prefix(3);
   try {
     root = toml::parse(text);
   } catch (const toml::parse_error& e) {

@@ -64,7 +64,8 @@ enum class DeckForm { legacy, keyword };
 // Tells the forms apart by content: a keyword deck's first line that is not
 // blank is a comment, a [table] header or a `name = value` line; a legacy
 // deck's first line holds a number (anything else is left to the legacy
-// reader, whose message names what it expected).
+// reader, whose message names what it expected). A UTF-8 byte order mark
+// before the first line is skipped, here and by the keyword reader.
 DeckForm deck_form(std::string_view text);
 
 // Reads the keyword deck `text` (named `name` in messages) into d and plan,

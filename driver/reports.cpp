@@ -3,6 +3,7 @@
 // order the run prints them.
 #include "driver/reports.hpp"
 
+#include <cmath>
 #include <cstdio>
 
 #include "common/output.hpp"
@@ -282,13 +283,23 @@ void print_wave_report(const CellGrid& g, const double& omega, const WaveReport&
 }
 
 void warn_diffusion(const DiffusionScale& s, const CellGrid& g, const double& omega, Warnings& w) {
+  // The grid that would resolve it, or how far beyond any grid it lies.
+  char grid[160];
+  if (s.beyond) {
+    std::snprintf(grid, sizeof grid,
+                  "no grid a run can hold would resolve it (more than %d cells along a side)",
+                  kMaxGridCells);
+  } else {
+    std::snprintf(grid, sizeof grid, "%lld by %lld cells would resolve it",
+                  static_cast<long long>(s.nx_needed), static_cast<long long>(s.ny_needed));
+  }
   add_warning(w,
               "the fluid-pressure diffusion length (decay of the slow P wave) is %.3g m in cell "
               "(%d, %d) at %.6g Hz, %.2g cells of %.3g m across; below %g cells the boundary "
               "layers of wave-induced flow are not resolved and the moduli's 1000/Q may be far "
-              "from converged: %d by %d cells would resolve it (threephase converge measures it)",
+              "from converged: %s (threephase converge measures it)",
               s.length, s.j, s.k, omega / 6.283185307179586, s.cells_across, g.h, s.threshold,
-              s.nx_needed, s.ny_needed);
+              grid);
 }
 
 int cells_done(const CellGrid& g, const CellFailure& fail) {
@@ -311,6 +322,24 @@ int cells_done(const CellGrid& g, const CellFailure& fail) {
     char what[160];
     std::snprintf(what, sizeof what, "the %s is zero; the coefficients of the cell divide by it",
                   fail.what);
+    input_error(where, what);
+  }
+  if (fail.code == kNonFinite) {
+    char where[120];
+    if (fail.j > 0) {
+      std::snprintf(where, sizeof where, "%s, cell (j, k) = (%d, %d)", fail.routine, fail.j,
+                    fail.k);
+    } else {
+      std::snprintf(where, sizeof where, "%s", fail.routine);
+    }
+    char value[32];
+    std::snprintf(value, sizeof value, "%g", fail.value);
+    if (std::isnan(fail.value)) std::snprintf(value, sizeof value, "NaN");
+    char what[240];
+    std::snprintf(what, sizeof what,
+                  "%s = %s is not a finite number: the deck's values overflow the arithmetic "
+                  "(look for a value far outside its quantity's span or in other units)",
+                  fail.what, value);
     input_error(where, what);
   }
   if (fail.code == 12345) neg_lambda1_line(fail.j, fail.k, fail.value);

@@ -6,6 +6,8 @@
 #include "common/stop.hpp"
 #include "deck/deck_checks.hpp"
 #include "deck/deck_file.hpp"
+#include "driver/finite_checks.hpp"
+#include "driver/memory_check.hpp"
 #include "driver/reports.hpp"
 #include "driver/sweep.hpp"
 #include "driver/timer.hpp"
@@ -55,6 +57,7 @@ void prepare_run(Run& run, Report report) {
 
   // Every table sized from the grid, once. Grids within 60 by 60 keep the
   // solver workspace of 11102000 words.
+  refuse_beyond_memory(run.deck, memory_solver(run.use_mumps, o.out_of_core));
   size_tables(run.deck, run.sample, run.co, run.sys, run.results);
   size_workspace(run.deck, run.workspace);
 
@@ -240,6 +243,7 @@ SampleState sample_state(const Run& run) {
 void post_process_legacy_test(Run& run, Report report) {
   const SampleState state = sample_state(run);
   post_process(run.sys, run.co, state, run.results);
+  if (const CellFailure bad = non_finite_result(run.sample.grid, run.results)) stop_at_cell(bad);
   if (report == Report::full) write_results(state, run.results, run.files);
   run.clock.mark("post_processing");
 }

@@ -51,7 +51,7 @@ MumpsOrder mumps_order_named(const std::string& name, const char* who) {
 // Bytes the numeric factorization will take by the analysis's estimate:
 // the factors on disk need only the out-of-core working memory.
 long long factorization_need(const MumpsFactor& f, const MumpsRunOptions& opt) {
-  return opt.solver.out_of_core ? f.counts.memory_out_of_core : f.counts.memory_in_core;
+  return mumps_factor_memory(f.counts, opt.solver.out_of_core);
 }
 
 }  // namespace

@@ -8,10 +8,13 @@
 #include <string>
 
 #include "common/input.hpp"
+#include "common/memory_estimate.hpp"
 #include "common/progress.hpp"
 #include "common/stop.hpp"
 #include "deck/deck_file.hpp"
 #include "deck/keyword_deck.hpp"
+#include "driver/finite_checks.hpp"
+#include "driver/memory_check.hpp"
 #include "driver/reports.hpp"
 #include "fem/global_numbering.hpp"
 #include "fem/global_sist.hpp"
@@ -131,6 +134,7 @@ void write_friction_maps(const CellGrid& g, const Coefficients& co, const int& c
 
 void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Results& r) {
   if (!table_sizes(d.nx, d.ny).fits) refuse_grid(d, "pass the 32-bit positions of the storage");
+  refuse_beyond_memory(d, MemorySolver::any);
   s.grid = CellGrid{d.nx, d.ny, d.h};
   bool ok = s.matnum.resize(d.nx, d.ny);
   ok = s.phi.resize(d.nx, d.ny) && ok;
@@ -209,6 +213,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
     ElasticReport first;
     const CellFailure fail = e_modulus(d, s, omega, co, first, plan.lambda_warning_only, nullptr);
     if (fail) stop_at_cell(fail);
+    if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
     return;
   }
   // The reference values of a known sand are echoed for comparison only.
@@ -224,6 +229,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   print_negative_lambda1(s.grid, co.lambda1, cells);
   write_elastic_maps(s.grid, co, cells, maps);
   if (fail) stop_at_cell(fail);
+  if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
   warn_first_cell_lambda(co, plan);
 }
 
@@ -234,6 +240,7 @@ void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& re
     MassReport first;
     const CellFailure fail = mass_visco_coef(d, s, co, fr, first, nullptr);
     if (fail) stop_at_cell(fail);
+    if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
     return;
   }
   echo_values(refs.friction, kFrictionReferences);
@@ -247,6 +254,7 @@ void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& re
   print_mass_report(d.key_model, first);
   write_friction_maps(s.grid, co, cells_done(s.grid, fail), maps);
   if (fail) stop_at_cell(fail);
+  if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
 }
 
 double average_density(const Deck& d, const Sample& s, const Fractions& fr) {
@@ -303,18 +311,6 @@ std::int64_t available_memory() {
     if (kb >= 0) return static_cast<std::int64_t>(kb) * 1024;
   }
   return static_cast<std::int64_t>(sysconf(_SC_AVPHYS_PAGES)) * sysconf(_SC_PAGESIZE);
-}
-
-// A byte count for the user, in the units THREEPHASE_MAX_MEMORY reads:
-// "1.2 GiB", "850.0 MiB".
-std::string show_bytes(std::int64_t bytes) {
-  char text[32];
-  const double b = static_cast<double>(bytes);
-  if (b >= 1024.0 * 1024.0 * 1024.0)
-    std::snprintf(text, sizeof text, "%.1f GiB", b / (1024.0 * 1024.0 * 1024.0));
-  else
-    std::snprintf(text, sizeof text, "%.1f MiB", b / (1024.0 * 1024.0));
-  return text;
 }
 
 }  // namespace
@@ -389,8 +385,8 @@ void check_factor_memory(const SparseFactor& f) {
                "threephase: the factorization of the %d unknowns needs %s (%lld bytes) but the "
                "limit is %s (%lld bytes, %s); use fewer cells along x or y (halving both "
                "divides the need by about five)%s\n",
-               f.n, show_bytes(need).c_str(), static_cast<long long>(need),
-               show_bytes(limit).c_str(), static_cast<long long>(limit),
+               f.n, memory_text(need).c_str(), static_cast<long long>(need),
+               memory_text(limit).c_str(), static_cast<long long>(limit),
                set ? "THREEPHASE_MAX_MEMORY" : "physical memory available",
                set ? " or raise THREEPHASE_MAX_MEMORY" : "");
   stop(kMemoryStopCode);

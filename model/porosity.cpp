@@ -25,6 +25,10 @@ void read_porosity_file(const Deck& d, Sample& s) {
 void porosity_from_file(const char* path, const int& nx, const int& ny, RealField& phi) {
   LineSource frac;
   open_file_source(frac, path);
+  // A value a line: a file far longer than its cells' lines is not the
+  // porosity field (a device image, a file of zeros), and is not read to
+  // its end.
+  frac.max_bytes = static_cast<long long>(nx) * ny * kGenerousLineBytes + kGenerousLineBytes;
   read_porosity_field(frac, nx, ny, phi);
   std::fclose(frac.f);
 }

@@ -2,7 +2,25 @@
 
 #include <cmath>
 
+#include "common/capacity.hpp"
+
 namespace tp {
+
+namespace {
+
+// Cells along a side of n cells of `across` cells per length that give
+// `threshold` cells per length: the ceiling of n threshold / across, in
+// doubles (a count within rounding of a whole number is that number). Past
+// kMaxGridCells, or not finite, the count stops at kMaxGridCells + 1.
+std::int64_t cells_needed(int n, double threshold, double across, bool& beyond) {
+  const double exact = n * threshold / across;
+  const double count = std::ceil(exact - 1e-9 * exact);
+  if (count <= static_cast<double>(kMaxGridCells)) return static_cast<std::int64_t>(count);
+  beyond = true;
+  return std::int64_t{kMaxGridCells} + 1;
+}
+
+}  // namespace
 
 DiffusionScale diffusion_scale(const CellGrid& g, const WaveReport& r) {
   DiffusionScale s;
@@ -11,9 +29,13 @@ DiffusionScale diffusion_scale(const CellGrid& g, const WaveReport& r) {
   s.k = r.k_shortest;
   s.cells_across = s.length / g.h;
   s.resolved = !(s.cells_across < s.threshold);
-  const double scale = s.resolved ? 1.0 : s.threshold / s.cells_across;
-  s.nx_needed = static_cast<int>(std::ceil(g.nx * scale));
-  s.ny_needed = static_cast<int>(std::ceil(g.ny * scale));
+  if (s.resolved) {
+    s.nx_needed = g.nx;
+    s.ny_needed = g.ny;
+    return s;
+  }
+  s.nx_needed = cells_needed(g.nx, s.threshold, s.cells_across, s.beyond);
+  s.ny_needed = cells_needed(g.ny, s.threshold, s.cells_across, s.beyond);
   return s;
 }
 

@@ -6,6 +6,8 @@
 // 1/(omega Im z). The loss the test measures happens in these boundary
 // layers; a grid with fewer than about two cells across the thinnest of them
 // draws each as one linear ramp and misjudges the flow, and so the Q.
+#include <cstdint>
+
 #include "common/tables.hpp"
 #include "planewave/veloc_aten.hpp"
 
@@ -21,8 +23,12 @@ struct DiffusionScale {
   int j = 0, k = 0;         // its cell
   double cells_across = 0;  // length / h
   double threshold = kDiffusionCells;
-  bool resolved = true;              // cells_across >= threshold
-  int nx_needed = 0, ny_needed = 0;  // the grid of this sample that would resolve it
+  bool resolved = true;  // cells_across >= threshold
+  // The grid of this sample that would resolve it, counted in 64 bits; a
+  // side past the deck's kMaxGridCells (or a length of zero) is not
+  // counted: it holds kMaxGridCells + 1 and beyond is set.
+  std::int64_t nx_needed = 0, ny_needed = 0;
+  bool beyond = false;  // no grid a run can hold resolves it
 };
 
 // The scale of the waves' report on grid g: the grid that would resolve it

@@ -161,7 +161,9 @@ Json build(const RunResults& r) {
                     {"cells_across", number(dl.cells_across)},
                     {"threshold_cells", number(dl.threshold)},
                     {"resolved", dl.resolved},
-                    {"grid_that_resolves_it", {{"nx", dl.nx_needed}, {"ny", dl.ny_needed}}}};
+                    {"grid_that_resolves_it",
+                     dl.beyond ? Json(nullptr) : Json{{"nx", dl.nx_needed}, {"ny", dl.ny_needed}}},
+                    {"beyond_the_largest_grid", dl.beyond}};
   // The own solver counts its factors' entries; MUMPS's are not taken (null).
   const bool counted = r.factor_entries > 0;
   j["system"] = {{"unknowns", r.unknowns},
@@ -196,15 +198,21 @@ Json build(const RunResults& r) {
 
 }  // namespace
 
-bool write_results_json(const char* path, const RunResults& r) {
-  const std::string text = build(r).dump(2) + "\n";
+// A short text sits whole in the stream's buffer: only the flush at the
+// close meets a full disk, so the close's status is the write's.
+bool write_text_file(const char* path, const std::string& text) {
   std::FILE* f = std::fopen(path, "w");
   if (f == nullptr) return false;
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = std::fflush(f) == 0 && ok;
   const int err = errno;
   if (std::fclose(f) != 0) return false;
   errno = err;
   return ok;
+}
+
+bool write_results_json(const char* path, const RunResults& r) {
+  return write_text_file(path, build(r).dump(2) + "\n");
 }
 
 }  // namespace tp

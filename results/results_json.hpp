@@ -2,6 +2,9 @@
 // results.json: every number of a run's report under stable English names
 // with SI units, so that scripts and the Python package read a run without
 // parsing the report text. docs/outputs.md gives the schema.
+#include <cstdint>
+#include <string>
+
 #include "common/complex.hpp"
 #include "common/warnings.hpp"
 #include "deck/deck_record.hpp"
@@ -48,7 +51,8 @@ struct DiffusionRecord {
   double cells_across = 0;  // length / cell size
   double threshold = 0;     // cells across below which the run warns
   bool resolved = true;
-  int nx_needed = 0, ny_needed = 0;
+  std::int64_t nx_needed = 0, ny_needed = 0;  // not counted past the largest grid
+  bool beyond = false;                        // no grid a run can hold resolves it
 };
 
 // The sample's stiffness from the rigid-plate tests, with the waves of the
@@ -101,6 +105,11 @@ struct RunResults {
 
 // Closed-form wave properties of a slowness z; label is the legacy name.
 PlaneWave plane_wave(const char* label, const cplx& z);
+
+// Writes text to the file `path`, created or emptied; false (errno set)
+// when it cannot be created, or a write, the flush or the close fails: a
+// file cut short by a full disk is never reported written.
+bool write_text_file(const char* path, const std::string& text);
 
 // Writes the JSON document to `path`; false (errno set) on failure.
 bool write_results_json(const char* path, const RunResults& r);

@@ -162,8 +162,8 @@ void capture_effective(const SampleStiffness& c, double rho, bool full, RunResul
 }
 
 void capture_diffusion(const DiffusionScale& s, RunResults& r) {
-  r.diffusion = DiffusionRecord{s.length,    s.j,        s.k,         s.cells_across,
-                                s.threshold, s.resolved, s.nx_needed, s.ny_needed};
+  r.diffusion = DiffusionRecord{s.length,   s.j,         s.k,         s.cells_across, s.threshold,
+                                s.resolved, s.nx_needed, s.ny_needed, s.beyond};
 }
 
 void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r) {

@@ -92,6 +92,12 @@ std::string mumps_message(int infog1, int infog2) {
 }
 
 // Infinity norms of A z - b, A, z and b, accumulated row by row.
+long long mumps_memory_bytes(int megabytes) { return static_cast<long long>(megabytes) * 1000000; }
+
+long long mumps_factor_memory(const MumpsCounts& c, bool out_of_core) {
+  return out_of_core ? c.memory_out_of_core : c.memory_in_core;
+}
+
 double backward_error(int n, const std::int32_t* ia, const std::int32_t* ja, const cplx* a,
                       const cplx* z, const cplx* b) {
   double r_norm = 0, a_norm = 0, z_norm = 0, b_norm = 0;
@@ -270,8 +276,8 @@ int mumps_analyse(MumpsFactor& f, int n, const std::int32_t* ia, const std::int3
   read_counts(id, f.counts);
   // INFOG(17) and INFOG(27): megabytes (10^6 bytes) summed over the
   // processes, factors in memory and on disk.
-  f.counts.memory_in_core = static_cast<long long>(infog(id, 17)) * 1000000;
-  f.counts.memory_out_of_core = static_cast<long long>(infog(id, 27)) * 1000000;
+  f.counts.memory_in_core = mumps_memory_bytes(infog(id, 17));
+  f.counts.memory_out_of_core = mumps_memory_bytes(infog(id, 27));
   f.counts.factor_entries = large_count(infog(id, 20));  // the estimate, until factored
   f.counts.flops = id.rinfog[0];
   return f.counts.infog1 < 0 ? f.counts.infog1 : 0;

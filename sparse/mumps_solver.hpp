@@ -99,6 +99,15 @@ int mumps_solve(MumpsFactor& f, cplx* rhs);
 // Frees the library's instance (every process); f may analyse again.
 void mumps_release(MumpsFactor& f);
 
+// Bytes of one of the library's memory estimates (INFOG(16), (17), (26),
+// (27)), which it gives in megabytes of 10^6 bytes, not of 2^20.
+long long mumps_memory_bytes(int megabytes);
+
+// The memory the factorization will take as the run asks for it: the
+// out-of-core estimate (the factors on disk, the smaller) when out_of_core,
+// else the in-core one.
+long long mumps_factor_memory(const MumpsCounts& c, bool out_of_core);
+
 // A sentence for a status: what failed and how to mend it.
 std::string mumps_message(int infog1, int infog2);
 

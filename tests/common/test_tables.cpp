@@ -24,9 +24,12 @@ TEST(TableSizes, LegacyGridsKeepTheFixedWorkspaceAndLargerOnesLeaveItToTheSolver
 // Counts that pass 2^31 come out exact in 64 bits and are refused, never
 // wrapped; no table is allocated to find out.
 TEST(TableSizes, CountsPastTwoToThe31AreExactAndRefused) {
-  const TableSizes limit = table_sizes(kMaxGridCells, kMaxGridCells);
+  const TableSizes limit = table_sizes(2000, 2000);
   EXPECT_EQ(limit.neq, (6LL * 2000 + 5) * 2000 + 5 * 2000 + 4);
-  EXPECT_TRUE(limit.fits) << "the deck reader's limit must give tables of 32-bit positions";
+  EXPECT_TRUE(limit.fits) << "2000 by 2000 keeps 32-bit positions (its memory is another matter)";
+  EXPECT_TRUE(table_sizes(1, kMaxGridCells).fits)
+      << "the deck reader's longest side must still give a strip of 32-bit positions";
+  EXPECT_FALSE(table_sizes(2, kMaxGridCells).fits);
   const TableSizes huge = table_sizes(7000, 7000);
   EXPECT_EQ(huge.room, 50 * ((6LL * 7000 + 5) * 7000 + 5 * 7000 + 4));
   EXPECT_GT(huge.room, 2147483647LL);

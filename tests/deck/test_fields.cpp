@@ -69,8 +69,9 @@ TEST(FieldTable, BoundsAreOpenOrClosedAsTheQuantityNeeds) {
   EXPECT_TRUE(refused("phi_layer", 1.0 + 1e-15, any));
   EXPECT_FALSE(refused("eta", -1.0, any)) << "eta <= 0 switches the viscous coupling off";
   EXPECT_TRUE(refused("ro1", std::nan(""), any)) << "NaN lies in no range";
-  EXPECT_FALSE(refused("nx", 2000, any));
-  EXPECT_TRUE(refused("nx", 2001, any));
+  EXPECT_FALSE(refused("nx", 2600, any)) << "the memory, not the side, bounds a strip";
+  EXPECT_FALSE(refused("nx", 3900000, any));
+  EXPECT_TRUE(refused("nx", 3900001, any));
 }
 
 TEST(FieldTable, TypicalSpansCoverTheBundledExamplesInSIUnits) {

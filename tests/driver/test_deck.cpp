@@ -171,14 +171,15 @@ TEST_P(DeckRejection, NamesLineFieldAndValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     SizesAndKeys, DeckRejection,
-    ::testing::Values(Rejection{5, "0", "nx = 0"},
-                      Rejection{5, "2001", "nx = 2001 is outside the allowed range 1..2000"},
-                      Rejection{6, "-2", "ny = -2"},
-                      Rejection{6, "2001", "ny = 2001 is outside the allowed range 1..2000"},
-                      Rejection{7, "    2", "key_model = 2"}, Rejection{8, "   -1", "model = -1"},
-                      Rejection{9, "0", "nmat = 0"}, Rejection{9, "3", "nmat = 3"},
-                      Rejection{10, "-1", "nl(1) = -1"}, Rejection{5, "three", "nx"},
-                      Rejection{11, "2.25 GPa", "akf(1)"}, Rejection{1, "fast", "freq"}));
+    ::testing::Values(
+        Rejection{5, "0", "nx = 0"},
+        Rejection{5, "3900001", "nx = 3900001 is outside the allowed range 1..3900000"},
+        Rejection{6, "-2", "ny = -2"},
+        Rejection{6, "3900001", "ny = 3900001 is outside the allowed range 1..3900000"},
+        Rejection{7, "    2", "key_model = 2"}, Rejection{8, "   -1", "model = -1"},
+        Rejection{9, "0", "nmat = 0"}, Rejection{9, "3", "nmat = 3"},
+        Rejection{10, "-1", "nl(1) = -1"}, Rejection{5, "three", "nx"},
+        Rejection{11, "2.25 GPa", "akf(1)"}, Rejection{1, "fast", "freq"}));
 
 TEST(DeckRejection, LayersOfZeroThicknessLeaveNoPeriod) {
   const auto r = run(with_line(10, "0"));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/reports.hpp"
 #include "planewave/diffusion.hpp"
 #include "planewave/veloc_aten.hpp"
 #include "support/deck_edit.hpp"
@@ -71,6 +72,43 @@ TEST(DiffusionScale, GridThatResolvesItKeepsTheSampleWithTwoCellsAcross) {
   EXPECT_EQ(fine.nx_needed, 10);
   r.shortest_decay = INFINITY;  // no loss, nothing to resolve
   EXPECT_TRUE(tp::diffusion_scale(tp::CellGrid{10, 6, 0.01}, r).resolved);
+}
+
+// The proposed grid is the ceiling of n times the cells missing: 36 cells
+// with 0.996 of a cell across need 72.3 cells, so 73 (72 would leave the
+// length under two cells), while exactly one cell across needs exactly 72.
+TEST(DiffusionScale, ProposedGridIsTheExactCeiling) {
+  tp::WaveReport r;
+  r.shortest_decay = 0.00996;
+  const tp::DiffusionScale short_of = tp::diffusion_scale(tp::CellGrid{36, 18, 0.01}, r);
+  EXPECT_EQ(short_of.nx_needed, 73);
+  EXPECT_EQ(short_of.ny_needed, 37);
+  r.shortest_decay = 0.01;
+  const tp::DiffusionScale whole = tp::diffusion_scale(tp::CellGrid{36, 18, 0.01}, r);
+  EXPECT_EQ(whole.nx_needed, 72);
+  EXPECT_EQ(whole.ny_needed, 36);
+  EXPECT_FALSE(whole.beyond);
+}
+
+// A sample of 1e200 m on 20 cells (or a length of zero) needs a grid no run
+// can hold: said as such, never as a count wrapped to -2147483648.
+TEST(DiffusionScale, AbsurdGridIsBeyondTheLargestRatherThanWrapped) {
+  tp::WaveReport r;
+  for (double length : {0.00825, 0.0}) {
+    r.shortest_decay = length;
+    const tp::CellGrid g{20, 20, 5e198};
+    const tp::DiffusionScale s = tp::diffusion_scale(g, r);
+    EXPECT_TRUE(s.beyond) << length;
+    EXPECT_EQ(s.nx_needed, tp::kMaxGridCells + 1LL);
+    tp::Warnings w;
+    tp::warn_diffusion(s, g, 628.3, w);
+    const std::string text = w.w[0];
+    EXPECT_NE(text.find("no grid a run can hold would resolve it (more than 3900000 cells"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("by -"), std::string::npos) << text;
+    EXPECT_EQ(text.find("2147483648"), std::string::npos) << text;
+  }
 }
 
 // The permafrost example on 4 by 4 cells of 7.5 cm: its slow wave decays

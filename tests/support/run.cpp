@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,16 +47,18 @@ bool redirect(int fd, const std::string& path, int flags) {
 // Waits for `pid` until `seconds` have passed, then kills it; fills how it ended.
 void wait_child(pid_t pid, int seconds, RunResult& r) {
   int raw = 0;
+  struct rusage usage {};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (::waitpid(pid, &raw, WNOHANG) == 0) {
+  while (::wait4(pid, &raw, WNOHANG, &usage) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
       ::kill(pid, SIGKILL);
-      ::waitpid(pid, &raw, 0);
+      ::wait4(pid, &raw, 0, &usage);
       r.timed_out = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  r.peak_rss_kb = usage.ru_maxrss;
   if (!r.timed_out && WIFEXITED(raw)) {
     r.exited = true;
     r.status = WEXITSTATUS(raw);

@@ -13,6 +13,7 @@ struct RunResult {
   int signal = 0;          // the signal that ended it otherwise
   bool timed_out = false;  // killed after the time limit
   std::string out, err;    // standard output and standard error
+  long peak_rss_kb = 0;    // the largest resident set of the run and its children (KiB)
 };
 
 // Where the run's standard streams go.

@@ -62,5 +62,5 @@ TEST(Plot, SweepCurvesSkipFailedRuns) {
 TEST(Plot, FolderWithNothingToDrawIsAnError) {
   const auto r = run_tool("plot", shell_quote(fresh_dir("plot_empty")));
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("neither a sweep.csv nor any map"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("holds no sweep.csv"), std::string::npos) << r.err;
 }
