@@ -30,6 +30,7 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/deck_file.hpp"
+#include "deck/frequencies.hpp"
 #include "deck/keyword_deck.hpp"
 #include "driver/run.hpp"
 
@@ -40,7 +41,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct RunArgs {
-  std::string deck, out, stiffness;
+  std::string deck, out, stiffness, frequencies;
+  double maps_at = 0.0;  // Hz; 0: the first frequency of the curve
+  int jobs = 0;
   bool quiet = false;
 };
 
@@ -251,6 +254,22 @@ void print_summary(const fs::path& out) {
                   number_at(c, "q_inverse_times_1000"));
     }
   }
+  if (j.contains("curves")) {
+    const auto& c = j["curves"];
+    std::printf("  curve of C33 over %zu frequencies (curves.csv; tools/plot %s draws it):\n",
+                c["frequency_hz"].size(), out.c_str());
+    for (std::size_t i = 0; i < c["frequency_hz"].size(); ++i) {
+      std::printf("    %12.6g Hz  velocity %.6g m/s, 1000/Q %.6g%s\n",
+                  c["frequency_hz"][i].get<double>(),
+                  c["c33"]["velocity_m_per_s"][i].is_number()
+                      ? c["c33"]["velocity_m_per_s"][i].get<double>()
+                      : NAN,
+                  c["c33"]["q_inverse_times_1000"][i].is_number()
+                      ? c["c33"]["q_inverse_times_1000"][i].get<double>()
+                      : NAN,
+                  c["resolved"][i].get<bool>() ? "" : "  (diffusion length not resolved)");
+    }
+  }
   std::printf("  legacy compressibility test (not the sample's stiffness):\n");
   for (const char* m : {"c33", "mstar"}) {
     const auto& r = j["finite_element"][m];
@@ -270,6 +289,15 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
   static Run run;  // the tables of a large grid stay off the stack
   run.options.modern = true;
   run.options.full_stiffness = a.stiffness == "full";
+  run.options.jobs = a.jobs;
+  if (!a.frequencies.empty()) {
+    std::string why;
+    if (!parse_frequencies(a.frequencies, run.options.frequencies, why)) {
+      std::fprintf(stderr, "threephase: --frequencies %s: %s\n", a.frequencies.c_str(),
+                   why.c_str());
+      return kExitBadInput;
+    }
+  }
   run.options.deck_path = deck.string();
   run.options.output_dir = staging.string();
   if (!with_solver_choices(run.options, ctx)) return kExitBadInput;
@@ -294,6 +322,10 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
     std::string text;
     read_named_deck(deck.c_str(), text);
     read_run_deck(run, text, deck.c_str());
+    // A curve's legacy test, report and maps are at its first frequency or
+    // at the one named.
+    if (!run.options.frequencies.empty())
+      run.deck.freq = a.maps_at > 0.0 ? a.maps_at : run.options.frequencies.front();
     run_legacy_case(run);
   } catch (const RunEnded& e) {
     status = ended_status(e);
@@ -358,6 +390,18 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
                   "and C55, and the qP and qSV waves at every angle); default: the deck's "
                   "[run] stiffness")
       ->check(CLI::IsMember({"vertical", "full"}));
+  cmd->add_option("--frequencies", args.frequencies,
+                  "A curve: the sample's stiffness at every frequency of F1,F2,... (Hz) or "
+                  "FMIN:FMAX:N (N points evenly spaced in log frequency), one analysis for all; "
+                  "default: the deck's [run] frequencies");
+  cmd->add_option("--maps-at", args.maps_at,
+                  "Frequency (Hz) of the legacy test, its report and maps in a curve (default: "
+                  "the first)")
+      ->check(CLI::PositiveNumber);
+  cmd->add_option("-j,--jobs", args.jobs,
+                  "Frequencies computed at once (default: THREEPHASE_JOBS, else the processors; "
+                  "fewer when the memory limit allows fewer)")
+      ->check(CLI::PositiveNumber);
   cmd->add_flag("-q,--quiet", args.quiet,
                 "Print nothing on success (otherwise a short summary on standard output)");
   cmd->callback([&ctx] {

@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 
 #include "common/stop.hpp"
 #include "deck/deck_fields.hpp"
+#include "deck/frequencies.hpp"
 
 namespace tp {
 
@@ -17,8 +19,8 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The names a [run] table may hold.
-constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",
-                                    "solver",    "output",           "stiffness"};
+constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",   "solver",
+                                    "output",    "stiffness",        "frequencies"};
 
 int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
 
@@ -81,6 +83,40 @@ int read_int(const toml::node& n, const std::string& key, int& v, DeckError& err
     return refuse(err, line_of(n), key, key + " = " + std::to_string(x) + " is not an int");
   }
   v = static_cast<int>(x);
+  return 0;
+}
+
+// [run] frequencies: a list of positive frequencies (Hz), or a range
+// { from = FMIN, to = FMAX, points = N } evenly spaced in log frequency.
+int read_frequencies(const toml::node& n, RunPlan& plan, DeckError& err) {
+  const std::string key = "frequencies";
+  const std::string form = "a list of frequencies in Hz or { from = .., to = .., points = .. }";
+  plan.frequencies.clear();
+  if (const auto* list = n.as_array()) {
+    for (const toml::node& e : *list) {
+      double v = 0.0;
+      if (int rc = read_real(e, key, v, err)) return rc;
+      if (!(v > 0.0)) return refuse(err, line_of(e), key, key + " must be positive (Hz)");
+      plan.frequencies.push_back(v);
+    }
+    if (plan.frequencies.empty()) return refuse(err, line_of(n), key, key + " must be " + form);
+    return 0;
+  }
+  const auto* range = n.as_table();
+  const toml::node* from = range != nullptr ? range->get("from") : nullptr;
+  const toml::node* to = range != nullptr ? range->get("to") : nullptr;
+  const toml::node* points = range != nullptr ? range->get("points") : nullptr;
+  if (from == nullptr || to == nullptr || points == nullptr)
+    return refuse(err, line_of(n), key, key + " must be " + form);
+  double lo = 0.0, hi = 0.0;
+  int count = 0;
+  if (int rc = read_real(*from, key + ".from", lo, err)) return rc;
+  if (int rc = read_real(*to, key + ".to", hi, err)) return rc;
+  if (int rc = read_int(*points, key + ".points", count, err)) return rc;
+  if (!(lo > 0.0) || hi < lo || count < 1 || count > 100000)
+    return refuse(err, line_of(n), key,
+                  key + " needs 0 < from <= to (Hz) and a whole number of points from 1");
+  plan.frequencies = log_frequencies(lo, hi, count);
   return 0;
 }
 
@@ -338,7 +374,9 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
   }
   const toml::table* run = node->as_table();
   if (run == nullptr) return refuse(err, line_of(*node), "run", "run must be a table: [run]");
-  if (int rc = refuse_unknown(*run, kRunKeys, 5, " in [run]", err)) return rc;
+  if (int rc =
+          refuse_unknown(*run, kRunKeys, static_cast<int>(std::size(kRunKeys)), " in [run]", err))
+    return rc;
   const int header = line_of(*run);
   const toml::node* n = nullptr;
 
@@ -368,6 +406,9 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
     if (int rc = read_name(*n, "solver", solvers, 3, index, err)) return rc;
     const SolverChoice choice[] = {SolverChoice::automatic, SolverChoice::own, SolverChoice::mumps};
     plan.solver = choice[index];
+  }
+  if ((n = run->get("frequencies")) != nullptr) {
+    if (int rc = read_frequencies(*n, plan, err)) return rc;
   }
   if ((n = run->get("stiffness")) != nullptr) {
     const char* sets[] = {"vertical", "full"};

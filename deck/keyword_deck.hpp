@@ -6,6 +6,7 @@
 // fills the same Deck the legacy reader fills, plus the RunPlan.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/structures.hpp"
 
@@ -40,6 +41,9 @@ struct RunPlan {
   // The rigid-plate tests of a `run`: the vertical one alone ("vertical",
   // the default: C33, C13) or all three ("full": C11, C13, C33, C55).
   bool full_stiffness = false;
+  // The frequencies of a curve (Hz): [run] frequencies = [..] or
+  // { from = .., to = .., points = .. } (logarithmic); empty: none.
+  std::vector<double> frequencies;
   // Read from a keyword deck: a first cell with lambda1 or lambda3 <= 0 is a
   // warning when its strain energy is positive definite, not a stop.
   bool lambda_warning_only = false;

@@ -1,11 +1,14 @@
 #include "driver/run.hpp"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "deck/deck_checks.hpp"
 #include "deck/deck_file.hpp"
+#include "driver/curves.hpp"
 #include "driver/finite_checks.hpp"
 #include "driver/memory_check.hpp"
 #include "driver/reports.hpp"
@@ -46,6 +49,7 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
   }
   print_warnings(run.warnings);
   if (run.plan.full_stiffness) run.options.full_stiffness = true;
+  if (run.options.frequencies.empty()) run.options.frequencies = run.plan.frequencies;
 }
 
 void prepare_run(Run& run, Report report) {
@@ -154,49 +158,74 @@ void factor_and_solve_system(Run& run) {
 
 namespace {
 
-// Factors the plate matrix with the run's solver, its analysis kept, and
-// solves the count loads.
-void factor_and_solve_loads(Run& run, PlateLoad* loads, int count) {
-  System& sys = run.plate_sys;
-  const int neq = sys.neq;
-  if (run.use_mumps) {
-    if (mumps_factor(run.mumps, sys.avec.data()) != 0)
-      mumps_stop("MUMPS factorization", run.mumps.counts, 99);
-    for (int t = 0; t < count; ++t) {
-      std::memcpy(static_cast<void*>(loads[t].z.data()), loads[t].b.data(), sizeof(cplx) * neq);
-      if (mumps_solve(run.mumps, loads[t].z.data()) != 0)
-        mumps_stop("MUMPS solve", run.mumps.counts, 99);
-    }
-    return;
-  }
-  const SparseRows rows{neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
-  const int flag = own_factor(run.own, rows, nullptr);
-  if (flag != 0) {
-    FreeLine(std_out()) << "ESP=" << run.own.f.esp;
-    FreeLine(std_out()) << "FLAG=" << flag;
-    stop(99);
-  }
-  for (int t = 0; t < count; ++t) own_solve(run.own, loads[t].b.view(), loads[t].z.view());
-}
-
 // One set of plate tests: its matrix, its loads, one factorization, the
 // moduli of each.
-void plate_test_set(Run& run, PlateConstraints set, const PlateTest* tests, int count) {
-  const CellGrid& g = run.sample.grid;
-  plate_matrix(g, run.omega, run.co, set, run.plate_sys);
+void plate_test_set(PlateWork& w, PlateConstraints set, const PlateTest* tests, int count,
+                    Friction friction, SampleStiffness& c) {
+  plate_matrix(w.grid, w.omega, w.co, set, w.sys, friction);
   for (int t = 0; t < count; ++t) {
-    run.plate_loads[t].test = tests[t];
-    plate_load(g, run.omega, run.co, tests[t], run.plate_sys, run.plate_loads[t].b);
+    w.loads[t].test = tests[t];
+    plate_load(w.grid, w.omega, w.co, tests[t], w.sys, w.loads[t].b, friction);
   }
-  factor_and_solve_loads(run, run.plate_loads, count);
+  w.solver.factor_and_solve(w.sys, w.loads, count);
+  // The friction pulls solid 1 and solid 3 by opposite forces, so it adds
+  // nothing to their summed reaction; the real solves of the bounds, whose
+  // friction is a large penalty, take the reactions without it rather than
+  // as the difference of large terms.
+  const double omega = friction == Friction::real ? 0.0 : w.omega;
   for (int t = 0; t < count; ++t) {
-    const PlateTractions tr =
-        plate_tractions(g, run.omega, run.co, run.plate_sys, run.plate_loads[t].z);
-    take_moduli(tests[t], tr, run.stiffness);
+    const PlateTractions tr = plate_tractions(w.grid, omega, w.co, w.sys, w.loads[t].z, friction);
+    take_moduli(tests[t], tr, c);
   }
 }
 
 }  // namespace
+
+void RunPlateSolver::factor_and_solve(System& sys, PlateLoad* loads, int count) {
+  const int neq = sys.neq;
+  if (run_.use_mumps) {
+    if (mumps_factor(run_.mumps, sys.avec.data()) != 0)
+      mumps_stop("MUMPS factorization", run_.mumps.counts, 99);
+    for (int t = 0; t < count; ++t) {
+      std::memcpy(static_cast<void*>(loads[t].z.data()), loads[t].b.data(), sizeof(cplx) * neq);
+      if (mumps_solve(run_.mumps, loads[t].z.data()) != 0)
+        mumps_stop("MUMPS solve", run_.mumps.counts, 99);
+    }
+    return;
+  }
+  const SparseRows rows{neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
+  const int flag = own_factor(run_.own, rows, nullptr);
+  if (flag != 0) {
+    FreeLine(std_out()) << "ESP=" << run_.own.f.esp;
+    FreeLine(std_out()) << "FLAG=" << flag;
+    stop(99);
+  }
+  for (int t = 0; t < count; ++t) own_solve(run_.own, loads[t].b.view(), loads[t].z.view());
+}
+
+void measure_stiffness(PlateWork& w, bool full, SampleStiffness& c, Friction friction) {
+  const PlateTest normal[2] = {PlateTest::vertical, PlateTest::horizontal};
+  plate_test_set(w, PlateConstraints::normal, normal, full ? 2 : 1, friction, c);
+  if (full) {
+    const PlateTest shear[1] = {PlateTest::shear};
+    plate_test_set(w, PlateConstraints::shear, shear, 1, friction, c);
+  }
+  // A stiffness that overflowed is an error, never a result.
+  const struct {
+    const char* name;
+    cplx value;
+  } moduli[] = {{"C33", c.c33}, {"C13", c.c13}, {"C11", c.c11}, {"C55", c.c55}};
+  for (int m = 0; m < (full ? 4 : 2); ++m) {
+    if (std::isfinite(moduli[m].value.real()) && std::isfinite(moduli[m].value.imag())) continue;
+    char where[96], what[160];
+    std::snprintf(where, sizeof where, "the plate tests at %.6g Hz", w.omega / 6.283185307179586);
+    std::snprintf(what, sizeof what,
+                  "%s = (%g, %g) Pa is not a finite number: the deck's values overflow the "
+                  "arithmetic at this frequency",
+                  moduli[m].name, moduli[m].value.real(), moduli[m].value.imag());
+    input_error(where, what);
+  }
+}
 
 void run_plate_tests(Run& run) {
   if (run.plate_sys.neq == 0) {
@@ -209,12 +238,9 @@ void run_plate_tests(Run& run) {
   const CellFailure fail = sample_density(run.deck, run.sample, run.density);
   if (fail) stop_at_cell(fail);
   analyse_system(run);
-  const PlateTest normal[2] = {PlateTest::vertical, PlateTest::horizontal};
-  plate_test_set(run, PlateConstraints::normal, normal, run.options.full_stiffness ? 2 : 1);
-  if (run.options.full_stiffness) {
-    const PlateTest shear[1] = {PlateTest::shear};
-    plate_test_set(run, PlateConstraints::shear, shear, 1);
-  }
+  RunPlateSolver solver(run);
+  PlateWork w{run.sample.grid, run.omega, run.co, run.plate_sys, run.plate_loads, solver};
+  measure_stiffness(w, run.options.full_stiffness, run.stiffness);
   run.clock.mark("plate_tests");
 }
 
@@ -264,6 +290,7 @@ void write_modern_outputs(Run& run) {
                      run.options.deck_path.c_str(),
                      run.use_mumps ? "mumps" : "own"};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
+  run.modern.curve = run.curve.points.empty() ? nullptr : &run.curve;
   write_run_outputs(view, run.modern);
 }
 
@@ -279,6 +306,8 @@ void write_modern_outputs(Run& run) {
   post_process_legacy_test(run, Report::full);
   if (run.options.modern) {
     run_plate_tests(run);
+    if (!run.options.frequencies.empty())
+      run_curve(run, run.options.frequencies, run.options.jobs, run.curve);
     write_modern_outputs(run);
   }
 

@@ -11,6 +11,7 @@
 // A stage that cannot go on ends the run with RunEnded (common/stop.hpp);
 // the command that started the run catches it and decides the status.
 #include <string>
+#include <vector>
 
 #include "common/stage_clock.hpp"
 #include "common/structures.hpp"
@@ -21,6 +22,7 @@
 #include "driver/stages.hpp"
 #include "fem/effective_moduli.hpp"
 #include "fem/plate_tests.hpp"
+#include "fem/stiffness_curve.hpp"
 #include "results/legacy_files.hpp"
 #include "results/results_json.hpp"
 #include "sparse/own_solver.hpp"
@@ -36,6 +38,8 @@ struct RunOptions {
   std::string mumps_order;      // "amd", "metis", or empty
   bool out_of_core = false;     // MUMPS's factors on disk
   bool full_stiffness = false;  // the horizontal and shear plate tests beside the vertical one
+  std::vector<double> frequencies;  // a curve's frequencies (Hz); empty: none
+  int jobs = 0;                     // threads of a curve; 0: THREEPHASE_JOBS or the processors
 };
 
 // Whether a stage prints its part of the report and writes its maps: the
@@ -70,6 +74,7 @@ struct Run {
   PlateLoad plate_loads[2];
   SampleStiffness stiffness{};
   double density = 0.0;  // volume average of the cells' densities (kg/m3)
+  Curve curve;           // the stiffness against frequency, when asked
 
   // The solver: one analysis of the pattern, any number of factorizations.
   bool use_mumps = false;
@@ -119,6 +124,39 @@ void factor_and_solve_system(Run& run);
 // Effective moduli, velocities, Q and maps of the legacy test, computed;
 // with a full report, written into the report and the result files.
 void post_process_legacy_test(Run& run, Report report);
+
+// What a set of plate tests factors and solves with: the run's own solver
+// or MUMPS, or a thread's own solver on the run's analysis.
+class PlateSolver {
+ public:
+  virtual ~PlateSolver() = default;
+  // Factors sys.avec (of the analysed pattern) and solves the count loads.
+  virtual void factor_and_solve(System& sys, PlateLoad* loads, int count) = 0;
+};
+
+// The run's solver, its analysis kept.
+class RunPlateSolver : public PlateSolver {
+ public:
+  explicit RunPlateSolver(Run& run) : run_(run) {}
+  void factor_and_solve(System& sys, PlateLoad* loads, int count) override;
+
+ private:
+  Run& run_;
+};
+
+// The plate tests of one sample at one angular frequency: the vertical one
+// (C33, C13), and when full the horizontal (C11) and the shear test (C55),
+// into c. The friction is harmonic, or real for the curve's bounds.
+struct PlateWork {
+  const CellGrid& grid;
+  double omega;
+  const Coefficients& co;
+  System& sys;
+  PlateLoad* loads;  // two
+  PlateSolver& solver;
+};
+void measure_stiffness(PlateWork& w, bool full, SampleStiffness& c,
+                       Friction friction = Friction::harmonic);
 
 // The rigid-plate relaxation tests at the run's angular frequency, after
 // the analysis of the pattern: the vertical one (C33, C13), and with the

@@ -90,8 +90,24 @@ int plate_system(const CellGrid& g, System& sys) {
 
 // Free-free entries of every cell summed in the cell order j outer, k
 // inner; the held rows and columns get nothing but their unit diagonal.
+namespace {
+
+// The stiffness and friction of cell (j, k): the friction as the
+// imaginary i omega f of the harmonic tests, or folded into the real part
+// (omega f then a real stiffness) for the real solves of the bounds.
+void plate_cell_matrix(const CellGrid& g, int j, int k, double omega, const Coefficients& co,
+                       Friction friction, ElementMatrix& a) {
+  cell_stiffness(g, j, k, omega, co, a);
+  if (friction == Friction::harmonic) return;
+  for (int l = 1; l <= kLocalDofs; ++l) {
+    for (int n = 1; n <= kLocalDofs; ++n) a(l, n) = cplx(a(l, n).real() + a(l, n).imag(), 0.0);
+  }
+}
+
+}  // namespace
+
 void plate_matrix(const CellGrid& g, const double& omega, const Coefficients& co,
-                  const PlateConstraints& set, System& sys) {
+                  const PlateConstraints& set, System& sys, Friction friction) {
   const PlateTest test = set == PlateConstraints::shear ? PlateTest::shear : PlateTest::vertical;
   auto& avec = sys.avec;
   const auto& xnod = sys.xnod;
@@ -101,7 +117,7 @@ void plate_matrix(const CellGrid& g, const double& omega, const Coefficients& co
   CellConstraints c;
   for (int j = 1; j <= g.nx; ++j) {
     for (int k = 1; k <= g.ny; ++k) {
-      cell_stiffness(g, j, k, omega, co, a);
+      plate_cell_matrix(g, j, k, omega, co, friction, a);
       cell_constraints(g, j, k, test, c);
       const int ne = g.element(j, k);
       for (int il = 1; il <= kLocalDofs; ++il) {
@@ -120,7 +136,7 @@ void plate_matrix(const CellGrid& g, const double& omega, const Coefficients& co
 
 // Only cells with a moving plate on one of their sides load the system.
 void plate_load(const CellGrid& g, const double& omega, const Coefficients& co,
-                const PlateTest& test, const System& sys, UnknownVector& b) {
+                const PlateTest& test, const System& sys, UnknownVector& b, Friction friction) {
   const auto& xnod = sys.xnod;
   for (int q = 1; q <= sys.neq; ++q) b(q) = cplx(0.0, 0.0);
   ElementMatrix a;
@@ -135,7 +151,7 @@ void plate_load(const CellGrid& g, const double& omega, const Coefficients& co,
         moving = moving || c.value[l] != 0.0;
       }
       if (!moving) continue;
-      cell_stiffness(g, j, k, omega, co, a);
+      plate_cell_matrix(g, j, k, omega, co, friction, a);
       for (int il = 1; il <= kLocalDofs; ++il) {
         if (c.held[il]) continue;
         cplx moved(0.0, 0.0);
@@ -169,7 +185,7 @@ int solve_plate_system(System& sys, OwnSolver& solver, PlateLoad* loads, const i
 // stiffness applied to its part of the solution: the force a held unknown
 // needs is the sum of its cells' shares.
 PlateTractions plate_tractions(const CellGrid& g, const double& omega, const Coefficients& co,
-                               const System& sys, const UnknownVector& z) {
+                               const System& sys, const UnknownVector& z, Friction friction) {
   const auto& xnod = sys.xnod;
   PlateTractions t;
   ElementMatrix a;
@@ -177,7 +193,7 @@ PlateTractions plate_tractions(const CellGrid& g, const double& omega, const Coe
   for (int j = 1; j <= g.nx; ++j) {
     for (int k = 1; k <= g.ny; ++k) {
       if (j != g.nx && k != g.ny) continue;
-      cell_stiffness(g, j, k, omega, co, a);
+      plate_cell_matrix(g, j, k, omega, co, friction, a);
       const int ne = g.element(j, k);
       for (int l = 1; l <= kLocalDofs; ++l) ze[l] = z(xnod(ne, l));
       if (k == g.ny) {

@@ -34,6 +34,11 @@
 
 namespace tp {
 
+// How the friction enters the plate matrices: as i omega f, the harmonic
+// tests; or as the real stiffness omega f, where omega is a scale of a
+// penalty rather than a frequency (the real solves of the curve's bounds).
+enum class Friction { harmonic, real };
+
 // The three tests.
 enum class PlateTest { vertical, horizontal, shear };
 
@@ -75,13 +80,14 @@ int plate_system(const CellGrid& g, System& sys);
 // nothing resists the water's divergence-free motions and the matrix is
 // singular, as the compressibility test's is.
 void plate_matrix(const CellGrid& g, const double& omega, const Coefficients& co,
-                  const PlateConstraints& set, System& sys);
+                  const PlateConstraints& set, System& sys, Friction friction = Friction::harmonic);
 
 // The right-hand side b(1..neq) of test for the matrix of its set: on a
 // held row the prescribed value, on a free row minus the held columns times
 // their values.
 void plate_load(const CellGrid& g, const double& omega, const Coefficients& co,
-                const PlateTest& test, const System& sys, UnknownVector& b);
+                const PlateTest& test, const System& sys, UnknownVector& b,
+                Friction friction = Friction::harmonic);
 
 // One test's right-hand side b(1..neq) and solution z(1..neq).
 struct PlateLoad {
@@ -108,7 +114,8 @@ struct PlateTractions {
   cplx top_normal, top_tangential, right_normal;
 };
 PlateTractions plate_tractions(const CellGrid& g, const double& omega, const Coefficients& co,
-                               const System& sys, const UnknownVector& z);
+                               const System& sys, const UnknownVector& z,
+                               Friction friction = Friction::harmonic);
 
 // The sample's complex stiffness (Pa), time going as exp(+i omega t).
 // c13 comes from the side of the vertical test, c13_horizontal from the

@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "fem/effective_waves.hpp"
+
 namespace tp {
 
 using Json = nlohmann::ordered_json;
@@ -107,6 +109,58 @@ Json effective_json(const EffectiveRecord& e) {
   return j;
 }
 
+// The moduli of one stiffness of every point, with their waves.
+using StiffnessOf = cplx (*)(const SampleStiffness&);
+cplx c33_of(const SampleStiffness& c) { return c.c33; }
+cplx c11_of(const SampleStiffness& c) { return c.c11; }
+cplx c55_of(const SampleStiffness& c) { return c.c55; }
+
+struct CurveColumn {
+  const char* name;
+  StiffnessOf of;
+};
+constexpr CurveColumn kCurveColumns[] = {{"c33", c33_of}, {"c11", c11_of}, {"c55", c55_of}};
+
+int curve_columns(const Curve& c) { return c.full ? 3 : 1; }
+
+Json curves_json(const Curve& curve, double rho) {
+  Json j;
+  Json f = Json::array(), across = Json::array(), resolved = Json::array();
+  for (const CurvePoint& p : curve.points) {
+    f.push_back(p.frequency);
+    across.push_back(number(p.cells_across));
+    resolved.push_back(p.resolved);
+  }
+  j["frequency_hz"] = f;
+  for (int m = 0; m < curve_columns(curve); ++m) {
+    Json moduli = Json::array(), v = Json::array(), q = Json::array();
+    for (const CurvePoint& p : curve.points) {
+      const cplx c = kCurveColumns[m].of(p.c);
+      const EffectiveWave w = wave_of_modulus(c, rho);
+      moduli.push_back(complex_pair(c));
+      v.push_back(number(w.velocity));
+      q.push_back(number(w.thousand_over_q));
+    }
+    j[kCurveColumns[m].name] = {
+        {"modulus_pa", moduli}, {"velocity_m_per_s", v}, {"q_inverse_times_1000", q}};
+  }
+  j["cells_across_diffusion_length"] = across;
+  j["resolved"] = resolved;
+  j["threads"] = curve.threads;
+  j["analyses"] = curve.analyses;
+  return j;
+}
+
+Json bounds_json(const Curve& curve) {
+  Json j = Json::object();
+  for (int m = 0; m < curve_columns(curve); ++m) {
+    j[kCurveColumns[m].name] = {
+        {"relaxed_pa", number(kCurveColumns[m].of(curve.bounds.relaxed).real())},
+        {"unrelaxed_pa", number(kCurveColumns[m].of(curve.bounds.unrelaxed).real())}};
+  }
+  return j;
+}
+
 Json build(const RunResults& r) {
   Json j;
   j["format"] = "threephase-results";
@@ -143,6 +197,10 @@ Json build(const RunResults& r) {
       {"compressional", p},
       {"shear", s}};
   if (r.effective.present) j["effective"] = effective_json(r.effective);
+  if (r.curve != nullptr) {
+    j["curves"] = curves_json(*r.curve, r.effective.density);
+    j["bounds"] = bounds_json(*r.curve);
+  }
   j["finite_element"] = {
       {"test",
        "the legacy compressibility test (a unit stress on the top of each solid); its "
@@ -209,6 +267,36 @@ bool write_text_file(const char* path, const std::string& text) {
   if (std::fclose(f) != 0) return false;
   errno = err;
   return ok;
+}
+
+bool write_curves_csv(const char* path, const Curve& curve, double density) {
+  std::string text = "frequency_hz";
+  for (int m = 0; m < curve_columns(curve); ++m) {
+    const std::string c = kCurveColumns[m].name;
+    text += "," + c + "_real_pa," + c + "_imag_pa," + c + "_velocity_m_per_s," + c +
+            "_1000_over_q(=1000*Im/Re)";
+  }
+  text += ",cells_across_diffusion_length,resolved\n";
+  char field[64];
+  auto put = [&](double v) {
+    std::snprintf(field, sizeof field, ",%.17g", v);
+    text += field;
+  };
+  for (const CurvePoint& p : curve.points) {
+    std::snprintf(field, sizeof field, "%.17g", p.frequency);
+    text += field;
+    for (int m = 0; m < curve_columns(curve); ++m) {
+      const cplx c = kCurveColumns[m].of(p.c);
+      const EffectiveWave w = wave_of_modulus(c, density);
+      put(c.real());
+      put(c.imag());
+      put(w.velocity);
+      put(w.thousand_over_q);
+    }
+    put(p.cells_across);
+    text += p.resolved ? ",true\n" : ",false\n";
+  }
+  return write_text_file(path, text);
 }
 
 bool write_results_json(const char* path, const RunResults& r) {

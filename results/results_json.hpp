@@ -8,6 +8,7 @@
 #include "common/complex.hpp"
 #include "common/warnings.hpp"
 #include "deck/deck_record.hpp"
+#include "fem/stiffness_curve.hpp"
 
 namespace tp {
 
@@ -92,6 +93,7 @@ struct RunResults {
   PlaneWave p[3], s[2];  // fastest first
   ModulusResult mstar, c33, mstar3;
   EffectiveRecord effective;
+  const Curve* curve = nullptr;  // the stiffness against frequency, when asked
   DiffusionRecord diffusion;
   int unknowns;
   long long matrix_entries, factor_entries;
@@ -110,6 +112,10 @@ PlaneWave plane_wave(const char* label, const cplx& z);
 // when it cannot be created, or a write, the flush or the close fails: a
 // file cut short by a full disk is never reported written.
 bool write_text_file(const char* path, const std::string& text);
+
+// Writes curves.csv of a curve to `path`: one row per frequency, SI units,
+// the definition of 1000/Q in the header; false (errno set) on failure.
+bool write_curves_csv(const char* path, const Curve& curve, double density);
 
 // Writes the JSON document to `path`; false (errno set) on failure.
 bool write_results_json(const char* path, const RunResults& r);

@@ -201,6 +201,9 @@ void write_run_outputs(const RunView& v, RunResults& r) {
   }
   r.warnings = &v.warnings;
   write_maps(v, r);
+  if (r.curve != nullptr &&
+      !write_curves_csv(output_path("curves.csv"), *r.curve, r.effective.density))
+    output_error("curves.csv", errno);
   if (!write_results_json(output_path("results.json"), r)) output_error("results.json", errno);
 }
 

@@ -31,6 +31,34 @@ int own_factor(OwnSolver& s, const SparseRows& a, const Progress* progress) {
 
 void own_solve(OwnSolver& s, View1<cplx> b, View1<cplx> z) { zn_solve(s.f, b, z); }
 
+void own_share_analysis(const OwnSolver& a, OwnSolver& w) {
+  w.n = a.n;
+  w.c = a.c;
+  w.ic = a.ic;
+  w.space = nullptr;
+  w.nsp = 0;
+  SparseFactor& f = w.f;
+  const SparseFactor& g = a.f;
+  f = SparseFactor{};
+  f.n = g.n;
+  f.r = f.c = View1<std::int32_t>{w.c.data()};
+  f.ic = View1<std::int32_t>{w.ic.data()};
+  f.il = g.il;
+  f.iu = g.iu;
+  f.jl = g.jl;
+  f.ju = g.ju;
+  f.lnz = g.lnz;
+  f.unz = g.unz;
+  // Self-sized numeric storage: L exactly, U with its spare dense rows.
+  f.lmax = g.lnz;
+  f.umax = g.unz + (kFactorBlock - 1) * g.n;
+  f.esp = f.umax - f.unz;
+  f.beyond_32bit = g.beyond_32bit;
+  f.work_to = g.work_to;
+  f.group_last = g.group_last;
+  f.widest_kernels = g.widest_kernels;
+}
+
 long long own_factor_entries(const OwnSolver& s) {
   return static_cast<long long>(s.f.lnz) + s.f.unz + s.n;
 }

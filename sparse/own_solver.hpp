@@ -37,6 +37,12 @@ int own_factor(OwnSolver& s, const SparseRows& a, const Progress* progress);
 // Solves A z = b with the last factorization.
 void own_solve(OwnSolver& s, View1<cplx> b, View1<cplx> z);
 
+// Makes w a solver of its own numeric factorization on the analysis of a
+// (which must outlive w and keep its pattern unchanged): the order and the
+// symbolic factors are shared read-only, so that several threads factor
+// matrices of one pattern at once. The numeric storage of w is its own.
+void own_share_analysis(const OwnSolver& a, OwnSolver& w);
+
 // Stored entries of L and U with the pivots.
 long long own_factor_entries(const OwnSolver& s);
 

@@ -1,0 +1,273 @@
+#include "driver/curves.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "common/memory_estimate.hpp"
+#include "common/progress.hpp"
+#include "common/stop.hpp"
+#include "driver/memory_check.hpp"
+#include "driver/stages.hpp"
+
+namespace tp {
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;  // the legacy case's omega = freq * this
+
+// What one thread holds: the coefficients of its frequency, a plate system
+// with its loads, and its own numeric factorization on the run's analysis.
+struct CurveWorker {
+  Coefficients co;
+  Fractions fr;
+  CoefficientMaps maps;  // not written: the points are silent
+  System sys;
+  PlateLoad loads[2];
+  OwnSolver own;
+};
+
+// A thread's own solver.
+class WorkerPlateSolver : public PlateSolver {
+ public:
+  explicit WorkerPlateSolver(OwnSolver& own) : own_(own) {}
+  void factor_and_solve(System& sys, PlateLoad* loads, int count) override {
+    const SparseRows rows{sys.neq, sys.ia.view(), sys.ja.view(), sys.avec.view()};
+    const int flag = own_factor(own_, rows, nullptr);
+    if (flag != 0) {
+      std::fprintf(stderr, "threephase: the factorization of a plate test failed (flag %d)\n",
+                   flag);
+      stop(99);
+    }
+    for (int t = 0; t < count; ++t) own_solve(own_, loads[t].b.view(), loads[t].z.view());
+  }
+
+ private:
+  OwnSolver& own_;
+};
+
+bool size_worker(const CellGrid& g, CurveWorker& w) {
+  return size_coefficients(w.co, g.nx, g.ny) && plate_system(g, w.sys) == 0 &&
+         size_plate_load(w.sys, w.loads[0]) && size_plate_load(w.sys, w.loads[1]);
+}
+
+// Bytes a worker takes: its coefficients, plate system, loads and numeric
+// factor (the symbolic factor is the run's).
+std::int64_t worker_bytes(const Run& run) {
+  const std::int64_t cells = static_cast<std::int64_t>(run.deck.nx) * run.deck.ny;
+  const std::int64_t neq = run.sys.neq, room = run.sys.room;
+  const std::int64_t system = room * 20 + neq * (4 + 16 * 6) + cells * 20 * 4;
+  const std::int64_t factor =
+      run.use_mumps ? 0 : factor_storage(run.own.n, run.own.f.lnz, run.own.f.unz).words * 16;
+  return cells * 18 * 8 + system + factor;
+}
+
+// The coefficients of every cell at omega, silently, into w.
+void worker_coefficients(const Run& run, double omega, CurveWorker& w) {
+  elastic_coefficients(run.deck, run.plan, run.sample, run.refs, omega, false, w.co, w.maps);
+  mass_coefficients(run.deck, run.sample, run.refs, false, w.co, w.fr, w.maps);
+}
+
+// One point of the curve.
+void curve_point(const Run& run, CurveWorker& w, System& sys, PlateLoad* loads, PlateSolver& solver,
+                 bool full, CurvePoint& p) {
+  const double omega = p.frequency * kTwoPi;
+  worker_coefficients(run, omega, w);
+  DiffusionScale scale;
+  plane_waves(run.sample.grid, omega, w.co, nullptr, &scale, nullptr, false);
+  p.cells_across = scale.cells_across;
+  p.resolved = scale.resolved;
+  PlateWork work{run.sample.grid, omega, w.co, sys, loads, solver};
+  measure_stiffness(work, full, p.c);
+}
+
+// Largest elastic stiffness and friction over the cells, the scales of the
+// penalties of the bounds.
+void coefficient_scales(const CellGrid& g, const Coefficients& co, double& elastic,
+                        double& friction) {
+  elastic = friction = 0.0;
+  for (int j = 1; j <= g.nx; ++j) {
+    for (int k = 1; k <= g.ny; ++k) {
+      elastic = std::max(
+          elastic, co.lambda1(j, k) + 2.0 * co.mu1(j, k) + co.lambda3(j, k) + 2.0 * co.mu3(j, k));
+      friction = std::max({friction, co.f11(j, k), co.f22(j, k)});
+    }
+  }
+}
+
+// The two limits, from real solves. Relaxed: the coefficients far
+// below the curve, the friction a penalty 1e-10 of the stiffness that only
+// picks the fluid's motion among those costing no energy. Unrelaxed: the
+// coefficients far above the curve, and the relative motions of the phases
+// (solid 1 against solid 3, the fluid against the solids) held by a penalty
+// P times the stiffness: both solids locked, the fluid still. The penalised
+// stiffness is C(P) = C - a / P + O(1 / P^2), so two solves at P and 2P give
+// C = 2 C(2P) - C(P) to O(1 / P^2) while P = 1e4 keeps the rounding of the
+// solves near 1e-12.
+constexpr double kLockPenalty = 1e4;
+void curve_bounds(const Run& run, CurveWorker& w, PlateSolver& solver, System& sys,
+                  PlateLoad* loads, const Curve& curve, CurveBounds& b) {
+  const CellGrid& g = run.sample.grid;
+  const double h2 = g.h * g.h;
+  double elastic = 0.0, friction = 0.0;
+  worker_coefficients(run, curve.points.front().frequency * kTwoPi * 1e-9, w);
+  coefficient_scales(g, w.co, elastic, friction);
+  PlateWork relaxed{g, 1e-10 * elastic / (friction * h2), w.co, sys, loads, solver};
+  measure_stiffness(relaxed, curve.full, b.relaxed, Friction::real);
+
+  worker_coefficients(run, curve.points.back().frequency * kTwoPi * 1e9, w);
+  coefficient_scales(g, w.co, elastic, friction);
+  for (int j = 1; j <= g.nx; ++j) {
+    for (int k = 1; k <= g.ny; ++k) {
+      w.co.f11(j, k) = w.co.f22(j, k) = 1.0;
+      w.co.f12(j, k) = 0.0;
+    }
+  }
+  SampleStiffness once{}, twice{};
+  PlateWork locked{g, kLockPenalty * elastic / h2, w.co, sys, loads, solver};
+  measure_stiffness(locked, curve.full, once, Friction::real);
+  locked.omega *= 2.0;
+  measure_stiffness(locked, curve.full, twice, Friction::real);
+  const auto extrapolate = [](cplx c1, cplx c2) { return 2.0 * c2 - c1; };
+  b.unrelaxed = SampleStiffness{extrapolate(once.c11, twice.c11), extrapolate(once.c13, twice.c13),
+                                extrapolate(once.c13_horizontal, twice.c13_horizontal),
+                                extrapolate(once.c33, twice.c33), extrapolate(once.c55, twice.c55)};
+}
+
+// How many factorizations fit at once beside the run's own tables.
+int threads_in_memory(const Run& run, int wanted) {
+  if (wanted <= 1) return 1;
+  const std::int64_t per = worker_bytes(run);
+  const std::int64_t held =
+      estimate_run_memory(run.deck.nx, run.deck.ny, memory_solver(run.use_mumps, false)).total;
+  const std::int64_t room = memory_limit() - held;
+  const std::int64_t fit = per > 0 ? room / per : wanted;
+  const int threads = static_cast<int>(std::clamp<std::int64_t>(fit, 1, wanted));
+  if (threads < wanted)
+    std::fprintf(stderr,
+                 "threephase: %d factorizations at once of the %d threads asked: each takes "
+                 "%s and the memory limit leaves %s\n",
+                 threads, wanted, memory_text(per).c_str(), memory_text(room).c_str());
+  return threads;
+}
+
+// The points of the curve on `threads` threads, each taking the next
+// frequency; the first that fails stops the others and is rethrown, named.
+void curve_points(const Run& run, Curve& curve, int threads) {
+  const int n = static_cast<int>(curve.points.size());
+  std::atomic<int> next{0}, done{0};
+  std::atomic<bool> failed{false};
+  std::vector<std::unique_ptr<CurveWorker>> workers(threads);
+  std::vector<std::exception_ptr> errors(threads);
+  std::vector<int> failed_at(threads, -1);
+  ProgressLine line;
+  progress_begin(line, "frequencies", "frequencies");
+  const Progress progress = progress_to(line);
+  auto work = [&](int t) {
+    int i = -1;
+    try {
+      workers[t] = std::make_unique<CurveWorker>();
+      CurveWorker& w = *workers[t];
+      if (!size_worker(run.sample.grid, w))
+        input_error("the curve", "a thread's tables do not fit in the memory available");
+      own_share_analysis(run.own, w.own);
+      WorkerPlateSolver solver(w.own);
+      while (!failed && (i = next++) < n) {
+        curve_point(run, w, w.sys, w.loads, solver, curve.full,
+                    curve.points[static_cast<std::size_t>(i)]);
+        progress(static_cast<double>(++done), static_cast<double>(n));
+      }
+    } catch (...) {
+      errors[t] = std::current_exception();
+      failed_at[t] = i;
+      failed = true;
+    }
+    workers[t].reset();
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(work, t);
+  work(0);
+  for (std::thread& p : pool) p.join();
+  progress_end(line);
+  for (int t = 0; t < threads; ++t) {
+    if (!errors[t]) continue;
+    if (failed_at[t] >= 0)
+      std::fprintf(stderr, "threephase: the curve stopped at %.6g Hz\n",
+                   curve.points[static_cast<std::size_t>(failed_at[t])].frequency);
+    std::rethrow_exception(errors[t]);
+  }
+}
+
+// The points one after another on the run's MUMPS analysis: MUMPS in a
+// thread runs sequentially, and one analysis serves the whole curve.
+void curve_points_in_turn(Run& run, Curve& curve) {
+  CurveWorker w;
+  if (!size_coefficients(w.co, run.deck.nx, run.deck.ny))
+    input_error("the curve", "its tables do not fit in the memory available");
+  RunPlateSolver solver(run);
+  for (CurvePoint& p : curve.points) {
+    try {
+      curve_point(run, w, run.plate_sys, run.plate_loads, solver, curve.full, p);
+    } catch (const RunEnded&) {
+      std::fprintf(stderr, "threephase: the curve stopped at %.6g Hz\n", p.frequency);
+      throw;
+    }
+  }
+}
+
+// The bounds on the run's solver (MUMPS) or on a worker's own numeric
+// factorization of the run's analysis.
+void bounds_of_run(Run& run, Curve& curve) {
+  CurveWorker w;
+  if (run.use_mumps) {
+    if (!size_coefficients(w.co, run.deck.nx, run.deck.ny))
+      input_error("the curve", "its tables do not fit in the memory available");
+    RunPlateSolver solver(run);
+    curve_bounds(run, w, solver, run.plate_sys, run.plate_loads, curve, curve.bounds);
+    return;
+  }
+  if (!size_worker(run.sample.grid, w))
+    input_error("the curve", "its tables do not fit in the memory available");
+  own_share_analysis(run.own, w.own);
+  WorkerPlateSolver solver(w.own);
+  curve_bounds(run, w, solver, w.sys, w.loads, curve, curve.bounds);
+}
+
+}  // namespace
+
+int curve_threads(int jobs, int frequencies) {
+  int n = jobs;
+  if (n <= 0) {
+    const char* env = std::getenv("THREEPHASE_JOBS");
+    n = env != nullptr ? std::atoi(env) : 0;
+  }
+  if (n <= 0) n = static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+  return std::max(1, std::min(n, frequencies));
+}
+
+void run_curve(Run& run, const std::vector<double>& frequencies, int jobs, Curve& curve) {
+  curve.full = run.options.full_stiffness;
+  curve.points.assign(frequencies.size(), CurvePoint{});
+  for (std::size_t i = 0; i < frequencies.size(); ++i) curve.points[i].frequency = frequencies[i];
+  analyse_system(run);
+  if (run.use_mumps) {
+    curve.threads = 1;
+    curve_points_in_turn(run, curve);
+  } else {
+    const int wanted = curve_threads(jobs, static_cast<int>(frequencies.size()));
+    curve.threads = threads_in_memory(run, wanted);
+    curve_points(run, curve, curve.threads);
+  }
+  bounds_of_run(run, curve);
+  curve.analyses = run.use_mumps ? 1 : run.own.analyses;
+  run.clock.mark("curve");
+}
+
+}  // namespace tp
