@@ -267,7 +267,9 @@ def stiffness_curves_figure(curves, bounds=None, density=None, title=None):
         if len(f) and f.min() > 0:
             ax.set_xscale("log")
         ax.grid(True, alpha=0.3)
-        ax.legend(handles=handles, loc="best", fontsize=8)
+        # The bounds are drawn in the velocity panel only.
+        shown = handles if ax is ax_v else [h for h in handles if "bound" not in h.get_label()]
+        ax.legend(handles=shown, loc="best", fontsize=8)
     fig.suptitle(title or "The sample's stiffness against frequency (rigid-plate tests)")
     return fig
 
