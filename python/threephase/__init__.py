@@ -5,8 +5,11 @@
     deck.porosity = tp.porosity.fractal(deck.nx, deck.ny, mean=0.2, std=0.05,
                                         correlation_length=3, hurst=0.5, realization=1)
     deck["model"] = 1
-    result = tp.run(deck, "run/fractal")
+    result = tp.run(deck, "run/fractal", stiffness="full")
+    result.velocity, result.q_inverse_times_1000   # the sample's C33
     result.maps["real_stress_map"]      # (ny, nx), [k-1, j-1] is cell (j, k)
+    curve = tp.run(deck, "run/curve", frequencies="1:10000:9")
+    curve.curves.velocity["c33"]        # one entry per curve.curves.frequency_hz
     table = tp.sweep(deck, "run/sweep", jobs=2)
     study = tp.converge(deck, refine=[1, 2, 4], out_dir="run/study", jobs=2)
 
@@ -19,13 +22,13 @@ import os as _os
 from . import figures, porosity
 from .convergence import StudyFailed, converge
 from .deck import Deck, DeckError
-from .results import Result, ResultError, load
+from .results import Result, ResultError, ResultWarning, load
 from .runner import RunFailed, find_program, run
 from .sweep import join, read_table, sweep, write_csv
 
-__all__ = ["Deck", "DeckError", "Result", "ResultError", "RunFailed", "StudyFailed", "converge",
-           "figures", "find_program", "join", "load", "porosity", "read_table", "run", "sweep",
-           "write_csv"]
+__all__ = ["Deck", "DeckError", "Result", "ResultError", "ResultWarning", "RunFailed",
+           "StudyFailed", "converge", "figures", "find_program", "join", "load", "porosity",
+           "read_table", "run", "sweep", "write_csv"]
 
 
 def _version():

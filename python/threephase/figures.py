@@ -5,7 +5,11 @@ drawn on a canvas shaped by the sample (a 40 by 10 sample gets a wide,
 low picture), moduli in GPa, a field that is the same in every cell as one
 colour with its value written on it rather than a colour bar. Sweep curves
 put velocity and 1000/Q in separate panels with one y axis each and the
-same curve names in both.
+same curve names in both. The sample's stiffness over frequency (C33, and
+C11 and C55 with the full set) is drawn the same way, its relaxed and
+unrelaxed bounds as horizontal lines, and the points where the grid does
+not resolve the diffusion length hollow; the full set's qP and qSV waves
+against angle likewise.
 
 matplotlib is imported when a figure is first drawn, not with the package:
 decks, runs, sweeps and results work without it.
@@ -16,7 +20,7 @@ import sys
 
 import numpy as np
 
-from .results import MAP_MEANING
+from .results import LEGACY_MAP_MEANING
 
 DPI = 100
 MAP_LONG_SIDE = 5.0     # inches of the sample's longer side
@@ -27,9 +31,17 @@ FORMATS = ("png", "pdf")
 # Maps whose Pa values are moduli, drawn in GPa.
 MODULUS_MAPS = {"xmu1_gnu", "xmu3_gnu", "xmu13_gnu", "xlambda1_gnu", "xlambda3_gnu", "b1_gnu",
                 "b2_gnu", "xm_gnu", "d3_gnu"}
-CURVES = (("c33", "finite element, c33", "#0072b2", "o-"),
-          ("mstar", "finite element, mstar", "#d55e00", "s-"),
-          ("anal", "closed form, fast P wave", "#000000", "--"))
+# The sweep table's curves: column of the velocity, of 1000/Q, label, colour, style.
+CURVES = (("c33_velocity_m_per_s", "c33_1000_over_q", "C33 of the plate test: the sample's",
+           "#0072b2", "o-"),
+          ("vp_c33", "q1000_c33", "legacy test, its c33 (not the sample's)", "#56b4e9", "v--"),
+          ("vp_mstar", "q1000_mstar", "legacy test, mstar (not the sample's)", "#d55e00", "s-"),
+          ("vp1_anal", "q1000_anal", "closed form, fast P wave", "#000000", "--"))
+# The sample's moduli over frequency: label and colour.
+MODULI = {"c33": ("C33, vertical P", "#0072b2"), "c11": ("C11, horizontal P", "#009e73"),
+          "c55": ("C55, shear", "#cc79a7")}
+BOUND_STYLES = (("relaxed", "--"), ("unrelaxed", ":"))
+WAVES = (("qp", "qP", "#0072b2", "o-"), ("qsv", "qSV", "#cc79a7", "s-"))
 
 
 class FiguresUnavailable(ImportError):
@@ -113,17 +125,29 @@ def map_figure(values, title, unit="", cell_side=None):
     return fig
 
 
-def map_title(name):
-    """Title and unit of a run's map, moduli in GPa."""
-    what, unit = MAP_MEANING.get(name, (name, ""))
-    if name in MODULUS_MAPS:
-        unit = "GPa"
-    return (what[0].upper() + what[1:] + (" (%s)" % unit if unit else "")), unit
+def map_title(name, meaning=None, values=None):
+    """Title and unit of a run's map from `meaning` (name -> (quantity,
+    unit), as results.json gives them; a legacy run's by default). Values
+    in Pa of a modulus's size (a gigapascal's tenth or more) are drawn in
+    GPa; without the values, the legacy run's moduli are."""
+    what, unit = (meaning or LEGACY_MAP_MEANING).get(name, (name, ""))
+    unit = "" if unit == "1" else unit
+    if unit == "Pa":
+        if values is None:
+            gpa = name in MODULUS_MAPS
+        else:
+            finite = np.abs(np.asarray(values, dtype=float))
+            finite = finite[np.isfinite(finite)]
+            gpa = finite.size > 0 and finite.max() >= 1e8
+        unit = "GPa" if gpa else unit
+    if " " in what:  # a phrase, not a symbol such as mu1
+        what = what[0].upper() + what[1:]
+    return what + (" (%s)" % unit if unit else ""), unit
 
 
 def plot_run(result, out_dir, metres=False, formats=FORMATS):
-    """Every map of a run and the input porosity into out_dir; returns the
-    paths written."""
+    """Every map of a run and the input porosity into out_dir, titled and
+    united as the run folder says; returns the paths written."""
     h = None
     if metres:
         if result.deck is not None:
@@ -135,8 +159,8 @@ def plot_run(result, out_dir, metres=False, formats=FORMATS):
                              "report" % result.path)
     paths = []
     for name, a in result.maps.items():
-        title, unit = map_title(name)
-        values = a / 1e9 if name in MODULUS_MAPS else a
+        title, unit = map_title(name, result.map_meaning, a)
+        values = a / 1e9 if unit == "GPa" else a
         paths += plot_map(values, os.path.join(out_dir, name), title, unit, h, formats)
     if result.porosity is not None:
         paths += plot_porosity(result.porosity, os.path.join(out_dir, "input_porosity"), h,
@@ -166,11 +190,11 @@ def curves_figure(table, title=None):
     ok = ok[np.argsort(ok[xname], kind="stable")]
     fig, (ax_v, ax_q) = pyplot().subplots(1, 2, figsize=CURVE_SIZE, layout="constrained")
     x = ok[xname]
-    for key, label, colour, style in CURVES:
-        v = ok["vp1_anal" if key == "anal" else "vp_" + key]
-        q = ok["q1000_anal" if key == "anal" else "q1000_" + key]
-        ax_v.plot(x, v, style, color=colour, label=label)
-        ax_q.plot(x, q, style, color=colour, label=label)
+    for v_name, q_name, label, colour, style in CURVES:
+        if v_name not in names or not np.any(np.isfinite(ok[v_name])):
+            continue  # an older table, or a curve run without the legacy test at each point
+        ax_v.plot(x, ok[v_name], style, color=colour, label=label)
+        ax_q.plot(x, ok[q_name], style, color=colour, label=label)
     ax_v.set_title("Phase velocity (m/s)")
     ax_v.set_ylabel("velocity (m/s)")
     ax_q.set_title("Attenuation, 1000/Q")
@@ -180,7 +204,7 @@ def curves_figure(table, title=None):
     # panel clear of the curves.
     note = None
     if len(ok) and np.any(ok["q1000_mstar"] < 0):
-        note = ("mstar 1000/Q < 0: seen through solid 1 alone,\n"
+        note = ("legacy mstar 1000/Q < 0: seen through solid 1 alone,\n"
                 "friction between the solids shows as a gain")
     for ax in (ax_v, ax_q):
         ax.set_xlabel("frequency (Hz)" if field is None else field)
@@ -192,4 +216,86 @@ def curves_figure(table, title=None):
         legend.get_title().set_multialignment("left")
     fig.suptitle(title or ("Dispersion and attenuation against frequency" if field is None
                            else "Velocity and attenuation against %s" % field))
+    return fig
+
+
+def plot_stiffness_curves(result, stem, title=None, formats=FORMATS):
+    """Write the figure of a run's frequency curve (`result.curves`) as
+    stem.png, stem.pdf; returns the paths."""
+    return save(stiffness_curves_figure(result.curves, result.bounds, result.density, title),
+                stem, formats)
+
+
+def stiffness_curves_figure(curves, bounds=None, density=None, title=None):
+    """The sample's dispersion and attenuation: velocity (m/s) and 1000/Q
+    of each modulus of `curves` against frequency (log axis) in two panels.
+    A modulus's relaxed and unrelaxed bounds (Pa) are horizontal lines in
+    the velocity panel at sqrt(bound / density), density the sample's
+    (kg/m3); points where the grid does not resolve the diffusion length
+    are hollow, their results not to be trusted."""
+    plt = pyplot()
+    from matplotlib.lines import Line2D
+    fig, (ax_v, ax_q) = plt.subplots(1, 2, figsize=CURVE_SIZE, layout="constrained")
+    f, bad = curves.frequency_hz, ~curves.resolved
+    handles = []
+    for name in curves.names:
+        label, colour = MODULI[name]
+        for ax, y in ((ax_v, curves.velocity[name]), (ax_q, curves.q_inverse_times_1000[name])):
+            ax.plot(f, y, "-", color=colour)
+            ax.plot(f[~bad], y[~bad], "o", color=colour, ls="none")
+            ax.plot(f[bad], y[bad], "o", color=colour, ls="none", markerfacecolor="none")
+        handles.append(Line2D([], [], color=colour, marker="o", label=label))
+        b = (bounds or {}).get(name)
+        if b is not None and density and np.isfinite(density):
+            for kind, style in BOUND_STYLES:
+                ax_v.axhline(np.sqrt(getattr(b, kind) / density), color=colour, ls=style,
+                             lw=0.9)
+    if bounds and any(n in bounds for n in curves.names):
+        handles += [Line2D([], [], color="0.4", ls=style, lw=0.9,
+                           label="%s bound, sqrt(C / rho)" % kind)
+                    for kind, style in BOUND_STYLES]
+    if bad.any():
+        handles.append(Line2D([], [], color="0.4", marker="o", ls="none",
+                              markerfacecolor="none",
+                              label="hollow: diffusion length not resolved by the grid"))
+    ax_v.set_title("Phase velocity (m/s)")
+    ax_v.set_ylabel("velocity (m/s)")
+    ax_q.set_title("Attenuation, 1000/Q")
+    ax_q.set_ylabel("1000/Q")
+    for ax in (ax_v, ax_q):
+        ax.set_xlabel("frequency (Hz)")
+        if len(f) and f.min() > 0:
+            ax.set_xscale("log")
+        ax.grid(True, alpha=0.3)
+        # The bounds are drawn in the velocity panel only.
+        shown = handles if ax is ax_v else [h for h in handles if "bound" not in h.get_label()]
+        ax.legend(handles=shown, loc="best", fontsize=8)
+    fig.suptitle(title or "The sample's stiffness against frequency (rigid-plate tests)")
+    return fig
+
+
+def plot_angles(result, stem, title=None, formats=FORMATS):
+    """Write the figure of a run's angle table (`result.angles`, with the
+    full stiffness) as stem.png, stem.pdf; returns the paths."""
+    return save(angles_figure(result.angles, title), stem, formats)
+
+
+def angles_figure(angles, title=None):
+    """Velocity (m/s) and 1000/Q of the qP and qSV waves against the angle
+    from the vertical (degrees), in two panels."""
+    fig, (ax_v, ax_q) = pyplot().subplots(1, 2, figsize=CURVE_SIZE, layout="constrained")
+    a = angles["angle_degrees"]
+    for key, label, colour, style in WAVES:
+        ax_v.plot(a, angles[key + "_velocity_m_per_s"], style, color=colour, label=label)
+        ax_q.plot(a, angles[key + "_q_inverse_times_1000"], style, color=colour, label=label)
+    ax_v.set_title("Phase velocity (m/s)")
+    ax_v.set_ylabel("velocity (m/s)")
+    ax_q.set_title("Attenuation, 1000/Q")
+    ax_q.set_ylabel("1000/Q")
+    for ax in (ax_v, ax_q):
+        ax.set_xlabel("angle from the vertical (degrees)")
+        ax.set_xticks(np.arange(0, 91, 15))
+        ax.grid(True, alpha=0.3)
+        ax.legend(loc="best", fontsize=8)
+    fig.suptitle(title or "The sample's waves against angle")
     return fig

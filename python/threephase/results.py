@@ -6,13 +6,23 @@ folder of a legacy run, the numbers from the report (stdout.txt or
 report.txt) and the result tables, the maps from the map files. Every
 map is an (ny, nx) array whose element [k-1, j-1] is cell (j, k), in SI
 units (Pa, Pa/m, kg/(m3 s); strains are pure numbers).
+
+The sample's answer is its stiffness from the rigid-plate relaxation
+tests: C33 (and C11, C55, C13 with the full set), complex moduli under the
+time dependence exp(+i omega t), Q = Re C / Im C, phase velocity
+1 / Re(1 / sqrt(C / rho)) with rho the volume average of the cells'
+densities. The legacy compressibility test's moduli (mstar, its c33,
+mstar3) stay available as what they are, `Result.legacy`.
 """
+
+import collections
 
 import glob
 import json
 import math
 import os
 import re
+import warnings
 
 import numpy as np
 
@@ -34,8 +44,9 @@ MAP_FILES = ("matnum_p33_gnu", "real_strain1_map", "imag_strain1_map", "real_str
 # The one map without indices: the material numbers in the order k outer, j inner.
 BARE_MAP = "matnum_p33"
 
-# What each map shows and its unit, for titles and colour bars.
-MAP_MEANING = {
+# What each map of a legacy run folder shows and its unit, for titles and
+# colour bars; a folder with results.json carries its own (maps.files).
+LEGACY_MAP_MEANING = {
     "matnum_p33": ("material number", ""),
     "matnum_p33_gnu": ("material number", ""),
     "real_strain1_map": ("vertical strain of solid 1, real part", ""),
@@ -83,6 +94,11 @@ REPORT_PAIRS = {"deltavol1": "deltavol1=", "deltavol3": "deltavol3=", "deltavol"
 WAVES = ("vp1", "vp2", "vp3", "vs1", "vs2")
 
 
+class ResultWarning(UserWarning):
+    """A result the program wrote that a passive sample cannot give (a
+    negative Q of its stiffness): reported, with the file, not hidden."""
+
+
 class ResultError(ValueError):
     """A file of a run folder that cannot be read as what it should be (a
     results.json or status.json cut short, a damaged .npy array); the
@@ -111,20 +127,93 @@ def read_npy(path):
         raise ResultError(path, "not a complete .npy array (cut short or damaged: %s)" % e) from e
 
 
+# One modulus of the sample: complex C (Pa), its phase velocity (m/s), Q
+# and 1000/Q (NaN where results.json has none, as for C13).
+Modulus = collections.namedtuple("Modulus", "modulus velocity q q_inverse_times_1000")
+# The limits a modulus's dispersion runs between (Pa): the relaxed one at
+# low frequency, where the fluid pressure has time to even out between the
+# phases, the unrelaxed one at high frequency, where it has none.
+Bounds = collections.namedtuple("Bounds", "relaxed unrelaxed")
+STIFFNESS_ORDER = ("c33", "c11", "c55", "c13")
+LEGACY_MODULI = ("mstar", "c33", "mstar3")
+CURVE_MODULI = ("c33", "c11", "c55")
+# Im C below -ROUNDING |C| is a gain of energy, not rounding.
+ROUNDING = 1e-9
+
+
+class Curves:
+    """The sample's stiffness over frequency, as NumPy arrays of one entry
+    per frequency: `frequency_hz`; for each modulus of `names` (c33, then
+    c11 and c55 with the full set) `modulus[name]` (complex, Pa),
+    `velocity[name]` (m/s), `q_inverse_times_1000[name]`; the diffusion
+    length in cells `cells_across` and whether the grid `resolved` it."""
+
+    def __init__(self, frequency_hz, modulus, velocity, q_inverse_times_1000, cells_across,
+                 resolved):
+        self.frequency_hz = frequency_hz
+        self.names = tuple(n for n in CURVE_MODULI if n in modulus)
+        self.modulus, self.velocity = modulus, velocity
+        self.q_inverse_times_1000 = q_inverse_times_1000
+        self.cells_across, self.resolved = cells_across, resolved
+
+    def __len__(self):
+        return len(self.frequency_hz)
+
+    def __repr__(self):
+        f = self.frequency_hz
+        return "Curves(%s; %d frequencies%s, %d unresolved)" % (
+            ", ".join(self.names), len(f),
+            " %.4g..%.4g Hz" % (f.min(), f.max()) if len(f) else "",
+            int(np.count_nonzero(~self.resolved)))
+
+
 class Result:
-    """One run: `numbers` (a dict of floats and complex values), `maps`
-    (dict of (ny, nx) arrays), `porosity` (the input field the run used),
-    `status` ('ok' or 'failed'), `stop_code`, `message`, `deck`, `path`."""
+    """One run. The sample's answer first: `stiffness` (complex moduli in
+    Pa by name, c33 always, c11, c13, c55 with the full set), `velocity`,
+    `q_inverse_times_1000` and `q` of C33, `effective` (a Modulus by name),
+    `density` (kg/m3), `angles` (qP and qSV against angle, a structured
+    array, with the full set), `curves` (a Curves, with a frequency curve)
+    and `bounds` (a Bounds by name). `legacy` holds the legacy
+    compressibility test's moduli (mstar, c33, mstar3), which are not the
+    sample's stiffness. Then `numbers` (a dict of floats and complex values
+    under the report's names, its c33 the legacy test's), `maps` (dict of
+    (ny, nx) arrays) with `map_meaning` (name -> (quantity, unit)),
+    `coefficients` (the first cell's, name -> (value, unit)), `porosity`
+    (the input field the run used), `faults` (what results.json says that a
+    passive sample cannot do), `status` ('ok' or 'failed'), `stop_code`,
+    `message`, `deck`, `path`."""
 
     def __init__(self, path):
         self.path = path
         self.numbers, self.maps, self.json = {}, {}, None
         self.status, self.stop_code, self.message = "failed", None, ""
         self.deck, self.porosity, self.nx, self.ny = None, None, None, None
+        self.effective, self.stiffness, self.legacy, self.bounds = {}, {}, {}, {}
+        self.density, self.angles, self.curves = math.nan, None, None
+        self.map_meaning, self.coefficients, self.faults = {}, {}, []
 
     @property
     def ok(self):
         return self.status == "ok"
+
+    def _c33(self, field):
+        m = self.effective.get("c33")
+        return getattr(m, field) if m is not None else math.nan
+
+    @property
+    def velocity(self):
+        """Phase velocity of C33 (m/s): the sample's vertical P wave."""
+        return self._c33("velocity")
+
+    @property
+    def q_inverse_times_1000(self):
+        """1000/Q of C33: 1000 Im C33 / Re C33."""
+        return self._c33("q_inverse_times_1000")
+
+    @property
+    def q(self):
+        """Q of C33: Re C33 / Im C33."""
+        return self._c33("q")
 
     def __getitem__(self, name):
         return self.numbers[name]
@@ -136,9 +225,45 @@ class Result:
             return numbers[name]
         raise AttributeError(name)
 
+    def summary(self):
+        """Lines for a person: the sample's velocity and 1000/Q first, then
+        the other moduli, the curve and the legacy test's values."""
+        lines = ["%s: %s (stop code %s)" % (self.path, self.status, self.stop_code)]
+        f = self.numbers.get("freq_hz")
+        at = " at %.6g Hz" % f if finite(f) else ""
+        for name in STIFFNESS_ORDER:
+            m = self.effective.get(name)
+            if m is None:
+                continue
+            line = "  %s%s: %s Pa" % (name.upper(), at if name == "c33" else "",
+                                      _format_complex(m.modulus))
+            if finite(m.velocity):
+                line = "  %s%s: velocity %.6g m/s, 1000/Q %.6g (C = %s Pa)" % (
+                    name.upper(), at if name == "c33" else "", m.velocity,
+                    m.q_inverse_times_1000, _format_complex(m.modulus))
+            lines.append(line)
+        if self.curves is not None:
+            lines.append("  " + repr(self.curves))
+        for fault in self.faults:
+            lines.append("  FAULT: " + fault)
+        if self.legacy:
+            lines.append("  legacy compressibility test (not the sample's stiffness): " +
+                         ", ".join("%s %s Pa" % (n, _format_complex(v))
+                                   for n, v in self.legacy.items()))
+        return "\n".join(lines)
+
     def __repr__(self):
-        return "Result(%r, %s, stop %s, %d numbers, %d maps)" % (
-            self.path, self.status, self.stop_code, len(self.numbers), len(self.maps))
+        head = "Result(%r, %s, stop %s" % (self.path, self.status, self.stop_code)
+        if "c33" in self.effective:
+            head += ", C33 velocity %.6g m/s, 1000/Q %.6g" % (self.velocity,
+                                                               self.q_inverse_times_1000)
+        if self.curves is not None:
+            head += ", curves at %d frequencies" % len(self.curves)
+        return head + ", %d maps)" % len(self.maps)
+
+
+def _format_complex(z):
+    return "%.6g %s %.6gi" % (z.real, "-" if z.imag < 0 else "+", abs(z.imag))
 
 
 def load(run_dir):
@@ -159,9 +284,21 @@ def load(run_dir):
         try:
             r.numbers.update(json_numbers(r.json))
             r.nx, r.ny = r.json["grid"]["nx"], r.json["grid"]["ny"]
+            r.legacy = {n: r.numbers[n] for n in LEGACY_MODULI}
+            r.effective, r.density, r.angles = json_effective(r.json)
+            r.stiffness = {n: m.modulus for n, m in r.effective.items()}
+            r.curves, r.bounds = json_curves(r.json), json_bounds(r.json)
+            r.map_meaning = {m["name"]: (m["quantity"], m["unit"])
+                             for m in r.json["maps"]["files"] if "quantity" in m}
+            r.coefficients = {n: (_real(c["value"]), c["unit"])
+                              for n, c in r.json["first_cell_coefficients"].items()
+                              if isinstance(c, dict)}
         except (KeyError, IndexError, TypeError, ValueError) as e:
             raise ResultError(json_path, "not the results of a run (%s missing or wrong)"
                               % e) from e
+        r.faults = ["%s: %s" % (json_path, f) for f in gains(r.effective, r.curves)]
+        for fault in r.faults:
+            warnings.warn(fault, ResultWarning, stacklevel=2)
         r.maps = json_maps(run_dir, r.json)
         r.porosity = r.maps.pop("porosity", None)  # the input field, not a result
         if r.porosity is None:
@@ -178,6 +315,8 @@ def load(run_dir):
         n = r.numbers
         if "vp1" in n and n.get("vp1_anal") == n["vp1"] and "q1000_vp1" in n:
             n["q1000_anal"] = n["q1000_vp1"]
+    r.legacy = {n: r.numbers[n] for n in LEGACY_MODULI if n in r.numbers}
+    r.map_meaning = dict(LEGACY_MAP_MEANING)
     r.maps = read_maps(run_dir, r.nx, r.ny)
     if r.nx is None and "real_stress_map" in r.maps:
         r.ny, r.nx = r.maps["real_stress_map"].shape
@@ -213,6 +352,85 @@ def json_numbers(j):
         out[label] = _real(wave["velocity_m_per_s"])
         out["q1000_" + label] = _real(wave["legacy_1000_over_q_abs_re_over_im_slowness"])
     out["vp1_anal"], out["q1000_anal"] = out.get("vp1", math.nan), out.get("q1000_vp1", math.nan)
+    return out
+
+
+def json_effective(j):
+    """The sample's stiffness of results.json's effective block: a Modulus
+    by name, the density (kg/m3) and the angle table (None without the full
+    set); nothing for a results.json written before the block existed."""
+    e = j.get("effective")
+    if e is None:
+        return {}, math.nan, None
+    out = {}
+    for name in STIFFNESS_ORDER:
+        c = e["stiffness"].get(name)
+        if c is not None:
+            out[name] = Modulus(_complex(c["modulus_pa"]), _real(c.get("velocity_m_per_s")),
+                                _real(c.get("q")), _real(c.get("q_inverse_times_1000")))
+    angles = None
+    if "angles" in e:
+        angles = np.array([(a["angle_degrees"], _real(a["qp"]["velocity_m_per_s"]),
+                            _real(a["qp"]["q_inverse_times_1000"]),
+                            _real(a["qsv"]["velocity_m_per_s"]),
+                            _real(a["qsv"]["q_inverse_times_1000"])) for a in e["angles"]],
+                          dtype=ANGLE_FIELDS)
+    return out, _real(e["density_kg_per_m3"]), angles
+
+
+# The angle table: angle from the vertical (degrees), then each wave's
+# velocity (m/s) and 1000/Q.
+ANGLE_FIELDS = [("angle_degrees", "f8"), ("qp_velocity_m_per_s", "f8"),
+                ("qp_q_inverse_times_1000", "f8"), ("qsv_velocity_m_per_s", "f8"),
+                ("qsv_q_inverse_times_1000", "f8")]
+
+
+def json_curves(j):
+    """The Curves of results.json's curves block, None without one. Every
+    array has one entry per frequency; a block whose lengths disagree is
+    not a curve (ValueError)."""
+    c = j.get("curves")
+    if c is None:
+        return None
+    f = np.array([_real(v) for v in c["frequency_hz"]])
+    modulus, velocity, q1000 = {}, {}, {}
+    for name in CURVE_MODULI:
+        if name in c:
+            modulus[name] = np.array([_complex(p) for p in c[name]["modulus_pa"]], dtype=complex)
+            velocity[name] = np.array([_real(v) for v in c[name]["velocity_m_per_s"]])
+            q1000[name] = np.array([_real(v) for v in c[name]["q_inverse_times_1000"]])
+    cells = np.array([_real(v) for v in c["cells_across_diffusion_length"]])
+    resolved = np.array([bool(v) for v in c["resolved"]], dtype=bool)
+    lengths = {len(a) for a in [cells, resolved] + [d[n] for d in (modulus, velocity, q1000)
+                                                     for n in d]}
+    if "c33" not in modulus or lengths != {len(f)}:
+        raise ValueError("curves: c33 and one value per frequency (%d) in every array"
+                         % len(f))
+    return Curves(f, modulus, velocity, q1000, cells, resolved)
+
+
+def json_bounds(j):
+    """The relaxed and unrelaxed limits of each modulus (Pa), by name."""
+    return {name: Bounds(_real(b["relaxed_pa"]), _real(b["unrelaxed_pa"]))
+            for name, b in j.get("bounds", {}).items()}
+
+
+def gains(effective, curves):
+    """What a passive sample cannot do: a modulus with Im C < 0 beyond
+    rounding (under exp(+i omega t) that is energy given, a negative Q)."""
+    out = []
+    for name, m in effective.items():
+        if m.modulus.imag < -ROUNDING * abs(m.modulus):
+            out.append("effective %s has Im C = %.6g Pa < 0 (Q = %.6g): a passive sample "
+                       "cannot give energy" % (name, m.modulus.imag, m.q))
+    if curves is not None:
+        for name in curves.names:
+            c = curves.modulus[name]
+            bad = np.flatnonzero(c.imag < -ROUNDING * np.abs(c))
+            if bad.size:
+                out.append("curves %s has Im C < 0 at %s Hz: a passive sample cannot give "
+                           "energy" % (name, ", ".join("%.6g" % curves.frequency_hz[i]
+                                                       for i in bad)))
     return out
 
 

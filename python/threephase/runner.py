@@ -204,7 +204,8 @@ class Children:
                     pass
 
 
-def execute(program, folder, out_dir, solver=None, failed_dir=None, children=None):
+def execute(program, folder, out_dir, solver=None, failed_dir=None, children=None,
+            options=()):
     """Run the deck of the input folder `folder` with `threephase run` and
     return the Result of the folder kept. The results go to a hidden folder
     beside out_dir; on success the deck (and porosity.frac, stderr.txt) and
@@ -212,7 +213,8 @@ def execute(program, folder, out_dir, solver=None, failed_dir=None, children=Non
     the input folder, with stdout.txt, stderr.txt and status.json, takes the
     place of failed_dir (default out_dir + ".failed"). `children`: the
     Children of a sweep, whose stop ends this run with Interrupted and
-    leaves out_dir as it was."""
+    leaves out_dir as it was. `options`: more options of `threephase run`
+    (run_options)."""
     start = time.monotonic()
     children = children or Children()
     result_dir = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".result-",
@@ -220,6 +222,7 @@ def execute(program, folder, out_dir, solver=None, failed_dir=None, children=Non
     try:
         command = [program, "run", deck_file(folder), "-o", result_dir, "--quiet"]
         command += ["--solver", solver] if solver else []
+        command += list(options)
         with open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
                 open(os.path.join(folder, "stderr.txt"), "w") as stderr:
             status = children.call(command, stdin=subprocess.DEVNULL, stdout=stdout,
@@ -269,7 +272,37 @@ def stop_of(folder, status):
     return code, " / ".join(re.sub(r"\s+", " ", n) for n in notes[-3:])
 
 
-def run(deck, out_dir, check=True, program=None, solver=None):
+def frequency_list(frequencies):
+    """The --frequencies argument: a list of frequencies (Hz) as F1,F2,...;
+    a string as given (F1,F2,... or FMIN:FMAX:N, N log-spaced points)."""
+    if isinstance(frequencies, str):
+        return frequencies
+    values = [float(f) for f in frequencies]
+    if not values or any(not f > 0 for f in values):
+        raise DeckError("frequencies must be positive numbers (Hz): %r" % (frequencies,))
+    return ",".join(repr(f) for f in values)
+
+
+def run_options(frequencies=None, stiffness=None, jobs=None):
+    """Options of `threephase run`: --frequencies (a curve over frequency
+    in one run), --stiffness ("vertical": C33 and C13; "full": also C11,
+    C55 and the waves against angle), -j (threads)."""
+    out = []
+    if frequencies is not None:
+        out += ["--frequencies", frequency_list(frequencies)]
+    if stiffness is not None:
+        if stiffness not in ("vertical", "full"):
+            raise DeckError("stiffness is \"vertical\" or \"full\", not %r" % (stiffness,))
+        out += ["--stiffness", stiffness]
+    if jobs is not None:
+        if int(jobs) < 1:
+            raise DeckError("jobs must be a positive number of threads, not %r" % (jobs,))
+        out += ["-j", str(int(jobs))]
+    return out
+
+
+def run(deck, out_dir, check=True, program=None, solver=None, frequencies=None, stiffness=None,
+        jobs=None):
     """Run `deck` (a Deck, a deck file or a case folder) with `threephase
     run`, its results in `out_dir`, and return its Result.
 
@@ -279,7 +312,13 @@ def run(deck, out_dir, check=True, program=None, solver=None):
     program's messages are kept in `out_dir + ".failed"` and, with
     check=True, RunFailed is raised (else its Result is returned). solver:
     "own" or "mumps" (the program's --solver), default the deck's choice.
+    frequencies: a list of frequencies (Hz) or "FMIN:FMAX:N" for the
+    sample's stiffness over frequency in one run (`Result.curves`, drawn as
+    out_dir/curves.png and .pdf when matplotlib is there); stiffness:
+    "vertical" (C33, C13) or "full" (also C11, C55, the waves against
+    angle), default the deck's; jobs: threads of the run.
     """
+    options = run_options(frequencies, stiffness, jobs)
     deck = as_deck(deck)
     program = program or find_program()
     out_dir = os.path.abspath(os.fspath(out_dir))
@@ -287,10 +326,22 @@ def run(deck, out_dir, check=True, program=None, solver=None):
     os.makedirs(parent, exist_ok=True)
     inputs = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".input-", dir=parent)
     stage(deck, inputs)
-    result = execute(program, inputs, out_dir, solver)
+    result = execute(program, inputs, out_dir, solver, options=options)
     if not result.ok and check:
         raise RunFailed(result)
+    if result.ok and result.curves is not None:
+        draw_curves(result)
     return result
+
+
+def draw_curves(result):
+    """curves.png and .pdf of a run with a frequency curve, into its
+    folder; a note instead where matplotlib is missing."""
+    from . import figures
+    try:
+        figures.plot_stiffness_curves(result, os.path.join(result.path, "curves"))
+    except figures.FiguresUnavailable as e:
+        print("threephase.run: curves figure skipped: %s" % e, file=sys.stderr)
 
 
 def place(staging, target):

@@ -1,6 +1,9 @@
 """Sweeps: one deck run over many frequencies or values of one field.
 
-Each run has its own folder OUT_DIR/run_NNN (deck, side files, report,
+A sweep of the frequency alone is one run of the program over all the
+frequencies (`threephase run --frequencies`), in OUT_DIR/curve, when the
+program can; its table has a row per frequency. Otherwise each run has its
+own folder OUT_DIR/run_NNN (deck, side files, report,
 status.json and every result file), put in place whole when the run ends;
 OUT_DIR/sweep.csv holds one row per run. A sweep into a folder that holds
 one resumes it: a run whose folder holds the same deck (and porosity file)
@@ -18,11 +21,13 @@ KeyboardInterrupt goes on to the caller; the same sweep again resumes it.
 import concurrent.futures
 import csv
 import filecmp
+import functools
 import math
 import os
 import re
 import shutil
 import signal
+import subprocess
 import sys
 import tempfile
 import threading
@@ -33,10 +38,15 @@ import numpy as np
 from . import porosity as _porosity
 from .deck import DeckError, normalize_name
 from .results import ResultError, load
-from .runner import STOP_MEANING, Children, Interrupted, as_deck, execute, find_program, stage
+from .runner import (STOP_MEANING, Children, Interrupted, as_deck, draw_curves, execute,
+                     find_program, run_options, stage)
 
-RESULT_COLUMNS = ["freq_hz", "vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar",
-                  "vp1_anal", "q1000_anal"]
+# The sample's C33 (rigid-plate test) first, then the legacy test's c33 and
+# mstar under their report names, then the closed-form fast P wave.
+RESULT_COLUMNS = ["freq_hz", "c33_velocity_m_per_s", "c33_1000_over_q", "vp_c33", "q1000_c33",
+                  "vp_mstar", "q1000_mstar", "vp1_anal", "q1000_anal"]
+LEGACY_COLUMNS = RESULT_COLUMNS[3:]
+CURVE_RUN = "curve"
 TAIL_COLUMNS = ["status", "stop_code", "message"]
 # Fields a sweep can vary beyond the deck's own: the mean of the porosity
 # field, and the water proportion of every layer.
@@ -130,8 +140,19 @@ def plan(deck, frequencies=None, field=None, values=None):
     return runs
 
 
+@functools.lru_cache(maxsize=None)
+def curve_capable(program):
+    """Whether `threephase run` of this program takes --frequencies."""
+    try:
+        done = subprocess.run([program, "run", "--help"], capture_output=True, text=True,
+                              stdin=subprocess.DEVNULL, timeout=60)
+    except (OSError, subprocess.SubprocessError):
+        return False
+    return "--frequencies" in done.stdout
+
+
 def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, part=None,
-          force=False, progress=True, program=None):
+          force=False, progress=True, program=None, one_run=None):
     """Run a sweep into `out_dir` and return its table (a NumPy structured
     array, also written as out_dir/sweep.csv).
 
@@ -144,17 +165,32 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
     finished run is kept, replacing each folder only when its new result is
     in. One KeyboardInterrupt (or SIGTERM) stops the sweep, writes the table
     of the runs that finished and is raised again.
+
+    one_run: a frequency sweep (no field, no part) as one run of the program
+    over every frequency, in out_dir/curve, whose table has a row per
+    frequency (the sample's C33 from its curve; the legacy test's columns
+    only at the frequency of its report); jobs are then the run's threads.
+    Default: so when the program can; one_run=False runs one program a
+    frequency.
     """
     deck = as_deck(deck)
     field_name = None if field is None else (
         field if field in SAMPLE_FIELDS else normalize_name(field))
+    program = program or find_program()
+    if one_run is None:
+        one_run = field_name is None and part is None and curve_capable(program)
+    if one_run:
+        if field_name is not None or part is not None:
+            raise DeckError("one run covers a frequency sweep only: no field, no part")
+        freqs = log_frequencies(deck) if frequencies is None else list(frequencies)
+        return _curve_sweep(program, deck, os.path.abspath(os.fspath(out_dir)), freqs, jobs,
+                            force)
     runs = plan(deck, frequencies, field_name, values)
     if part is not None:
         index, count = part
         if not 1 <= index <= count:
             raise DeckError("part %d/%d: the share must be 1..%d" % (index, count, count))
         runs = runs[index - 1::count]
-    program = program or find_program()
     out_dir = os.path.abspath(os.fspath(out_dir))
     _prepare(out_dir)
     bar = Progress(len(runs), progress)
@@ -200,6 +236,68 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
     return table
 
 
+def _curve_sweep(program, deck, out_dir, freqs, jobs, force):
+    """A frequency sweep as one run over every frequency in out_dir/curve,
+    kept when it finished on the same deck and frequencies; its table."""
+    _prepare(out_dir)
+    run_dir = os.path.join(out_dir, CURVE_RUN)
+    inputs = tempfile.mkdtemp(prefix="." + CURVE_RUN + ".input-", dir=out_dir)
+    stage(deck, inputs)
+    result, earlier = None, None if force else _finished(run_dir)
+    if earlier is not None and earlier.ok:
+        if not _same_input(inputs, run_dir):
+            shutil.rmtree(inputs)
+            raise DeckError("%s holds a finished run of another deck; sweep into a new "
+                            "folder, or run it again with force" % run_dir)
+        c = earlier.curves
+        if c is not None and len(c) == len(freqs) and \
+                np.allclose(c.frequency_hz, freqs, rtol=1e-12, atol=0):
+            shutil.rmtree(inputs)
+            result = earlier
+    if result is None:
+        with _terminate_as_interrupt():
+            result = execute(program, inputs, run_dir, failed_dir=run_dir,
+                             options=run_options(freqs, None, jobs))
+        if result.ok and result.curves is not None:
+            draw_curves(result)
+    table = to_table(curve_rows(result, freqs), None)
+    write_csv(table, os.path.join(out_dir, "sweep.csv"))
+    return table
+
+
+def curve_rows(result, freqs):
+    """Rows of the table of a curve run, one per frequency: the sample's C33
+    from the curve; the legacy test's columns at the frequency of its
+    report, empty elsewhere; a note where the diffusion length is not
+    resolved."""
+    c = result.curves if result.ok else None
+    if result.ok and c is None:
+        raise ResultError(os.path.join(result.path, "results.json"),
+                          "no curves block after a run with --frequencies")
+    rows = []
+    for i, f in enumerate(c.frequency_hz if c is not None else freqs):
+        row = {"run": "%s_%03d" % (CURVE_RUN, i + 1), "freq_hz": float(f),
+               "status": result.status, "message": result.message or "",
+               "stop_code": result.stop_code if result.stop_code is not None else -1}
+        for name in RESULT_COLUMNS[1:]:
+            row[name] = math.nan
+        if c is not None:
+            row["c33_velocity_m_per_s"] = float(c.velocity["c33"][i])
+            row["c33_1000_over_q"] = float(c.q_inverse_times_1000["c33"][i])
+            if not c.resolved[i]:
+                row["message"] = "diffusion length not resolved: %.3g cells across" % (
+                    c.cells_across[i])
+            if math.isclose(f, result.numbers.get("freq_hz", math.nan), rel_tol=1e-9):
+                for name in LEGACY_COLUMNS:
+                    row[name] = _number(result.numbers.get(name))
+        rows.append(row)
+    return rows
+
+
+def _number(v):
+    return float(v) if isinstance(v, (int, float)) else math.nan
+
+
 class _terminate_as_interrupt:
     """While alive, SIGTERM raises KeyboardInterrupt in the main thread, so
     that a sweep stopped by it ends its runs and writes its table as on a
@@ -223,7 +321,7 @@ class _terminate_as_interrupt:
 
 # What an interrupted sweep can leave beside its runs: input folders, the
 # hidden result and staging folders of a run, an earlier folder put aside.
-_LEFTOVER = re.compile(r"\.+run_\d+\..*|run_\d+\.(staging|input)-.*")
+_LEFTOVER = re.compile(r"\.+(run_\d+|curve)\..*|run_\d+\.(staging|input)-.*")
 
 
 def _prepare(out_dir):
@@ -234,7 +332,8 @@ def _prepare(out_dir):
             if _LEFTOVER.fullmatch(e):
                 shutil.rmtree(os.path.join(out_dir, e), ignore_errors=True)
         entries = os.listdir(out_dir)
-        is_sweep = "sweep.csv" in entries or any(re.fullmatch(r"run_\d+", e) for e in entries)
+        is_sweep = "sweep.csv" in entries or CURVE_RUN in entries or \
+            any(re.fullmatch(r"run_\d+", e) for e in entries)
         if not is_sweep:
             raise DeckError("%s is not empty and holds no earlier sweep; "
                             "name a new or empty folder" % out_dir)
@@ -290,9 +389,10 @@ def _row(name, field, value, deck, result):
            "message": result.message or ""}
     if field:
         row[field] = float(value)
-    for c in RESULT_COLUMNS[1:]:
-        v = result.numbers.get(c) if result.ok else None
-        row[c] = float(v) if isinstance(v, (int, float)) else math.nan
+    for c in LEGACY_COLUMNS:
+        row[c] = _number(result.numbers.get(c)) if result.ok else math.nan
+    row["c33_velocity_m_per_s"] = result.velocity if result.ok else math.nan
+    row["c33_1000_over_q"] = result.q_inverse_times_1000 if result.ok else math.nan
     return row
 
 

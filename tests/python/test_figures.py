@@ -60,7 +60,8 @@ class Maps(unittest.TestCase):
 class Curves(unittest.TestCase):
     def test_dispersion_figure_has_two_panels_each_with_one_y_axis_and_the_same_names(self):
         out = os.path.join(support.scratch(self), "sweep")
-        table = threephase.sweep(support.small_deck(n_freq=2), out, progress=False)
+        table = threephase.sweep(support.small_deck(n_freq=2), out, progress=False,
+                                 one_run=False)
         paths = figures.plot_curves(table, os.path.join(out, "dispersion"))
         self.assertEqual([os.path.splitext(p)[1] for p in paths], [".png", ".pdf"])
         self.assertEqual(png_size(paths[0]), tuple(round(v * figures.DPI)
@@ -69,7 +70,8 @@ class Curves(unittest.TestCase):
         self.assertEqual(len(fig.axes), 2)  # no twin axis
         labels = [[line.get_label() for line in ax.get_legend().get_lines()] for ax in fig.axes]
         self.assertEqual(labels[0], labels[1])
-        self.assertEqual(len(labels[0]), 3)
+        self.assertEqual(len(labels[0]), 4)
+        self.assertIn("the sample's", labels[0][0])  # the plate test's C33 comes first
         self.assertIn("mstar 1000/Q < 0", fig.axes[1].get_legend().get_title().get_text())
 
 

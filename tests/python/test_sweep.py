@@ -31,7 +31,7 @@ class Resume(unittest.TestCase):
         cls.root = support.tempfile.mkdtemp(prefix="tp-py-sweep-")
         cls.deck = support.small_deck()
         cls.whole = threephase.sweep(cls.deck, os.path.join(cls.root, "whole"), jobs=2,
-                                     progress=False)
+                                     progress=False, one_run=False)
 
     @classmethod
     def tearDownClass(cls):
@@ -39,7 +39,7 @@ class Resume(unittest.TestCase):
 
     def test_resumed_sweep_gives_the_uninterrupted_table_and_keeps_finished_runs(self):
         out = os.path.join(support.scratch(self), "sweep")
-        threephase.sweep(self.deck, out, jobs=2, progress=False)
+        threephase.sweep(self.deck, out, jobs=2, progress=False, one_run=False)
         # The interruption: run_002 never started, run_003 was killed
         # mid-way (no status, half its files), no table was written.
         shutil.rmtree(os.path.join(out, "run_002"))
@@ -49,7 +49,7 @@ class Resume(unittest.TestCase):
             pass
         os.remove(os.path.join(out, "sweep.csv"))
         kept = os.stat(os.path.join(out, "run_001", "real_stress_map")).st_mtime_ns
-        table = threephase.sweep(self.deck, out, jobs=2, progress=False)
+        table = threephase.sweep(self.deck, out, jobs=2, progress=False, one_run=False)
         same_table(self, table, self.whole)
         same_table(self, threephase.read_table(os.path.join(out, "sweep.csv")), self.whole)
         self.assertEqual(os.stat(os.path.join(out, "run_001", "real_stress_map")).st_mtime_ns,
@@ -62,8 +62,8 @@ class Resume(unittest.TestCase):
         other = self.deck.copy()
         other["akf(1)"] = 2.0e9
         with self.assertRaisesRegex(DeckError, "finished run of another deck"):
-            threephase.sweep(other, out, progress=False)
-        table = threephase.sweep(other, out, force=True, progress=False)
+            threephase.sweep(other, out, progress=False, one_run=False)
+        table = threephase.sweep(other, out, force=True, progress=False, one_run=False)
         self.assertTrue(np.all(table["vp_c33"] != self.whole["vp_c33"]))
 
     def test_runs_without_the_marks_of_a_finished_run_or_with_damaged_results_are_redone(self):
@@ -78,7 +78,7 @@ class Resume(unittest.TestCase):
         with open(path, "r+") as f:
             f.truncate(len(f.read()) // 2)
         kept = os.stat(os.path.join(out, "run_001", "results.json")).st_mtime_ns
-        table = threephase.sweep(self.deck, out, jobs=2, progress=False)
+        table = threephase.sweep(self.deck, out, jobs=2, progress=False, one_run=False)
         same_table(self, table, self.whole)
         self.assertEqual(os.stat(os.path.join(out, "run_001", "results.json")).st_mtime_ns, kept)
         self.assertTrue(threephase.load(os.path.join(out, "run_003")).ok)
@@ -92,7 +92,8 @@ class Resume(unittest.TestCase):
         log = os.path.join(out, "..", "seen")
         program = script(support.scratch(self), "ls -d %s/run_* >> %s\nexec %s \"$@\"\n"
                          % (out, log, threephase.find_program()))
-        table = threephase.sweep(other, out, force=True, jobs=1, progress=False, program=program)
+        table = threephase.sweep(other, out, force=True, jobs=1, progress=False, program=program,
+                                 one_run=False)
         self.assertTrue(np.all(table["vp_c33"] != self.whole["vp_c33"]))
         starts = support.read(log).split("\n")
         self.assertEqual([ln for ln in starts if ln.endswith("run_003")], [out + "/run_003"] * 3)
@@ -122,7 +123,8 @@ sys.path.insert(0, sys.argv[1])
 import threephase
 deck = threephase.Deck.read(sys.argv[2])
 try:
-    threephase.sweep(deck, sys.argv[3], jobs=1, progress=False, program=sys.argv[4])
+    threephase.sweep(deck, sys.argv[3], jobs=1, progress=False, program=sys.argv[4],
+                     one_run=False)
 except KeyboardInterrupt:
     sys.exit(3)
 """
@@ -132,7 +134,7 @@ class Interrupts(unittest.TestCase):
     def test_one_interrupt_ends_the_runs_writes_what_finished_and_a_resume_completes_it(self):
         deck = support.small_deck()
         whole = threephase.sweep(deck, os.path.join(support.scratch(self), "whole"),
-                                 progress=False)
+                                 progress=False, one_run=False)
         for sig in (signal.SIGINT, signal.SIGTERM):
             base = support.scratch(self)
             deck.write(os.path.join(base, "deck"))
@@ -163,7 +165,7 @@ class Interrupts(unittest.TestCase):
             table = threephase.read_table(os.path.join(out, "sweep.csv"))
             self.assertEqual(table["run"].tolist(), ["run_001"])
             self.assertEqual(sorted(os.listdir(out)), ["run_001", "sweep.csv"])
-            same_table(self, threephase.sweep(deck, out, progress=False), whole)
+            same_table(self, threephase.sweep(deck, out, progress=False, one_run=False), whole)
 
 
 class FieldSweeps(unittest.TestCase):
