@@ -49,11 +49,15 @@ int usage_error(const char* message) {
 }  // namespace
 
 int refused_under_launcher(const char* command) {
+  const bool run = std::string(command) == "run";
   std::fprintf(stderr,
-               "threephase: %s does not run under mpirun (it runs the program in child "
-               "processes, which cannot take part in MPI); in the folder of the deck and "
+               "threephase: %s does not run under mpirun (%s); in the folder of the deck and "
                "its side files run: mpirun -np N threephase --solver mumps < DECK\n",
-               command);
+               command,
+               run ? "under mpirun, run spreads a curve's frequencies (--frequencies) over the "
+                     "ranks; one sample's factorization over several processes is the legacy "
+                     "invocation's"
+                   : "it runs the program in child processes, which cannot take part in MPI");
   std::fflush(stderr);
   return kExitBadInput;
 }

@@ -32,7 +32,9 @@
 #include "deck/deck_file.hpp"
 #include "deck/frequencies.hpp"
 #include "deck/keyword_deck.hpp"
+#include "driver/curves.hpp"
 #include "driver/run.hpp"
+#include "sparse/mumps_solver.hpp"
 
 namespace tp {
 
@@ -317,6 +319,8 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
   // MUMPS's out-of-core factors go into the staging folder, which goes with
   // the run however it ends.
   if (std::getenv("MUMPS_OOC_TMPDIR") == nullptr) ::setenv("MUMPS_OOC_TMPDIR", staging.c_str(), 1);
+  // Under a launcher every rank shares the curve with its own solver.
+  if (mumps_ranks() > 1) run.options.solver_request = "own";
   int status = kExitFailure;
   try {
     std::string text;
@@ -328,6 +332,7 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
       run.deck.freq = a.maps_at > 0.0 ? a.maps_at : run.options.frequencies.front();
     run_legacy_case(run);
   } catch (const RunEnded& e) {
+    release_curve_ranks(static_cast<int>(run.options.frequencies.size()));
     status = ended_status(e);
   }
   out = terminal;
@@ -340,7 +345,36 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
   return status;
 }
 
+// A rank other than 0 of a launcher: its share of the curve, sent to rank
+// 0, which writes everything. Returns its status.
+int run_curve_rank(const RunArgs& a, const CommandContext& ctx) {
+  static Run run;
+  run.options.deck_path = fs::absolute(a.deck).lexically_normal().string();
+  run.options.full_stiffness = a.stiffness == "full";
+  run.options.jobs = a.jobs;
+  run.options.print_warnings = false;
+  run.options.solver_request = "own";
+  std::string why;
+  if (!with_solver_choices(run.options, ctx)) return kExitBadInput;
+  run.options.solver_request = "own";
+  if (!parse_frequencies(a.frequencies, run.options.frequencies, why)) return kExitBadInput;
+  std::FILE* sink = std::fopen("/dev/null", "w");
+  std_out() = Unit{sink, "/dev/null"};
+  set_input_dir(fs::path(run.options.deck_path).parent_path().c_str());
+  set_exit_style(ExitStyle::modern);
+  try {
+    std::string text;
+    read_named_deck(run.options.deck_path.c_str(), text);
+    read_run_deck(run, text, run.options.deck_path.c_str());
+    run_curve_share(run, run.options.frequencies, a.jobs);
+  } catch (const RunEnded& e) {
+    return ended_status(e);
+  }
+  return kExitSuccess;
+}
+
 int run_command(const RunArgs& a, const CommandContext& ctx) {
+  if (mumps_rank() != 0) return run_curve_rank(a, ctx);
   const fs::path deck = fs::absolute(a.deck).lexically_normal();
   RunPlan plan;
   const RunPlan* named = keyword_plan(deck, plan) ? &plan : nullptr;
@@ -405,7 +439,11 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
   cmd->add_flag("-q,--quiet", args.quiet,
                 "Print nothing on success (otherwise a short summary on standard output)");
   cmd->callback([&ctx] {
-    ctx.status = ctx.under_launcher ? refused_under_launcher("run") : run_command(args, ctx);
+    // Under a launcher `run` spreads a curve's frequencies over the ranks;
+    // a single run's factorization over them is the legacy invocation's.
+    const bool spread = !args.frequencies.empty();
+    ctx.status =
+        ctx.under_launcher && !spread ? refused_under_launcher("run") : run_command(args, ctx);
   });
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "common/memory_estimate.hpp"
@@ -16,6 +17,7 @@
 #include "common/stop.hpp"
 #include "driver/memory_check.hpp"
 #include "driver/stages.hpp"
+#include "sparse/mumps_solver.hpp"
 
 namespace tp {
 
@@ -160,8 +162,8 @@ int threads_in_memory(const Run& run, int wanted) {
 
 // The points of the curve on `threads` threads, each taking the next
 // frequency; the first that fails stops the others and is rethrown, named.
-void curve_points(const Run& run, Curve& curve, int threads) {
-  const int n = static_cast<int>(curve.points.size());
+void curve_points(const Run& run, Curve& curve, const std::vector<int>& share, int threads) {
+  const int n = static_cast<int>(share.size());
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> failed{false};
   std::vector<std::unique_ptr<CurveWorker>> workers(threads);
@@ -179,7 +181,8 @@ void curve_points(const Run& run, Curve& curve, int threads) {
         input_error("the curve", "a thread's tables do not fit in the memory available");
       own_share_analysis(run.own, w.own);
       WorkerPlateSolver solver(w.own);
-      while (!failed && (i = next++) < n) {
+      for (int s = 0; !failed && (s = next++) < n;) {
+        i = share[static_cast<std::size_t>(s)];
         curve_point(run, w, w.sys, w.loads, solver, curve.full,
                     curve.points[static_cast<std::size_t>(i)]);
         progress(static_cast<double>(++done), static_cast<double>(n));
@@ -207,12 +210,13 @@ void curve_points(const Run& run, Curve& curve, int threads) {
 
 // The points one after another on the run's MUMPS analysis: MUMPS in a
 // thread runs sequentially, and one analysis serves the whole curve.
-void curve_points_in_turn(Run& run, Curve& curve) {
+void curve_points_in_turn(Run& run, Curve& curve, const std::vector<int>& share) {
   CurveWorker w;
   if (!size_coefficients(w.co, run.deck.nx, run.deck.ny))
     input_error("the curve", "its tables do not fit in the memory available");
   RunPlateSolver solver(run);
-  for (CurvePoint& p : curve.points) {
+  for (const int i : share) {
+    CurvePoint& p = curve.points[static_cast<std::size_t>(i)];
     try {
       curve_point(run, w, run.plate_sys, run.plate_loads, solver, curve.full, p);
     } catch (const RunEnded&) {
@@ -240,7 +244,136 @@ void bounds_of_run(Run& run, Curve& curve) {
   curve_bounds(run, w, solver, w.sys, w.loads, curve, curve.bounds);
 }
 
+// The points of the curve that this rank computes: every ranks-th from its
+// own rank on (all of them without a launcher).
+std::vector<int> rank_share(int points) {
+  std::vector<int> share;
+  for (int i = mumps_rank(); i < points; i += mumps_ranks()) share.push_back(i);
+  return share;
+}
+
+// How a rank's part of a curve ended, sent with its points: its kind of
+// end (-1: finished) and code, and the frequency it stopped at.
+constexpr int kHeadDoubles = 3, kPointDoubles = 13;
+bool ranks_exchanged = false;
+
+void pack_point(const CurvePoint& p, double* v) {
+  const cplx c[5] = {p.c.c11, p.c.c13, p.c.c13_horizontal, p.c.c33, p.c.c55};
+  for (int m = 0; m < 5; ++m) {
+    v[2 * m] = c[m].real();
+    v[2 * m + 1] = c[m].imag();
+  }
+  v[10] = p.cells_across;
+  v[11] = p.resolved ? 1.0 : 0.0;
+  v[12] = 1.0;  // computed
+}
+
+void unpack_point(const double* v, CurvePoint& p) {
+  if (v[12] != 1.0) return;
+  cplx* c[5] = {&p.c.c11, &p.c.c13, &p.c.c13_horizontal, &p.c.c33, &p.c.c55};
+  for (int m = 0; m < 5; ++m) *c[m] = cplx(v[2 * m], v[2 * m + 1]);
+  p.cells_across = v[10];
+  p.resolved = v[11] == 1.0;
+}
+
+// Every rank's points and end to rank 0, which fills its curve with them;
+// returns on rank 0 the first other rank that did not finish, else -1,
+// with its end in theirs.
+int exchange_points(Curve& curve, const std::vector<int>& share, const RunEnded* mine, int at,
+                    RunEnded& theirs) {
+  ranks_exchanged = true;
+  const int n = static_cast<int>(curve.points.size());
+  const int count = kHeadDoubles + n * kPointDoubles;
+  std::vector<double> payload(static_cast<std::size_t>(count), 0.0);
+  payload[0] = mine != nullptr ? static_cast<double>(mine->kind) : -1.0;
+  payload[1] = mine != nullptr ? mine->code : 0.0;
+  payload[2] = at;
+  for (const int i : share)
+    pack_point(curve.points[static_cast<std::size_t>(i)],
+               &payload[kHeadDoubles + i * kPointDoubles]);
+  std::vector<double> all(static_cast<std::size_t>(count) * mumps_ranks());
+  mumps_gather(payload.data(), count, all.data());
+  if (mumps_rank() != 0) return -1;
+  int failed = -1;
+  for (int r = 1; r < mumps_ranks(); ++r) {
+    const double* from = &all[static_cast<std::size_t>(r) * count];
+    if (from[0] >= 0.0 && failed < 0) failed = r;
+    for (int i = 0; i < n; ++i)
+      unpack_point(from + kHeadDoubles + i * kPointDoubles,
+                   curve.points[static_cast<std::size_t>(i)]);
+  }
+  if (failed >= 0) {
+    const double* from = &all[static_cast<std::size_t>(failed) * count];
+    theirs = RunEnded(static_cast<int>(from[1]), static_cast<EndKind>(static_cast<int>(from[0])));
+    const int stopped = static_cast<int>(from[2]);
+    std::fprintf(
+        stderr, "threephase: rank %d of the launcher ended its part of the curve%s%s\n", failed,
+        stopped >= 0 ? " at " : "",
+        stopped >= 0
+            ? (std::to_string(curve.points[static_cast<std::size_t>(stopped)].frequency) + " Hz")
+                  .c_str()
+            : "");
+  }
+  return failed;
+}
+
+// This rank's points, on threads or in turn on MUMPS, then the exchange
+// with the other ranks; an end of this rank or of another is rethrown after
+// the exchange, so that no rank is left waiting.
+void spread_points(Run& run, Curve& curve, int jobs) {
+  const std::vector<int> share = rank_share(static_cast<int>(curve.points.size()));
+  std::exception_ptr error;
+  RunEnded ended(0, EndKind::stop);
+  bool ended_here = false;
+  try {
+    if (run.use_mumps) {
+      curve.threads = 1;
+      curve_points_in_turn(run, curve, share);
+    } else {
+      const int wanted = curve_threads(jobs, static_cast<int>(share.size()));
+      curve.threads = threads_in_memory(run, wanted);
+      curve_points(run, curve, share, curve.threads);
+    }
+  } catch (const RunEnded& e) {
+    ended = e;
+    ended_here = true;
+    error = std::current_exception();
+  }
+  if (mumps_ranks() > 1) {
+    RunEnded theirs(0, EndKind::stop);
+    const int other = exchange_points(curve, share, ended_here ? &ended : nullptr, -1, theirs);
+    if (other >= 0 && !error) throw theirs;
+  }
+  if (error) std::rethrow_exception(error);
+}
+
 }  // namespace
+
+void release_curve_ranks(int points) {
+  if (mumps_ranks() <= 1 || ranks_exchanged) return;
+  Curve none;
+  none.points.assign(static_cast<std::size_t>(points), CurvePoint{});
+  const RunEnded ended(kExitFailure, EndKind::input);
+  RunEnded theirs(0, EndKind::stop);
+  exchange_points(none, {}, &ended, -1, theirs);
+}
+
+void run_curve_share(Run& run, const std::vector<double>& frequencies, int jobs) {
+  Curve curve;
+  curve.full = run.options.full_stiffness;
+  curve.points.assign(frequencies.size(), CurvePoint{});
+  for (std::size_t i = 0; i < frequencies.size(); ++i) curve.points[i].frequency = frequencies[i];
+  try {
+    prepare_run(run, Report::silent);
+    coefficients_at(run, frequencies.front() * kTwoPi, Report::silent);
+    assemble_system(run.omega, run.sample.grid, run.co, run.sys);
+    analyse_system(run);
+  } catch (const RunEnded&) {
+    release_curve_ranks(static_cast<int>(frequencies.size()));
+    throw;
+  }
+  spread_points(run, curve, jobs);
+}
 
 int curve_threads(int jobs, int frequencies) {
   int n = jobs;
@@ -256,15 +389,13 @@ void run_curve(Run& run, const std::vector<double>& frequencies, int jobs, Curve
   curve.full = run.options.full_stiffness;
   curve.points.assign(frequencies.size(), CurvePoint{});
   for (std::size_t i = 0; i < frequencies.size(); ++i) curve.points[i].frequency = frequencies[i];
-  analyse_system(run);
-  if (run.use_mumps) {
-    curve.threads = 1;
-    curve_points_in_turn(run, curve);
-  } else {
-    const int wanted = curve_threads(jobs, static_cast<int>(frequencies.size()));
-    curve.threads = threads_in_memory(run, wanted);
-    curve_points(run, curve, curve.threads);
+  try {
+    analyse_system(run);
+  } catch (const RunEnded&) {
+    release_curve_ranks(static_cast<int>(frequencies.size()));
+    throw;
   }
+  spread_points(run, curve, jobs);
   bounds_of_run(run, curve);
   curve.analyses = run.use_mumps ? 1 : run.own.analyses;
   run.clock.mark("curve");

@@ -21,6 +21,18 @@ int curve_threads(int jobs, int frequencies);
 // case) at every frequency, with its bounds. A frequency that stops ends the
 // run with its message and the frequency named. Says on standard error how
 // many factorizations run at once when the memory limits them.
+// Under an MPI launcher the frequencies are spread over the ranks (each
+// its own solver and threads) and gathered on rank 0, which alone writes: a
+// rank that fails makes the run fail with its message.
 void run_curve(Run& run, const std::vector<double>& frequencies, int jobs, Curve& curve);
+
+// The part of a rank other than 0 in a spread curve: the sample read and
+// analysed silently, its share of the frequencies, sent to rank 0.
+void run_curve_share(Run& run, const std::vector<double>& frequencies, int jobs);
+
+// Rank 0's run ended before its curve's exchange: the other ranks are
+// released (they are waiting to send their points). Does nothing without a
+// launcher or after the exchange.
+void release_curve_ranks(int points);
 
 }  // namespace tp

@@ -47,7 +47,7 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
     mark_used_values(run.record);
     deck_warnings(run.record, run.warnings);
   }
-  print_warnings(run.warnings);
+  if (run.options.print_warnings) print_warnings(run.warnings);
   if (run.plan.full_stiffness) run.options.full_stiffness = true;
   if (run.options.frequencies.empty()) run.options.frequencies = run.plan.frequencies;
 }
@@ -142,6 +142,7 @@ void analyse_system(Run& run) {
     order_system(neq, run.sys, run.own, run.workspace.data(), nsp);
     run.clock.mark("ordering");
     analyse_pattern(neq, run.sys, run.own);
+    run.clock.mark("analysis");
   }
   run.analysed = true;
 }

@@ -40,6 +40,7 @@ struct RunOptions {
   bool full_stiffness = false;  // the horizontal and shear plate tests beside the vertical one
   std::vector<double> frequencies;  // a curve's frequencies (Hz); empty: none
   int jobs = 0;                     // threads of a curve; 0: THREEPHASE_JOBS or the processors
+  bool print_warnings = true;       // the deck's warnings on standard error (rank 0's alone)
 };
 
 // Whether a stage prints its part of the report and writes its maps: the

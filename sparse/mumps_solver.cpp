@@ -355,9 +355,31 @@ int mumps_worker() {
 
 bool mumps_launched() { return launched; }
 
+namespace {
+bool spread = false;  // every rank runs the command: no worker waits for jobs
+}  // namespace
+
+void mumps_spread_ranks() { spread = true; }
+
+int mumps_rank() {
+  int rank = 0;
+  if (mpi_live) MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  return rank;
+}
+
+int mumps_ranks() { return mpi_live ? world_size : 1; }
+
+void mumps_gather(const double* mine, int count, double* all) {
+  if (!mpi_live || world_size == 1) {
+    std::copy(mine, mine + count, all);
+    return;
+  }
+  MPI_Gather(mine, count, MPI_DOUBLE, all, count, MPI_DOUBLE, 0, MPI_COMM_WORLD);
+}
+
 void mumps_process_end() {
   if (!mpi_live) return;
-  if (world_size > 1) send_job(kJobQuit);
+  if (world_size > 1 && !spread) send_job(kJobQuit);
   MPI_Finalize();
   mpi_live = false;
 }
@@ -366,6 +388,12 @@ void mumps_process_end() {
 
 int mumps_process_start(int*, char***) { return 0; }
 bool mumps_launched() { return false; }
+void mumps_spread_ranks() {}
+int mumps_rank() { return 0; }
+int mumps_ranks() { return 1; }
+void mumps_gather(const double* mine, int count, double* all) {
+  std::copy(mine, mine + count, all);
+}
 int mumps_worker() { return 0; }
 void mumps_process_end() {}
 
@@ -387,6 +415,12 @@ int mumps_solve(MumpsFactor& f, cplx*) { return f.counts.infog1 = kMumpsNotBuilt
 void mumps_release(MumpsFactor&) {}
 int mumps_process_start(int*, char***) { return 0; }
 bool mumps_launched() { return false; }
+void mumps_spread_ranks() {}
+int mumps_rank() { return 0; }
+int mumps_ranks() { return 1; }
+void mumps_gather(const double* mine, int count, double* all) {
+  std::copy(mine, mine + count, all);
+}
 int mumps_worker() { return 0; }
 void mumps_process_end() {}
 

@@ -131,4 +131,18 @@ int mumps_worker();
 // MPI, or when called again). Called at exit.
 void mumps_process_end();
 
+// The ranks of a run that spreads its work over the launcher's processes
+// (a curve's frequencies) instead of one factorization: every rank runs the
+// command, none waits in mumps_worker, and the end sends no release. Called
+// on every rank right after mumps_process_start.
+void mumps_spread_ranks();
+
+// This process's rank and the number of ranks (0 and 1 when not launched).
+int mumps_rank();
+int mumps_ranks();
+
+// Gathers `count` doubles of every rank on rank 0 into all[rank * count +
+// i]; every rank must call it with the same count. Without MPI, copies.
+void mumps_gather(const double* mine, int count, double* all);
+
 }  // namespace tp

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "sparse/mumps_solver.hpp"
@@ -345,6 +346,39 @@ TEST(MumpsMpi, RunCommandUnderMpirunIsRefusedWithTheWayThatWorks) {
   EXPECT_NE(read_file(dir + "/stderr.txt").find("mpirun -np N threephase --solver mumps < DECK"),
             std::string::npos);
   EXPECT_FALSE(fs::exists(dir + "/out"));
+}
+
+// mpirun -np RANKS threephase run deck ARGS in dir; the launcher's status.
+int mpirun_run(const std::string& dir, int ranks, const std::string& args) {
+  const std::string cmd = "cd " + shell_quote(dir) +
+                          " && timeout 120 mpirun --allow-run-as-root --oversubscribe -np " +
+                          std::to_string(ranks) + " " + shell_quote(THREEPHASE_EXE) +
+                          " run deck -q " + args + " > stdout.txt 2> stderr.txt";
+  const int raw = std::system(cmd.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// A curve spread over more ranks than it has frequencies gathers, on rank
+// 0 alone, exactly the points of one process; a rank whose frequency fails
+// fails the run with its message, and no rank is left waiting (the
+// timeout would end it with 124).
+TEST(MumpsMpiCurves, SpreadOverRanksEqualsOneProcessAndAFailingRankFailsTheRun) {
+  const std::string dir = fresh_dir("mpi-curve");
+  copy_example("fractal", dir);
+  ASSERT_EQ(mpirun_run(dir, 3, "-o spread --stiffness full --frequencies 10,1000"), 0)
+      << read_file(dir + "/stderr.txt");
+  ASSERT_EQ(run_with_args(dir, "run deck -q -o one --stiffness full --frequencies 10,1000").status,
+            0);
+  const auto curve = [&](const std::string& out) {
+    return nlohmann::json::parse(read_file(dir + "/" + out + "/results.json"))["curves"];
+  };
+  for (const char* m : {"c33", "c11", "c55"})
+    EXPECT_EQ(curve("spread")[m]["modulus_pa"], curve("one")[m]["modulus_pa"]) << m;
+  EXPECT_EQ(mpirun_run(dir, 2, "-o failed --frequencies 10,1e300"), 2);
+  const std::string err = read_file(dir + "/stderr.txt");
+  EXPECT_NE(err.find("the curve stopped at 1e+300 Hz"), std::string::npos) << err;
+  EXPECT_NE(err.find("rank 1 of the launcher ended its part of the curve"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/failed"));
 }
 #endif
 
