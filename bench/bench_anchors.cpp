@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,12 @@ void cell_unknowns(int n, int j, int k, int g[20]) {
   g[11] = n4 + 4;
 }
 
-// Assembles the uniform sample at n cells a side of the deck's sample size.
-Csr assemble(int n) {
-  const tp::Coefficients& co = coefficients();
-  const double omega = angular_frequency();
-  const double h = deck_of_run().domain_size / n;
+// Assembles the uniform sample at n cells a side of the deck's sample size,
+// with the coefficients of cell (1, 1) of the 60 by 60 run.
+Csr assemble(const tp::Run& run, int n) {
+  const tp::Coefficients& co = run.co;
+  const double omega = run.omega;
+  const double h = run.deck.domain_size / n;
   Csr s;
   s.n = tp::unknown_count(n, n);
   // Pattern: each row's columns from the cells it belongs to, sorted.
@@ -253,21 +255,19 @@ int main(int argc, char** argv) {
   }
 
   const std::string dir = "/tmp/threephase-bench-anchors";
-  make_case_dir(dir, 60);
-  StageTimes t;
-  run_to_assembly(dir, t);
+  const auto run = assembled_case(dir, 60);
   {
-    const Csr at60 = assemble(60);
+    const Csr at60 = assemble(*run, 60);
     const bool same =
-        at60.n == tpbench::neq() &&
-        std::memcmp(at60.a.data(), avec().data(), at60.a.size() * sizeof(cplx)) == 0 &&
-        std::memcmp(at60.ja.data(), ja().data(), at60.ja.size() * 4) == 0;
+        at60.n == tpbench::neq(*run) &&
+        std::memcmp(at60.a.data(), run->sys.avec.data(), at60.a.size() * sizeof(cplx)) == 0 &&
+        std::memcmp(at60.ja.data(), run->sys.ja.data(), at60.ja.size() * 4) == 0;
     std::printf("assembly at 60 equals the program's matrix bit for bit: %s\n",
                 same ? "yes" : "NO");
     if (!same) return 1;
   }
   const double t0 = now();
-  const Csr s = assemble(n);
+  const Csr s = assemble(*run, n);
   std::printf("grid %d x %d: unknowns %d, stored entries %d, assembled in %.2f s\n", n, n, s.n,
               s.ia[s.n] - 1, now() - t0);
   std::printf("%s\n", tp::kSolverBuild);

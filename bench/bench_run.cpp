@@ -1,13 +1,15 @@
 // The whole run on the permafrost example: each stage of a 60 by 60 run
-// timed in this process, the whole program timed as a child process (wall
-// clock and peak resident memory), and the growth of time and fill with the
-// grid from 10 to 60 cells a side, with the exponents fitted on logarithms.
+// timed in this process (the driver's Run and its stages, with the full
+// report and files, and the vertical plate test after them), the whole program timed as a child
+// process (wall clock and peak resident memory), and the growth of time and fill with the grid from
+// 10 to 60 cells a side, with the exponents fitted on logarithms.
 //
 //   bench_run [repetitions]
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,21 +19,30 @@ namespace {
 
 using namespace tpbench;
 
-// Median over the repetitions of the stages of an in-process run.
-StageTimes stages(const std::string& dir, int reps) {
-  std::vector<double> v[8];
+// Median over the repetitions of the stages of an in-process run, each a
+// fresh Run with its full report and files, as the program makes it; the
+// last run is kept in `last` for its sizes and counts.
+StageTimes stages(const std::string& dir, int reps, std::unique_ptr<tp::Run>& last) {
+  std::vector<double> v[9];
   for (int r = 0; r < reps; ++r) {
+    last.reset();
+    last = std::make_unique<tp::Run>();
+    tp::Run& run = *last;
     StageTimes t;
-    run_to_assembly(dir, t);
-    run_solver(t);
-    run_post(t);
-    const double all[8] = {t.read,     t.rock,   t.planewave, t.assembly,
-                           t.ordering, t.factor, t.post,      t.total()};
-    for (int i = 0; i < 8; ++i) v[i].push_back(all[i]);
+    read_case(run, dir, tp::Report::full, t);
+    run_to_assembly(run, tp::Report::full, t);
+    run_solver(run, t);
+    run_post(run, tp::Report::full, t);
+    run_plates(run, t);
+    close_case(run);
+    const double all[9] = {t.read,   t.rock, t.planewave, t.assembly, t.ordering,
+                           t.factor, t.post, t.plates,    t.total()};
+    for (int i = 0; i < 9; ++i) v[i].push_back(all[i]);
   }
   StageTimes m;
-  double* out[7] = {&m.read, &m.rock, &m.planewave, &m.assembly, &m.ordering, &m.factor, &m.post};
-  for (int i = 0; i < 7; ++i) *out[i] = median(v[i].data(), reps);
+  double* out[8] = {&m.read,     &m.rock,   &m.planewave, &m.assembly,
+                    &m.ordering, &m.factor, &m.post,      &m.plates};
+  for (int i = 0; i < 8; ++i) *out[i] = median(v[i].data(), reps);
   return m;
 }
 
@@ -88,20 +99,22 @@ int main(int argc, char** argv) {
       whole[6].wall, reps, whole[6].rss_kb / 1024.0);
 
   // 2. Stages of the 60 by 60 run.
-  const StageTimes s = stages(root + "/60", reps);
-  std::printf("60 by 60 permafrost, %d unknowns, medians of %d runs in this process (s):\n", neq(),
-              reps);
-  std::printf("  deck, material map, porosity  %7.3f\n", s.read);
-  std::printf("  rock physics                  %7.3f\n", s.rock);
+  std::unique_ptr<tp::Run> run;
+  const StageTimes s = stages(root + "/60", reps, run);
+  std::printf("60 by 60 permafrost, %d unknowns, medians of %d runs in this process (s):\n",
+              neq(*run), reps);
+  std::printf("  deck, tables, side files, map %7.3f\n", s.read);
+  std::printf("  rock physics (porosity, maps) %7.3f\n", s.rock);
   std::printf("  plane waves                   %7.3f\n", s.planewave);
   std::printf("  assembly                      %7.3f\n", s.assembly);
   std::printf("  ordering                      %7.3f\n", s.ordering);
   std::printf("  factorization with solve      %7.3f\n", s.factor);
   std::printf("  post-processing and files     %7.3f\n", s.post);
-  std::printf("  all stages                    %7.3f\n", s.total());
-  std::printf("  fill il(n+1)-1 + iu(n+1)-1    %lld\n", fill());
+  std::printf("  all stages of the legacy test %7.3f\n", s.total());
+  std::printf("  vertical plate test (after)   %7.3f\n", s.plates);
+  std::printf("  fill il(n+1)-1 + iu(n+1)-1    %lld\n", fill(*run));
   std::printf("  complex multiply-adds         %.4g\n",
-              static_cast<double>(factor_multiply_adds()));
+              static_cast<double>(factor_multiply_adds(*run)));
 
   // 3. Growth with the grid.
   std::printf(
@@ -110,15 +123,16 @@ int main(int argc, char** argv) {
   std::printf("| --- | --- | --- | --- | --- | --- | --- | --- |\n");
   std::vector<double> ns, fills, opss, tord, tfac, twall;
   for (int n = 10; n <= 60; n += 10) {
-    const StageTimes t = stages(root + "/" + std::to_string(n), reps);
-    ns.push_back(neq());
-    fills.push_back(static_cast<double>(fill()));
-    opss.push_back(static_cast<double>(factor_multiply_adds()));
+    const StageTimes t = stages(root + "/" + std::to_string(n), reps, run);
+    ns.push_back(neq(*run));
+    fills.push_back(static_cast<double>(fill(*run)));
+    opss.push_back(static_cast<double>(factor_multiply_adds(*run)));
     tord.push_back(t.ordering);
     tfac.push_back(t.factor);
     twall.push_back(whole[n / 10].wall);
-    std::printf("| %d | %d | %.0f | %.3g | %.4f | %.4f | %.3f | %.1f |\n", n, neq(), fills.back(),
-                opss.back(), t.ordering, t.factor, twall.back(), whole[n / 10].rss_kb / 1024.0);
+    std::printf("| %d | %d | %.0f | %.3g | %.4f | %.4f | %.3f | %.1f |\n", n, neq(*run),
+                fills.back(), opss.back(), t.ordering, t.factor, twall.back(),
+                whole[n / 10].rss_kb / 1024.0);
   }
   std::printf("| growth exponent in the unknowns | | %.2f | %.2f | %.2f | %.2f | %.2f | |\n",
               exponent(ns, fills), exponent(ns, opss), exponent(ns, tord), exponent(ns, tfac),

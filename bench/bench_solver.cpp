@@ -17,6 +17,7 @@
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "bench/full_run.hpp"
@@ -42,11 +43,8 @@ using namespace tpbench;
 using cd = std::complex<double>;
 
 // ||A z - b|| / ||b|| in the 2-norm, on the assembled system.
-double relative_residual(std::vector<cd> z) {
-  const tp::SparseRows a{neq(), tp::View1<std::int32_t>{const_cast<std::int32_t*>(ia().data())},
-                         tp::View1<std::int32_t>{const_cast<std::int32_t*>(ja().data())},
-                         tp::View1<cd>{const_cast<cd*>(avec().data())}};
-  return tp::zn_residual(a, tp::View1<cd>{z.data()}, tp::View1<cd>{const_cast<cd*>(rhs().data())});
+double relative_residual(tp::Run& run, std::vector<cd> z) {
+  return tp::zn_residual(system_rows(run), tp::View1<cd>{z.data()}, run.sys.rhs_m.view());
 }
 
 // Scalar multiply-adds per second: y = y + a x on arrays held in the first
@@ -82,22 +80,24 @@ struct Csc {
 #endif
 };
 
-Csc by_columns() {
-  const int n = neq();
-  const int nnz = ia()(n + 1) - 1;
+Csc by_columns(const tp::Run& run) {
+  const int n = neq(run);
+  const auto &ia = run.sys.ia, &ja = run.sys.ja;
+  const auto& avec = run.sys.avec;
+  const int nnz = ia(n + 1) - 1;
   Csc a;
   a.p.assign(n + 1, 0);
   a.i.resize(nnz);
   a.x.resize(2 * nnz);
-  for (int e = 1; e <= nnz; ++e) ++a.p[ja()(e)];
+  for (int e = 1; e <= nnz; ++e) ++a.p[ja(e)];
   for (int j = 0; j < n; ++j) a.p[j + 1] += a.p[j];
   std::vector<int> next(a.p.begin(), a.p.end() - 1);
   for (int r = 1; r <= n; ++r) {
-    for (int e = ia()(r); e < ia()(r + 1); ++e) {
-      const int q = next[ja()(e) - 1]++;
+    for (int e = ia(r); e < ia(r + 1); ++e) {
+      const int q = next[ja(e) - 1]++;
       a.i[q] = r - 1;
-      a.x[2 * q] = avec()(e).real();
-      a.x[2 * q + 1] = avec()(e).imag();
+      a.x[2 * q] = avec(e).real();
+      a.x[2 * q + 1] = avec(e).imag();
     }
   }
 #if defined(BENCH_WITH_UMFPACK)
@@ -108,10 +108,10 @@ Csc by_columns() {
 }
 
 // Solves with the library; returns the solution, its fill in `fill`.
-std::vector<cd> other_solve(const Csc& a, double& fill) {
-  const int n = neq();
+std::vector<cd> other_solve(const tp::Run& run, const Csc& a, double& fill) {
+  const int n = neq(run);
   std::vector<cd> z(n);
-  for (int i = 0; i < n; ++i) z[i] = rhs()(i + 1);
+  for (int i = 0; i < n; ++i) z[i] = rhs(run)(i + 1);
 #if defined(BENCH_WITH_UMFPACK)
   void *symbolic = nullptr, *numeric = nullptr;
   double info[UMFPACK_INFO];
@@ -180,16 +180,17 @@ constexpr const char* kOther = "Eigen SparseLU";
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::atoi(argv[1]) : 5;
   const std::string dir = "/tmp/threephase-bench-solver";
-  make_case_dir(dir, 60);
+  // The driver's run up to the assembly, without its report and files.
+  const auto owner = assembled_case(dir, 60);
+  tp::Run& run = *owner;
   StageTimes t;
-  run_to_assembly(dir, t);
 
   std::vector<double> tord(reps), tana(reps), tnum(reps), tsolve(reps), tfac(reps), tsol(reps),
       tother(reps), cfac(reps), cother(reps), twhole(reps), cwhole(reps), tprev(reps), cprev(reps);
   [[maybe_unused]] const char* previous = argc > 2 ? argv[2] : nullptr;
   [[maybe_unused]] double other_fill = 0, other_res = 0;
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
-  const Csc a = by_columns();
+  const Csc a = by_columns(run);
 #endif
   for (int r = 0; r < reps; ++r) {
 #if defined(BENCH_WITH_UMFPACK)
@@ -211,7 +212,7 @@ int main(int argc, char** argv) {
     cprev[r] = other.cpu;
 #endif
     const double c0 = processor_time();
-    run_solver(t);
+    run_solver(run, t);
     cfac[r] = processor_time() - c0;
     tord[r] = t.ordering;
     tana[r] = t.analyse;
@@ -222,37 +223,37 @@ int main(int argc, char** argv) {
 #if defined(BENCH_WITH_UMFPACK) || defined(BENCH_WITH_KLU) || defined(BENCH_WITH_EIGEN)
     const double c1 = processor_time();
     const double t0 = now();
-    const std::vector<cd> z = other_solve(a, other_fill);
+    const std::vector<cd> z = other_solve(run, a, other_fill);
     tother[r] = now() - t0;
     cother[r] = processor_time() - c1;
-    if (r == 0) other_res = relative_residual(z);
+    if (r == 0) other_res = relative_residual(run, z);
 #endif
   }
-  std::vector<cd> z(neq());
-  for (int i = 0; i < neq(); ++i) z[i] = solution()(i + 1);
-  const double res = relative_residual(z);
-  const long long ops = factor_multiply_adds();
+  std::vector<cd> z(neq(run));
+  for (int i = 0; i < neq(run); ++i) z[i] = solution(run)(i + 1);
+  const double res = relative_residual(run, z);
+  const long long ops = factor_multiply_adds(run);
   const double rate = scalar_rate();
 
   const double ord = median(tord.data(), reps), fac = median(tfac.data(), reps);
   const double sol = median(tsol.data(), reps);
-  std::printf("grid 60 x 60, unknowns %d, stored entries %d, repetitions %d (medians)\n", neq(),
-              ia()(neq() + 1) - 1, reps);
+  std::printf("grid 60 x 60, unknowns %d, stored entries %d, repetitions %d (medians)\n", neq(run),
+              run.sys.ia(neq(run) + 1) - 1, reps);
   const double num = median(tnum.data(), reps);
-  std::printf("order (zn_order)                 %8.3f s\n", ord);
-  std::printf("analyse (zn_analyse)             %8.3f s\n", median(tana.data(), reps));
-  std::printf("factor (zn_factor)               %8.3f s (fastest %.3f s)\n", num,
+  std::printf("order (in analyse_system)        %8.3f s\n", ord);
+  std::printf("analyse (rest of analyse_system) %8.3f s\n", median(tana.data(), reps));
+  std::printf("factor (factor_and_solve less a solve) %8.3f s (fastest %.3f s)\n", num,
               *std::min_element(tnum.begin(), tnum.end()));
-  std::printf("solve (zn_solve)                 %8.3f s\n", median(tsolve.data(), reps));
+  std::printf("solve (own_solve, alone)          %8.3f s\n", median(tsolve.data(), reps));
   std::printf("analyse + factor + solve         %8.3f s (fastest %.3f s)\n", fac,
               *std::min_element(tfac.begin(), tfac.end()));
   std::printf("solver in all                    %8.3f s\n", sol);
-  std::printf("fill (strict L + strict U)       %lld\n", fill());
+  std::printf("fill (strict L + strict U)       %lld\n", fill(run));
   std::printf("complex multiply-adds            %.4g (elimination of the rows)\n",
               static_cast<double>(ops));
   std::printf("relative residual ||Az-b||/||b|| %.3e %s\n", res, res < 1e-10 ? "ok" : "TOO LARGE");
   std::printf("solution hash                    %016llx\n",
-              static_cast<unsigned long long>(solution_hash()));
+              static_cast<unsigned long long>(solution_hash(run)));
   std::printf("scalar multiply-add rate         %.3g per s\n", rate);
   // One complex multiply-add is four real multiplications and four real
   // additions: four scalar multiply-adds.

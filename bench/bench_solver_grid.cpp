@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -89,13 +90,11 @@ Rows element_system(int nx, int ny) {
 // 60 cells (rows compared as sets of columns).
 bool same_as_program(const Rows& m) {
   const std::string dir = "/tmp/threephase-bench-grid";
-  tpbench::make_case_dir(dir, 60);
-  tpbench::StageTimes t;
-  tpbench::run_to_assembly(dir, t);
-  if (tpbench::neq() != m.n) return false;
+  const auto run = tpbench::assembled_case(dir, 60);
+  if (tpbench::neq(*run) != m.n) return false;
+  const auto &ia = run->sys.ia, &ja = run->sys.ja;
   for (int i = 1; i <= m.n; ++i) {
-    std::vector<std::int32_t> c(&tpbench::ja()(tpbench::ia()(i)),
-                                &tpbench::ja()(tpbench::ia()(i + 1) - 1) + 1);
+    std::vector<std::int32_t> c(&ja(ia(i)), &ja(ia(i + 1) - 1) + 1);
     std::sort(c.begin(), c.end());
     if (!std::equal(c.begin(), c.end(), m.ja.begin() + (m.ia[i - 1] - 1),
                     m.ja.begin() + (m.ia[i] - 1)))

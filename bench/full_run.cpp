@@ -1,9 +1,10 @@
-// The driver's steps, stage by stage, on the program's own routines (see
-// driver/main.cpp for the run they reproduce).
+// The driver's stages of one run, called one by one on its Run object and
+// timed (see driver/run.cpp: run_legacy_case for the order they run in).
 #include "bench/full_run.hpp"
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,17 +12,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <sstream>
 
+#include "common/input.hpp"
 #include "common/output.hpp"
-#include "deck/keyword_deck.hpp"
-#include "driver/stages.hpp"
-#include "driver/sweep.hpp"
-#include "fem/effective_moduli.hpp"
-#include "planewave/veloc_aten.hpp"
-#include "sparse/zndrv.hpp"
+#include "common/stop.hpp"
+#include "deck/deck_file.hpp"
 
 namespace tpbench {
 
@@ -29,36 +28,26 @@ namespace {
 
 using namespace tp;
 
-Deck deck;
-Sample sample;
-ReferenceValues refs;
-Coefficients co;
-Fractions fr;
-double rob_med, omega, freq_fix;
-CellWaves last;
-System sys;
-Array1<cplx> workspace;
-int nsp = 0;
-Results results;
-ResultFiles files;
-CoefficientMaps maps;
-Unit map_plain, map_gnu;
-int neq_ = 0;
-SparseFactor factor;
+// A stage ended the run: the benchmark cannot go on.
+[[noreturn]] void ended(const char* stage, const RunEnded& e) {
+  std::fprintf(stderr, "bench: the run ended in %s (code %d)\n", stage, e.code);
+  std::exit(1);
+}
 
-void close_result_files() {
-  for (Unit* u : {&files.vp_anal, &files.vp_eq, &files.q_eq, &files.q_anal, &files.pressure,
-                  &files.grad_pressure, &files.re_strain1, &files.im_strain1, &files.re_strain3,
-                  &files.im_strain3, &files.re_stress, &files.im_stress, &files.solid3})
-    close_unit(*u);
-  close_unit(map_gnu);
+// Standard output of the runs: the report is not what is timed.
+void report_to_null() {
+  static std::FILE* devnull = std::fopen("/dev/null", "w");
+  std_out() = Unit{devnull, "/dev/null"};
+}
+
+// Seconds of the stage `name` on the run's clock, 0 if it was not marked.
+double clock_seconds(const StageClock& c, const char* name) {
+  for (int i = 0; i < c.n; ++i)
+    if (std::strcmp(c.stage[i], name) == 0) return c.seconds[i];
+  return 0.0;
 }
 
 }  // namespace
-
-const Deck& deck_of_run() { return deck; }
-double angular_frequency() { return omega; }
-const Coefficients& coefficients() { return co; }
 
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -66,17 +55,18 @@ double now() {
 
 double processor_time() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
-Process run_program(const char* program, const std::string& dir) {
+Process run_command(const char* const* argv, const std::string& dir, const char* stdin_file) {
   const double t0 = now();
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    const int in = open("deck", O_RDONLY);
+    const int in = open(stdin_file != nullptr ? stdin_file : "/dev/null", O_RDONLY);
     const int out = open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0) _exit(127);
     dup2(in, 0);
     dup2(out, 1);
     dup2(out, 2);
-    execl(program, program, static_cast<char*>(nullptr));
+    execv(argv[0], const_cast<char* const*>(argv));
     _exit(127);
   }
   int status = 0;
@@ -85,6 +75,11 @@ Process run_program(const char* program, const std::string& dir) {
   const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
                      1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
   return {now() - t0, cpu, ru.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+Process run_program(const char* program, const std::string& dir) {
+  const char* argv[] = {program, nullptr};
+  return run_command(argv, dir, "deck");
 }
 
 double median(double* v, int n) {
@@ -111,87 +106,121 @@ std::string make_case_dir(const std::string& dir, int n) {
   return dir + "/deck";
 }
 
-void run_to_assembly(const std::string& dir, StageTimes& t) {
-  if (chdir(dir.c_str()) != 0 || std::freopen("deck", "r", stdin) == nullptr) std::exit(1);
-  static std::FILE* devnull = std::fopen("/dev/null", "w");
-  std_out().f = devnull;
-  close_result_files();
-
-  double t0 = now();
-  open_result_files(files);
-  read_deck(deck);
-  size_tables(deck, sample, co, sys, results);
-  // The workspace is kept from one run to the next of the same size.
-  if (workspace.size() != table_sizes(deck.nx, deck.ny).words) size_workspace(deck, workspace);
-  nsp = static_cast<int>(workspace.size());
-  const RunPlan plan = legacy_plan(deck);
-  read_side_files(plan, sample, refs);
-  material_map_pass(deck, plan, sample, map_plain, map_gnu);
-  porosity_pass(deck, plan, sample);
-  double t1 = now();
-  t.read = t1 - t0;
-
-  omega = deck.freq * 6.283185307179586;
-  elastic_coefficients(deck, plan, sample, refs, omega, 1, co, maps);
-  mass_coefficients(deck, sample, refs, 1, co, fr, maps);
-  rob_med = average_density(deck, sample, fr);
-  freq_fix = first_sweep_point(deck.freq, deck.freq_max, deck.n_freq);
-  t0 = now();
-  t.rock = t0 - t1;
-
-  last = plane_waves(sample.grid, omega, co);
-  t1 = now();
-  t.planewave = t1 - t0;
-
-  assemble_system(omega, sample.grid, co, sys);
-  neq_ = unknowns(deck);
-  t.assembly = now() - t1;
-}
-
-// The solver's phases as the driver runs them, each timed.
-void run_solver(StageTimes& t) {
-  const SparseRows a{neq_, sys.ia.view(), sys.ja.view(), sys.avec.view()};
+void read_case(Run& run, const std::string& dir, Report report, StageTimes& t) {
+  report_to_null();
+  const std::string output_dir = dir + "/out";
+  mkdir(output_dir.c_str(), 0755);
+  set_input_dir(dir.c_str());
+  set_output_dir(output_dir.c_str());
+  run.options.output_dir = output_dir;
+  const std::string deck = dir + "/deck";
+  run.options.deck_path = deck;
   const double t0 = now();
-  int flag = zn_order(a, sys.c.view(), sys.ic.view(), workspace.data(), nsp, nullptr);
-  const double t1 = now();
-  zn_init(factor, neq_, sys.c.view(), sys.c.view(), sys.ic.view(), workspace.data(), nsp);
-  if (flag == 0) flag = zn_analyse(factor, a);
-  const double t2 = now();
-  if (flag == 0) flag = zn_factor(factor, a);
-  const double t3 = now();
-  if (flag != 0) {
-    std::fprintf(stderr, "solver flag %d\n", flag);
-    std::exit(1);
+  try {
+    std::string text;
+    read_named_deck(deck.c_str(), text);
+    read_run_deck(run, text, deck.c_str());
+    prepare_run(run, report);
+  } catch (const RunEnded& e) {
+    ended("the deck or prepare_run", e);
   }
-  zn_solve(factor, sys.rhs_m.view(), sys.z.view());
-  t.ordering = t1 - t0;
-  t.analyse = t2 - t1;
-  t.numeric = t3 - t2;
-  t.solve = now() - t3;
-  t.factor = t.analyse + t.numeric + t.solve;
+  t.read = now() - t0;
 }
 
-void run_post(StageTimes& t) {
-  const double t0 = now();
-  const SampleState state{deck.nx,   deck.ny,      deck.h,      deck.domain_size,
-                          fr.s1,     fr.s3_matrix, rob_med,     deck.phi_layer(1),
-                          deck.freq, freq_fix,     last.p[0].v, last.p[0].q1000};
-  post_process(sys, co, state, results);
-  write_results(state, results, files);
-  flush_all_units();
-  t.post = now() - t0;
+void run_to_assembly(Run& run, Report report, StageTimes& t) {
+  try {
+    const double t0 = now();
+    coefficients_at(run, run.deck.freq * 6.283185307179586, report);
+    const double t1 = now();
+    run_plane_waves(run, report);
+    const double t2 = now();
+    assemble_legacy_test(run);
+    const double t3 = now();
+    t.rock = t1 - t0;
+    t.planewave = t2 - t1;
+    t.assembly = t3 - t2;
+  } catch (const RunEnded& e) {
+    ended("the stages before the solver", e);
+  }
 }
 
-int neq() { return neq_; }
-const RowStarts& ia() { return sys.ia; }
-const ColumnIndices& ja() { return sys.ja; }
-const MatrixValues& avec() { return sys.avec; }
-const UnknownVector& rhs() { return sys.rhs_m; }
-const UnknownVector& solution() { return sys.z; }
+std::unique_ptr<Run> assembled_case(const std::string& dir, int n) {
+  make_case_dir(dir, n);
+  auto run = std::make_unique<Run>();
+  StageTimes t;
+  read_case(*run, dir, Report::silent, t);
+  run_to_assembly(*run, Report::silent, t);
+  return run;
+}
 
-long long fill() { return static_cast<long long>(factor.lnz) + factor.unz; }
+void run_solver(Run& run, StageTimes& t) {
+  try {
+    // A fresh analysis each time, as a new run makes; the clock starts now
+    // so that its "ordering" mark is the ordering alone.
+    run.analysed = false;
+    run.clock = StageClock{};
+    const double t0 = now();
+    analyse_system(run);
+    const double t1 = now();
+    factor_and_solve_system(run);
+    const double t2 = now();
+    // The same solve again, alone: it reads only the factor and the load,
+    // so the solution is the one just found.
+    if (!run.use_mumps) own_solve(run.own, run.sys.rhs_m.view(), run.sys.z.view());
+    const double t3 = now();
+    t.ordering = clock_seconds(run.clock, "ordering");
+    t.analyse = (t1 - t0) - t.ordering;
+    t.solve = t3 - t2;
+    t.numeric = (t2 - t1) - t.solve;
+    t.factor = t.analyse + t.numeric + t.solve;
+  } catch (const RunEnded& e) {
+    ended("the solver", e);
+  }
+}
 
-long long factor_multiply_adds() { return factor.work_to[factor.n]; }
+void run_post(Run& run, Report report, StageTimes& t) {
+  try {
+    const double t0 = now();
+    post_process_legacy_test(run, report);
+    if (report == Report::full) flush_all_units();
+    t.post = now() - t0;
+  } catch (const RunEnded& e) {
+    ended("the post-processing", e);
+  }
+}
+
+void run_plates(Run& run, StageTimes& t) {
+  try {
+    const double t0 = now();
+    run_plate_tests(run);
+    t.plates = now() - t0;
+  } catch (const RunEnded& e) {
+    ended("the plate tests", e);
+  }
+}
+
+void close_case(Run& run) {
+  ResultFiles& f = run.files;
+  for (Unit* u :
+       {&f.vp_anal, &f.vp_eq, &f.q_eq, &f.q_anal, &f.pressure, &f.grad_pressure, &f.re_strain1,
+        &f.im_strain1, &f.re_strain3, &f.im_strain3, &f.re_stress, &f.im_stress, &f.solid3,
+        &run.map_plain, &run.map_gnu, &run.maps.b11, &run.maps.b22, &run.maps.b12})
+    close_unit(*u);
+  for (Unit& u : run.maps.elastic) close_unit(u);
+}
+
+int neq(const Run& run) { return unknowns(run.deck); }
+
+SparseRows system_rows(Run& run) {
+  return SparseRows{neq(run), run.sys.ia.view(), run.sys.ja.view(), run.sys.avec.view()};
+}
+
+const UnknownVector& rhs(const Run& run) { return run.sys.rhs_m; }
+const UnknownVector& solution(const Run& run) { return run.sys.z; }
+
+long long fill(const Run& run) { return static_cast<long long>(run.own.f.lnz) + run.own.f.unz; }
+
+long long factor_multiply_adds(const Run& run) { return run.own.f.work_to[run.own.f.n]; }
 
 std::uint64_t bytes_hash(const void* data, std::size_t bytes) {
   const auto* p = static_cast<const unsigned char*>(data);
@@ -200,8 +229,8 @@ std::uint64_t bytes_hash(const void* data, std::size_t bytes) {
   return h;
 }
 
-std::uint64_t solution_hash() {
-  return bytes_hash(sys.z.data(), sizeof(cplx) * static_cast<std::size_t>(neq_));
+std::uint64_t solution_hash(const Run& run) {
+  return bytes_hash(run.sys.z.data(), sizeof(cplx) * static_cast<std::size_t>(neq(run)));
 }
 
 }  // namespace tpbench

@@ -1,30 +1,35 @@
 #pragma once
-// The stages of one run of the program, in the order of the driver, callable
-// one by one from a benchmark: the same routines on the same static tables,
-// with standard output sent to /dev/null and the result files written in a
-// scratch directory. Also the matrix and the solver workspace of that run,
-// so that other solvers can be timed on exactly the same system.
+// A run of the program driven stage by stage from a benchmark: the driver's
+// own Run object (driver/run.hpp) and its stages, called one at a time and
+// timed, with standard output sent to /dev/null, the side files read from
+// the case folder and the result files written into its "out" folder. The
+// matrix, the solution and the factor are read from the Run itself, so that
+// other solvers can be timed on exactly the system the program solves.
+//
+// A stage that ends the run (tp::RunEnded) ends the benchmark with status 1
+// and a line naming the stage.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "common/tables.hpp"
-#include "driver/stages.hpp"
+#include "driver/run.hpp"
 
 namespace tpbench {
 
 // Seconds of each stage of one run (wall clock).
 struct StageTimes {
-  double read = 0;       // deck, material map, porosity
-  double rock = 0;       // elastic, mass and friction coefficients
-  double planewave = 0;  // closed-form plane waves of every cell
-  double assembly = 0;   // unknown numbering and global system
-  double ordering = 0;   // zn_order: minimum-degree order
+  double read = 0;       // read_run_deck and prepare_run: deck, tables, side files, material map
+  double rock = 0;       // coefficients_at: porosity, elastic, mass and friction coefficients
+  double planewave = 0;  // run_plane_waves: closed-form plane waves of every cell
+  double assembly = 0;   // assemble_legacy_test: unknown numbering and global system
+  double ordering = 0;   // the ordering within analyse_system (minimum degree)
+  double analyse = 0;    // the rest of analyse_system: symbolic factorization
+  double numeric = 0;    // factor_and_solve_system less its solve
+  double solve = 0;      // one solve on the factor, timed alone
   double factor = 0;     // analyse + numeric + solve
-  double analyse = 0;    // zn_analyse: symbolic factorization
-  double numeric = 0;    // zn_factor
-  double solve = 0;      // zn_solve
-  double post = 0;       // post-processing and result files
+  double post = 0;       // post_process_legacy_test, with its result files in a full report
+  double plates = 0;     // run_plate_tests, on the analysis kept
   double total() const { return read + rock + planewave + assembly + ordering + factor + post; }
 };
 
@@ -32,32 +37,49 @@ struct StageTimes {
 // example, its deck set to n by n cells. Returns the path of the deck.
 std::string make_case_dir(const std::string& dir, int n);
 
-// Runs the stages up to the assembly in `dir` (whose deck is read).
-void run_to_assembly(const std::string& dir, StageTimes& t);
-// The solver's phases on the assembled system (order, analyse, factor,
-// solve), as the driver calls them; ends the process on a nonzero flag.
-void run_solver(StageTimes& t);
-// The post-processing with its result files.
-void run_post(StageTimes& t);
+// Reads the deck of the case folder `dir` into `run` (read_run_deck) and
+// prepares it (prepare_run): side files from `dir`; with a full report the
+// result files and maps go into dir/out (made if needed). `run` must be
+// fresh (a new tp::Run).
+void read_case(tp::Run& run, const std::string& dir, tp::Report report, StageTimes& t);
 
-// The assembled system of the last run_to_assembly and its solution.
-int neq();
-const tp::RowStarts& ia();
-const tp::ColumnIndices& ja();
-const tp::MatrixValues& avec();
-const tp::UnknownVector& rhs();
-const tp::UnknownVector& solution();
+// The coefficients at the deck's frequency, the plane waves and the
+// assembly of the legacy test.
+void run_to_assembly(tp::Run& run, tp::Report report, StageTimes& t);
+
+// A new run of the permafrost example at n by n cells in the case folder
+// `dir` (made afresh), taken up to the assembly without its report and
+// files: the system the solver benchmarks work on.
+std::unique_ptr<tp::Run> assembled_case(const std::string& dir, int n);
+
+// The solver's stages as the driver runs them, from a fresh analysis (the
+// kept one is dropped first): analyse_system, factor_and_solve_system, then
+// one more solve on the same factor to time the solve alone.
+void run_solver(tp::Run& run, StageTimes& t);
+
+// The post-processing, with its result files in a full report.
+void run_post(tp::Run& run, tp::Report report, StageTimes& t);
+
+// The rigid-plate tests on the run's analysis (the vertical test, or all
+// three with run.options.full_stiffness).
+void run_plates(tp::Run& run, StageTimes& t);
+
+// Closes every file the run opened (result files and maps), so that many
+// runs can follow one another in one process.
+void close_case(tp::Run& run);
+
+// The assembled system of the run and its solution (after run_solver).
+int neq(const tp::Run& run);
+tp::SparseRows system_rows(tp::Run& run);
+const tp::UnknownVector& rhs(const tp::Run& run);
+const tp::UnknownVector& solution(const tp::Run& run);
 // Number of stored entries of strict L and strict U after run_solver.
-long long fill();
+long long fill(const tp::Run& run);
 // Complex multiply-adds of the numeric factorization, as its symbolic phase
 // counts them: for every L entry (k, j), one per entry of U row j.
-long long factor_multiply_adds();
-
-// The deck, the angular frequency and the cells' coefficients of the last
-// run_to_assembly, to build the same sample's system on other grids.
-const tp::Deck& deck_of_run();
-double angular_frequency();
-const tp::Coefficients& coefficients();
+long long factor_multiply_adds(const tp::Run& run);
+// FNV-1a hash of the bytes of the solution, to see that it does not change.
+std::uint64_t solution_hash(const tp::Run& run);
 
 // Wall-clock seconds.
 double now();
@@ -73,10 +95,11 @@ struct Process {
   int status;   // exit status (40 for a normal run)
 };
 Process run_program(const char* program, const std::string& dir);
+// The same with the arguments argv (argv[0] the program, ending with a null
+// pointer), standard input from /dev/null unless `stdin_file` is given.
+Process run_command(const char* const* argv, const std::string& dir, const char* stdin_file);
 // Median of n values (sorts them).
 double median(double* v, int n);
-// FNV-1a hash of the bytes of the solution, to see that it does not change.
-std::uint64_t solution_hash();
 // FNV-1a hash of any bytes (the factors, a solution held elsewhere).
 std::uint64_t bytes_hash(const void* data, std::size_t bytes);
 
