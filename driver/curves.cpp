@@ -320,8 +320,10 @@ int exchange_points(Curve& curve, const std::vector<int>& share, const RunEnded*
 // This rank's points, on threads or in turn on MUMPS, then the exchange
 // with the other ranks; an end of this rank or of another is rethrown after
 // the exchange, so that no rank is left waiting.
-void spread_points(Run& run, Curve& curve, int jobs) {
-  const std::vector<int> share = rank_share(static_cast<int>(curve.points.size()));
+void spread_points(Run& run, Curve& curve, const std::vector<bool>& known, int jobs) {
+  std::vector<int> share;
+  for (const int i : rank_share(static_cast<int>(curve.points.size())))
+    if (!known[static_cast<std::size_t>(i)]) share.push_back(i);
   std::exception_ptr error;
   RunEnded ended(0, EndKind::stop);
   bool ended_here = false;
@@ -372,7 +374,7 @@ void run_curve_share(Run& run, const std::vector<double>& frequencies, int jobs)
     release_curve_ranks(static_cast<int>(frequencies.size()));
     throw;
   }
-  spread_points(run, curve, jobs);
+  spread_points(run, curve, std::vector<bool>(frequencies.size(), false), jobs);
 }
 
 int curve_threads(int jobs, int frequencies) {
@@ -395,7 +397,17 @@ void run_curve(Run& run, const std::vector<double>& frequencies, int jobs, Curve
     release_curve_ranks(static_cast<int>(frequencies.size()));
     throw;
   }
-  spread_points(run, curve, jobs);
+  // The point at the run's own frequency is the plate tests it made already,
+  // the same arithmetic: it is taken, not computed again.
+  std::vector<bool> known(frequencies.size(), false);
+  for (std::size_t i = 0; i < frequencies.size(); ++i) {
+    if (frequencies[i] * kTwoPi != run.omega) continue;
+    curve.points[i].c = run.stiffness;
+    curve.points[i].cells_across = run.diffusion.cells_across;
+    curve.points[i].resolved = run.diffusion.resolved;
+    known[i] = true;
+  }
+  spread_points(run, curve, known, jobs);
   bounds_of_run(run, curve);
   curve.analyses = run.use_mumps ? 1 : run.own.analyses;
   run.clock.mark("curve");

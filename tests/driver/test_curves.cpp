@@ -73,7 +73,7 @@ TEST(Curves, EachPointIsTheSingleFrequencyRunWithOneAnalysis) {
 TEST(Curves, MemoryLimitLowersTheParallelismInsteadOfFailing) {
   const std::string dir = fractal_case("curve_memory");
   ::setenv("THREEPHASE_MAX_MEMORY", "1M", 1);
-  const RunResult r = run_with_args(dir, "run deck -o out -q -j 4 --frequencies 10,100,1000");
+  const RunResult r = run_with_args(dir, "run deck -o out -q -j 4 --frequencies 10,100,1000,5000");
   ::unsetenv("THREEPHASE_MAX_MEMORY");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("1 factorizations at once of the 3 threads asked"), std::string::npos)
