@@ -50,9 +50,9 @@ int usage_error(const char* message) {
 
 int refused_under_launcher(const char* command) {
   std::fprintf(stderr,
-               "threephase: %s does not run under mpirun (it runs the program in child "
-               "processes, which cannot take part in MPI); in the folder of the deck and "
-               "its side files run: mpirun -np N threephase --solver mumps < DECK\n",
+               "threephase: %s does not run under mpirun (only the legacy invocation spreads "
+               "a sample over MPI processes); in the folder of the deck and its side files "
+               "run: mpirun -np N threephase --solver mumps < DECK\n",
                command);
   std::fflush(stderr);
   return kExitBadInput;

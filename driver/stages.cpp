@@ -290,7 +290,7 @@ void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, S
   }
 }
 
-int unknowns(const Deck& d) { return (6 * d.nx + 5) * d.ny + 5 * d.nx + 4; }
+int unknowns(const Deck& d) { return unknown_count(d.nx, d.ny); }
 
 namespace {
 
