@@ -17,8 +17,8 @@ namespace tp {
 // Parses the arguments and runs the command they name; returns the exit
 // status (or does not return: the legacy run ends the process with its stop).
 // under_launcher: the process was started by an MPI launcher, where the
-// legacy run's normal end is status 0 and the commands that run the program
-// in child processes are refused.
+// legacy run's normal end is status 0 and the other commands that compute
+// (run, converge) are refused.
 int cli_main(int argc, char** argv, bool under_launcher = false);
 
 }  // namespace tp

@@ -19,9 +19,10 @@ struct CommandContext {
   int status = 0;
 };
 
-// Under an MPI launcher: `command` runs the program in child processes,
-// which cannot carry MPI with them; says so, with the way that works, and
-// returns the bad-usage status.
+// Under an MPI launcher only the legacy invocation spreads a sample over the
+// processes (`converge` runs the program in child processes, which cannot
+// carry MPI with them; `run` keeps to one process): says so for `command`,
+// with the way that works, and returns the bad-usage status.
 int refused_under_launcher(const char* command);
 
 void add_run_command(CLI::App& app, CommandContext& ctx);

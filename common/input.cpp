@@ -27,21 +27,7 @@ void close_source(LineSource& s) {
 
 namespace {
 char input_dir[1024] = "";
-char stdin_label[1024] = "standard input";
 }  // namespace
-
-void set_stdin_name(const char* name) {
-  std::snprintf(stdin_label, sizeof stdin_label, "%s", name != nullptr ? name : "standard input");
-}
-
-const char* stdin_name() { return stdin_label; }
-
-void open_stdin_source(LineSource& s) {
-  s.f = stdin;
-  s.name = stdin_label;
-  s.line_no = 0;
-  s.bytes = 0;
-}
 
 void set_input_dir(const char* dir) {
   std::snprintf(input_dir, sizeof input_dir, "%s", dir != nullptr ? dir : "");

@@ -8,8 +8,9 @@
 
 namespace tp {
 
-// A line-by-line text source: standard input or a file of the working
-// directory. `name` and `line_no` place every message.
+// A line-by-line text source: a deck held in memory (read from standard
+// input or from its file) or a side file of the input directory. `name` and
+// `line_no` place every message.
 struct LineSource {
   std::FILE* f = nullptr;
   const char* name = "";
@@ -28,15 +29,6 @@ constexpr long long kGenerousLineBytes = 1024;
 // `run` command reads them beside its deck); nullptr or "" restores the
 // working directory.
 void set_input_dir(const char* dir);
-
-// The name standard input goes by in messages: "standard input" unless set
-// (a command that puts a deck file on standard input names the file);
-// nullptr restores it.
-void set_stdin_name(const char* name);
-const char* stdin_name();
-
-// Standard input as a source named stdin_name().
-void open_stdin_source(LineSource& s);
 
 // The text held in memory as a source named `name` (which must outlive it);
 // close it with close_source.

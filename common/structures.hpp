@@ -3,6 +3,10 @@
 // the reference values of the side files, the finite-element system, and the
 // failure a computing routine hands back to the driver. Data flows one way:
 // deck -> sample -> coefficients -> waves and system -> solution -> results.
+// The others live beside what fills them: the grid and the coefficients in
+// common/tables.hpp, the per-cell results in fem/effective_moduli.hpp, the
+// solver's order and factors in sparse/own_solver.hpp; driver/run.hpp's Run
+// owns them all.
 #include <cstdint>
 
 #include "common/tables.hpp"
@@ -42,8 +46,8 @@ struct ReferenceValues {
 };
 
 // The finite-element system of the compressibility test and its solution:
-// xnod(1..nx ny, 1..20), ia(1..neq+1), ja and avec (1..room), rhs_m, z, c,
-// ic (1..neq).
+// xnod(1..nx ny, 1..20), ia(1..neq+1), ja and avec (1..room), rhs_m and z
+// (1..neq).
 struct System {
   int neq = 0;
   int room = 0;

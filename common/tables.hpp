@@ -213,6 +213,5 @@ using RowStarts = Array1<std::int32_t>;      // ia(1..neq+1)
 using ColumnIndices = Array1<std::int32_t>;  // ja(1..room), room = 50 neq
 using MatrixValues = Array1<cplx>;           // avec(1..room)
 using UnknownVector = Array1<cplx>;          // rhs_m, z (1..neq)
-using Permutation = Array1<std::int32_t>;    // c, ic (1..neq)
 
 }  // namespace tp

@@ -39,7 +39,7 @@ extern const LayerField kLayerFields[kLayerFieldCount];
 
 // True when the head value of f in d passes the field table's rules; else
 // what says why, naming the value ("nx = 0 is outside the allowed range
-// 1..60", "freq = 0.0 must be above 0 (...)").
+// 1..3900000", "freq = 0.0 must be above 0 (...)").
 bool head_value_allowed(const HeadField& f, const Deck& d, std::string& what);
 
 // The same for the value of f in layer i; also for the thickness nl.

@@ -12,7 +12,7 @@ namespace tp {
 // tables), echoes it, and computes the cell side h = domain_size / ny.
 // Stops with code 11 when a layer of the ice model holds no room for ice
 // (phi_layer >= phi_a). Rejects, naming the deck line and value, a grid
-// outside 1..2000 cells a side, a layer count outside 1..2, a model key other
+// outside 1..kMaxGridCells cells a side, a layer count outside 1..2, a model key other
 // than 0 or 1, a negative layer thickness or a period of zero cells, and,
 // before anything is computed, values that cannot give a run: a real that is
 // not finite, freq, domain_size, a fluid or grain modulus or a density not

@@ -20,6 +20,7 @@
 #include "fem/global_sist.hpp"
 #include "model/makematnum.hpp"
 #include "model/porosity.hpp"
+#include "results/legacy_files.hpp"
 #include "rockphysics/e_modulus.hpp"
 #include "rockphysics/mass_visco_coef.hpp"
 #include "sparse/zndrv.hpp"
@@ -101,33 +102,18 @@ void write_cell_map(Unit& u, const CellGrid& g, const RealField& field, const in
   }
 }
 
-// Creates the map files afresh (a later first case, which only tests make,
-// starts them again) and writes the cells done.
-void write_elastic_maps(const CellGrid& g, const Coefficients& co, const int& cells,
-                        CoefficientMaps& maps) {
-  static const char* const kNames[9] = {"xmu1_gnu",     "xmu3_gnu",     "xmu13_gnu",
-                                        "xlambda1_gnu", "xlambda3_gnu", "b1_gnu",
-                                        "b2_gnu",       "xm_gnu",       "d3_gnu"};
-  const RealField* fields[9] = {&co.mu1, &co.mu3, &co.mu13, &co.lambda1, &co.lambda3,
-                                &co.b1,  &co.b2,  &co.m,    &co.d3};
-  for (int i = 0; i < 9; ++i) {
-    close_unit(maps.elastic[i]);
-    open_unit(maps.elastic[i], kNames[i]);
-    write_cell_map(maps.elastic[i], g, *fields[i], cells);
+// Creates the map files of the coefficients of one kind afresh (a later
+// first case, which only tests make, starts them again) and writes the cells
+// done, in the order of the legacy maps.
+void write_coefficient_maps(CoefficientKind kind, const CellGrid& g, const Coefficients& co,
+                            const int& cells, CoefficientMaps& maps) {
+  for (int r = 0; r < kCoefficientMaps; ++r) {
+    const CoefficientInfo& c = coefficient_of_map(r);
+    if (c.kind != kind) continue;
+    close_unit(maps.map[r]);
+    open_unit(maps.map[r], c.legacy_map);
+    write_cell_map(maps.map[r], g, co.*c.field, cells);
   }
-}
-
-void write_friction_maps(const CellGrid& g, const Coefficients& co, const int& cells,
-                         CoefficientMaps& maps) {
-  close_unit(maps.b11);
-  close_unit(maps.b22);
-  close_unit(maps.b12);
-  open_unit(maps.b11, "b11_gnu");
-  open_unit(maps.b22, "b22_gnu");
-  open_unit(maps.b12, "b12_gnu");
-  write_cell_map(maps.b11, g, co.f11, cells);
-  write_cell_map(maps.b22, g, co.f22, cells);
-  write_cell_map(maps.b12, g, co.f12, cells);
 }
 
 }  // namespace
@@ -170,8 +156,8 @@ void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs) {
 void material_map_pass(const Deck& d, const RunPlan& plan, Sample& s, Unit& plain, Unit& gnu,
                        bool write) {
   if (write) {
-    open_unit(plain, "matnum_p33");
-    open_unit(gnu, "matnum_p33_gnu");
+    open_unit(plain, result_file(ResultFile::matnum).file);
+    open_unit(gnu, result_file(ResultFile::matnum_gnu).file);
     print_geometry(d, makematnum(d, s));
   } else {
     makematnum(d, s);
@@ -227,7 +213,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   print_elastic_report(d.key_model, first);
   const int cells = cells_done(s.grid, fail);
   print_negative_lambda1(s.grid, co.lambda1, cells);
-  write_elastic_maps(s.grid, co, cells, maps);
+  write_coefficient_maps(CoefficientKind::elastic, s.grid, co, cells, maps);
   if (fail) stop_at_cell(fail);
   if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
   warn_first_cell_lambda(co, plan);
@@ -252,7 +238,7 @@ void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& re
   const CellFailure fail = mass_visco_coef(d, s, co, fr, first, &progress);
   progress_end(line);
   print_mass_report(d.key_model, first);
-  write_friction_maps(s.grid, co, cells_done(s.grid, fail), maps);
+  write_coefficient_maps(CoefficientKind::friction, s.grid, co, cells_done(s.grid, fail), maps);
   if (fail) stop_at_cell(fail);
   if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
 }
@@ -290,7 +276,7 @@ void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, S
   }
 }
 
-int unknowns(const Deck& d) { return (6 * d.nx + 5) * d.ny + 5 * d.nx + 4; }
+int unknowns(const Deck& d) { return unknown_count(d.nx, d.ny); }
 
 namespace {
 

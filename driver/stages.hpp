@@ -5,6 +5,7 @@
 // only compute.
 #include <cstdint>
 
+#include "common/coefficient_table.hpp"
 #include "common/output.hpp"
 #include "common/structures.hpp"
 #include "deck/deck_record.hpp"
@@ -18,10 +19,9 @@ namespace tp {
 
 // The coefficient maps, one "j k value" line per cell, written in the first
 // case: the nine elastic maps (xmu1_gnu ... d3_gnu) and the three friction
-// maps (b11_gnu, b22_gnu, b12_gnu).
+// maps (b11_gnu, b22_gnu, b12_gnu), by their rank in the coefficient table.
 struct CoefficientMaps {
-  Unit elastic[9];
-  Unit b11, b22, b12;
+  Unit map[kCoefficientMaps];
 };
 
 struct RunPlan;  // what the run uses beyond the deck's values (deck/keyword_deck.hpp)

@@ -6,8 +6,9 @@ namespace tp {
 
 // Numbers the unknowns of the nx by ny cell mesh level by level from the
 // bottom and fills xnod(e, 1..20) for every element e = (k - 1) nx + j with
-// the global numbers (1..neq) of its 20 local unknowns. Rows past nx*ny are
-// left untouched; nx and ny must lie within 1..60 (kept by the deck reader).
+// the global numbers (1..neq) of its 20 local unknowns. xnod holds at least
+// nx ny rows; the grid is any the tables were sized for (its unknowns within
+// 32-bit numbers, common/capacity.hpp).
 //
 // Local order of an element's unknowns (the order of the element matrix):
 //   1-4   solid-1 x displacement at corners 1-4

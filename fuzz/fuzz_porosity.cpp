@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!(phi(j, k) >= 0.0 && phi(j, k) <= 1.0)) __builtin_trap();
       }
     }
-  } catch (const tp::fuzz::RunEnded&) {
+  } catch (const tp::RunEnded&) {
   }
   std::fclose(f);
   return 0;

@@ -3,9 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/output.hpp"
-#include "common/stop.hpp"
-
 namespace tp {
 
 namespace {
@@ -19,21 +16,21 @@ void check_message(const char* where, const char* what) {
 
 }  // namespace
 
-[[noreturn]] void stop(int code) { throw fuzz::RunEnded{code}; }
+[[noreturn]] void stop(int code) { throw RunEnded(code, EndKind::stop); }
 
 [[noreturn]] void input_error(const char* where, const char* what) {
   check_message(where, what);
-  throw fuzz::RunEnded{kInputErrorStatus};
+  throw RunEnded(kInputErrorStatus, EndKind::input);
 }
 
 [[noreturn]] void creation_error(const char* name, const char* what) {
   check_message(name, what);
-  throw fuzz::RunEnded{kInputErrorStatus};
+  throw RunEnded(kExitOutput, EndKind::creation);
 }
 
 [[noreturn]] void output_error(const char* name, int) {
   check_message(name, "output");
-  throw fuzz::RunEnded{kInputErrorStatus};
+  throw RunEnded(kInputErrorStatus, EndKind::output);
 }
 
 }  // namespace tp

@@ -1,12 +1,7 @@
 #pragma once
 // Stand-ins for the stop routines of common/stop.hpp in the fuzz targets: a
-// stop, an input error or an output error unwinds back to the fuzz target
-// (as the exception below) instead of ending the process. The message is
-// still checked: it must name its place and fit in one line.
-namespace tp::fuzz {
-
-struct RunEnded {
-  int code;
-};
-
-}  // namespace tp::fuzz
+// stop, an input error or an output error throws tp::RunEnded back to the
+// fuzz target, as the program's own routines do, but prints nothing (the
+// fuzzer tries millions of inputs) and checks the message instead: it must
+// name its place and fit in one line. A target catches tp::RunEnded.
+#include "common/stop.hpp"

@@ -5,19 +5,9 @@
 namespace tp {
 
 void open_result_files(ResultFiles& f) {
-  open_unit(f.vp_anal, "vp_anal.phiw");
-  open_unit(f.vp_eq, "vp_eq.phiw");
-  open_unit(f.q_eq, "1000_over_q_eq.phiw");
-  open_unit(f.q_anal, "1000_over_q_anal.phiw");
-  open_unit(f.pressure, "mod_pressure_p33_ice");
-  open_unit(f.grad_pressure, "mod_grad_pressure_p33_ice");
-  open_unit(f.re_strain1, "real_strain1_map");
-  open_unit(f.im_strain1, "imag_strain1_map");
-  open_unit(f.re_strain3, "real_strain3_map");
-  open_unit(f.im_strain3, "imag_strain3_map");
-  open_unit(f.re_stress, "real_stress_map");
-  open_unit(f.im_stress, "imag_stress_map");
-  open_unit(f.solid3, kSolid3File);
+  for (const ResultFileInfo& file : kResultFileTable) {
+    if (file.member != nullptr) open_unit(f.*file.member, file.file);
+  }
 }
 
 void write_results(const SampleState& s, const Results& r, ResultFiles& files) {

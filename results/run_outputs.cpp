@@ -10,11 +10,13 @@
 #include <string>
 #include <utility>
 
+#include "common/coefficient_table.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/version.hpp"
 #include "fem/effective_waves.hpp"
 #include "planewave/veloc_aten.hpp"
+#include "results/legacy_files.hpp"
 #include "results/npy.hpp"
 #include "results/results_json.hpp"
 #include "results/sha256.hpp"
@@ -25,21 +27,10 @@ namespace {
 
 // The first cell's coefficients, with units.
 int first_cell(const Coefficients& co, Quantity* q) {
-  const struct {
-    const char* name;
-    const char* unit;
-    const RealField& f;
-  } list[] = {{"lambda1", "Pa", co.lambda1}, {"lambda3", "Pa", co.lambda3},
-              {"mu1", "Pa", co.mu1},         {"mu3", "Pa", co.mu3},
-              {"mu13", "Pa", co.mu13},       {"b1", "Pa", co.b1},
-              {"b2", "Pa", co.b2},           {"m", "Pa", co.m},
-              {"d3", "Pa", co.d3},           {"p11", "kg/m3", co.p11},
-              {"p12", "kg/m3", co.p12},      {"p13", "kg/m3", co.p13},
-              {"p22", "kg/m3", co.p22},      {"p23", "kg/m3", co.p23},
-              {"p33", "kg/m3", co.p33},      {"f11", "kg/(m3 s)", co.f11},
-              {"f12", "kg/(m3 s)", co.f12},  {"f22", "kg/(m3 s)", co.f22}};
   int n = 0;
-  for (const auto& c : list) q[n++] = Quantity{c.name, c.unit, c.f(1, 1)};
+  for (const CoefficientInfo& c : kCoefficientTable) {
+    q[n++] = Quantity{c.name, c.unit, (co.*c.field)(1, 1)};
+  }
   return n;
 }
 
@@ -66,7 +57,8 @@ ModulusResult modulus(const cplx& m, const WaveProperties& w) {
 }
 
 // Each map: its file name (the legacy file's where there is one), the
-// quantity, the unit, and the value of cell (j, k).
+// quantity, the unit (from the result-file and coefficient tables), and the
+// value of cell (j, k).
 void write_maps(const RunView& v, RunResults& r) {
   if (::mkdir(output_path("maps"), 0777) != 0 && errno != EEXIST) output_error("maps", errno);
   const int nx = v.deck.nx, ny = v.deck.ny;
@@ -78,48 +70,31 @@ void write_maps(const RunView& v, RunResults& r) {
     if (!write_npy_map(output_path(path.c_str()), nx, ny, value)) output_error(path.c_str(), errno);
     r.maps[r.n_maps++] = MapFile{name, quantity, unit};
   };
-  put("matnum_p33", "material number", "1", [&](int j, int k) { return v.sample.matnum(j, k); });
+  auto put_file = [&](ResultFile f, const auto& value) {
+    const ResultFileInfo& info = result_file(f);
+    put(info.file, info.holds, info.unit, value);
+  };
+  put_file(ResultFile::matnum, [&](int j, int k) { return v.sample.matnum(j, k); });
   put("porosity", "porosity (water proportion) of the cell", "1",
       [&](int j, int k) { return v.sample.phi(j, k); });
-  put("real_strain1_map", "vertical strain of solid 1, real part", "1",
-      [&](int j, int k) { return c.strain1(j, k).real(); });
-  put("imag_strain1_map", "vertical strain of solid 1, imaginary part", "1",
-      [&](int j, int k) { return c.strain1(j, k).imag(); });
-  put("real_strain3_map", "vertical strain of solid 3, real part", "1",
-      [&](int j, int k) { return c.strain3(j, k).real(); });
-  put("imag_strain3_map", "vertical strain of solid 3, imaginary part", "1",
-      [&](int j, int k) { return c.strain3(j, k).imag(); });
-  put("real_stress_map", "vertical stress, real part", "Pa",
-      [&](int j, int k) { return c.stress(j, k).real(); });
-  put("imag_stress_map", "vertical stress, imaginary part", "Pa",
-      [&](int j, int k) { return c.stress(j, k).imag(); });
-  put("mod_pressure_p33_ice", "modulus of the fluid pressure", "Pa",
-      [&](int j, int k) { return std::abs(c.pres(j, k)); });
-  // Backward differences exist inside the sample only: NaN on its border.
-  put("mod_grad_pressure_p33_ice",
-      "size of the fluid-pressure gradient (real x part, imaginary y part); NaN on the border",
-      "Pa/m", [&](int j, int k) {
-        return j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1 ? c.grad_pres_mod(j, k) : NAN;
-      });
-  const struct {
-    const char* name;
-    const char* quantity;
-    const char* unit;
-    const RealField& f;
-  } coefficient_maps[] = {{"xmu1_gnu", "mu1", "Pa", co.mu1},
-                          {"xmu3_gnu", "mu3", "Pa", co.mu3},
-                          {"xmu13_gnu", "mu13", "Pa", co.mu13},
-                          {"xlambda1_gnu", "lambda1", "Pa", co.lambda1},
-                          {"xlambda3_gnu", "lambda3", "Pa", co.lambda3},
-                          {"b1_gnu", "b1", "Pa", co.b1},
-                          {"b2_gnu", "b2", "Pa", co.b2},
-                          {"xm_gnu", "m", "Pa", co.m},
-                          {"d3_gnu", "d3", "Pa", co.d3},
-                          {"b11_gnu", "friction f11", "kg/(m3 s)", co.f11},
-                          {"b22_gnu", "friction f22", "kg/(m3 s)", co.f22},
-                          {"b12_gnu", "friction f12", "kg/(m3 s)", co.f12}};
-  for (const auto& m : coefficient_maps) {
-    put(m.name, m.quantity, m.unit, [&](int j, int k) { return m.f(j, k); });
+  put_file(ResultFile::re_strain1, [&](int j, int k) { return c.strain1(j, k).real(); });
+  put_file(ResultFile::im_strain1, [&](int j, int k) { return c.strain1(j, k).imag(); });
+  put_file(ResultFile::re_strain3, [&](int j, int k) { return c.strain3(j, k).real(); });
+  put_file(ResultFile::im_strain3, [&](int j, int k) { return c.strain3(j, k).imag(); });
+  put_file(ResultFile::re_stress, [&](int j, int k) { return c.stress(j, k).real(); });
+  put_file(ResultFile::im_stress, [&](int j, int k) { return c.stress(j, k).imag(); });
+  put_file(ResultFile::pressure, [&](int j, int k) { return std::abs(c.pres(j, k)); });
+  // Backward differences exist inside the sample only: the array holds NaN
+  // on its border where the legacy file leaves those cells out.
+  const ResultFileInfo& grad = result_file(ResultFile::grad_pressure);
+  static const std::string grad_quantity = std::string(grad.holds) + "; NaN on the border";
+  put(grad.file, grad_quantity.c_str(), grad.unit, [&](int j, int k) {
+    return j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1 ? c.grad_pres_mod(j, k) : NAN;
+  });
+  for (int m = 0; m < kCoefficientMaps; ++m) {
+    const CoefficientInfo& info = coefficient_of_map(m);
+    put(info.legacy_map, info.label, info.unit,
+        [&](int j, int k) { return (co.*info.field)(j, k); });
   }
 }
 

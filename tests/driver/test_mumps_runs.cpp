@@ -330,8 +330,8 @@ TEST(MumpsMpi, TwoProcessesAgreeWithOneTo1e12) {
   expect_same_results(one, two, 1e-12);
 }
 
-// `run` works through child processes, which cannot take part in MPI: under
-// mpirun it is refused at once, with the command that works, instead of
+// Only the legacy invocation spreads a sample over MPI processes: under
+// mpirun `run` is refused at once, with the command that works, instead of
 // hanging; nothing is written.
 TEST(MumpsMpi, RunCommandUnderMpirunIsRefusedWithTheWayThatWorks) {
   const std::string dir = fresh_dir("mpi-run");
