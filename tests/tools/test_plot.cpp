@@ -31,7 +31,7 @@ void expect_png(const std::string& path, int width, int height) {
 }  // namespace
 
 TEST(Plot, EveryMapOfARunBecomesAPictureOfTheMapSize) {
-  const std::string run = swept("plot_maps", "") + "/run_001";
+  const std::string run = swept("plot_maps", "--separate-runs") + "/run_001";
   const auto r = run_tool("plot", shell_quote(run));
   ASSERT_EQ(r.status, 0) << r.err;
   int maps = 0;

@@ -28,13 +28,15 @@ void expect_five_digits(const std::string& csv, const std::string& table) {
 TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
   const std::string cs = small_case("sweep_case");
   const std::string out = fresh_dir("sweep_out") + "/out";
-  const auto r = run_sweep(cs, out, "-j 2");
+  const auto r = run_sweep(cs, out, "-j 2 --separate-runs");
   ASSERT_EQ(r.status, 0) << r.err;
 
   const auto rows = read_csv(out + "/sweep.csv");
   ASSERT_EQ(rows.size(), 4u);
   const auto& head = rows[0];
-  EXPECT_EQ(head, (std::vector<std::string>{"run", "freq_hz", "vp_c33", "q1000_c33", "vp_mstar",
+  // The sample's C33 (plate test) first, then the legacy test's columns.
+  EXPECT_EQ(head, (std::vector<std::string>{"run", "freq_hz", "c33_velocity_m_per_s",
+                                            "c33_1000_over_q", "vp_c33", "q1000_c33", "vp_mstar",
                                             "q1000_mstar", "vp1_anal", "q1000_anal", "status",
                                             "stop_code", "message"}));
   // The deck sweeps 100 Hz to 10 kHz in 3 points, evenly in log10.
