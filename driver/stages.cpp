@@ -269,7 +269,7 @@ CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients
   return report.last;
 }
 
-void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, System& sys) {
+void assemble_system(const double& omega, const CellGrid& g, const Coefficients& co, System& sys) {
   global_numbering(g.nx, g.ny, sys.xnod);
   if (global_sist(omega, g, co, sys) != 0) {
     input_error("the grid", "the work area of the assembly does not fit in the memory available");

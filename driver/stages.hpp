@@ -94,7 +94,7 @@ CellWaves plane_waves(const CellGrid& g, const double& omega, const Coefficients
                       LabelSurvey* labels = nullptr, bool print = true);
 
 // Numbers the unknowns and assembles the harmonic system of the test.
-void assemble_system(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
+void assemble_system(const double& omega, const CellGrid& g, const Coefficients& co, System& sys);
 
 // Number of unknowns of the nx by ny grid.
 int unknowns(const Deck& d);

@@ -186,7 +186,7 @@ void add_by_insertion(int ne, const ElementMatrix& a, const PatternWork&, System
 // The cell loop both assemblies share: j outer, k inner, each element matrix
 // handed to `add`, each element load summed into rhs_m.
 void assemble_cells(ElementAdder add, const PatternWork& work, const double& omega,
-                    const CellGrid& g, Coefficients& co, System& sys) {
+                    const CellGrid& g, const Coefficients& co, System& sys) {
   auto& rhs_m = sys.rhs_m;
   const auto& xnod = sys.xnod;
   for (int q = 1; q <= sys.neq; ++q) rhs_m(q) = cplx(0.0, 0.0);
@@ -205,7 +205,7 @@ void assemble_cells(ElementAdder add, const PatternWork& work, const double& ome
 }  // namespace
 
 // Fast assembly: pattern first, then the element matrices summed into it.
-int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System& sys) {
+int global_sist(const double& omega, const CellGrid& g, const Coefficients& co, System& sys) {
   const int neq = sys.neq;
   PatternWork work;
   if (!work.size(g.nx * g.ny, neq)) return 1;
@@ -232,7 +232,8 @@ int global_pattern(const CellGrid& g, System& sys) {
 }
 
 // Reference assembly: every element entry through the one-entry insertion.
-void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co, System& sys) {
+void global_sist_insertion(const double& omega, const CellGrid& g, const Coefficients& co,
+                           System& sys) {
   for (int p = 1; p <= sys.room; ++p) {
     sys.avec(p) = cplx(0.0, 0.0);
     sys.ja(p) = 0;

@@ -16,13 +16,13 @@ namespace tp {
 // Builds sys.ia, ja, avec and rhs_m for the grid g at angular frequency
 // omega from the numbering sys.xnod and the 18 per-cell coefficients co;
 // sys must be sized for g (size_system). Positions up to sys.room of ja and
-// avec beyond the stored entries are left zero. Leaves p11..p33 zero on
-// every cell (see local_sys). Builds the pattern first and then adds each
+// avec beyond the stored entries are left zero. Reads no mass
+// coefficient (see local_sys). Builds the pattern first and then adds each
 // element matrix into it, so the time grows linearly with the stored
 // entries; the result is bit for bit that of global_sist_insertion, every
 // position summing its contributions in the cell order j outer, k inner.
 // Returns 1 when its pattern work area cannot be allocated, else 0.
-int global_sist(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
+int global_sist(const double& omega, const CellGrid& g, const Coefficients& co, System& sys);
 
 // The pattern alone: fills sys.ia(1..neq+1) and sys.ja(1..nnz) from the
 // numbering sys.xnod of the grid g, exactly as global_sist stores them, and
@@ -35,7 +35,8 @@ int global_pattern(const CellGrid& g, System& sys);
 // cell order j outer, k inner and the element order row outer, column inner.
 // Its time grows with the square of the stored entries; it is the reference
 // the fast assembly is checked against.
-void global_sist_insertion(const double& omega, const CellGrid& g, Coefficients& co, System& sys);
+void global_sist_insertion(const double& omega, const CellGrid& g, const Coefficients& co,
+                           System& sys);
 
 // Adds value at (row, column) of the neq-row matrix (note the argument order:
 // column first). An existing position is summed into; a new one is inserted

@@ -13,7 +13,7 @@ using ElementVector = Table1<cplx, kLocalDofs>;
 // Element matrix a and load b of cell (j, k) of the grid g (nx by ny cells
 // of side h, metres) at angular frequency omega (rad/s), from the cell's 18
 // coefficients in co. Sets the cell's six mass coefficients p11..p33 to zero
-// first (the test is quasi-static). Writes all 400 entries of a and all 20
+// (the test is quasi-static). Writes all 400 entries of a and all 20
 // of b.
 //
 // The weak form, per unit thickness, over the cell Q = [0, h]^2. Unknowns:
@@ -39,8 +39,9 @@ using ElementVector = Table1<cplx, kLocalDofs>;
 // the load entries are -h/2 (N/m for the unit traction). A u then balances
 // forces per unit thickness in N/m.
 //
-// The inertia line is zero here: the six mass coefficients are cleared on
-// entry, so the matrix is built from the stiffness and friction terms alone.
+// The inertia line is left out here: the test is quasi-static, the six mass
+// coefficients are not read (nor changed), and the matrix is built from the
+// stiffness and friction terms alone.
 //
 // Boundary conditions, as fixed local unknowns (a union over the sides the
 // cell touches): j = 1 fixes locals 1, 4, 9, 13, 16 (x displacements on the
@@ -52,8 +53,8 @@ using ElementVector = Table1<cplx, kLocalDofs>;
 // so zero in the column of a fixed unknown above them) and take K(l, n) for
 // n >= l. A fixed unknown has a zero load, so these half-cleared columns give
 // the same solution as fully cleared ones.
-void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega, Coefficients& co,
-               ElementMatrix& a, ElementVector& b);
+void local_sys(const CellGrid& g, const int& j, const int& k, const double& omega,
+               const Coefficients& co, ElementMatrix& a, ElementVector& b);
 
 // The stiffness and friction matrix K of cell (j, k) of the grid g at angular
 // frequency omega, from the cell's elastic and friction coefficients in co:

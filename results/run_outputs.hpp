@@ -29,8 +29,7 @@ struct RunView {
 };
 
 // Keeps in r the first cell's coefficients and the five plane waves of the
-// report's cell: called right after the plane-wave analysis, before the
-// compressibility test clears the cells' mass coefficients.
+// report's cell, from the coefficients of the run's frequency.
 void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r);
 
 // Keeps in r the sample's stiffness from the plate tests (C11, C55 and the

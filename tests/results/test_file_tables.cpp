@@ -32,7 +32,7 @@ TEST(CoefficientTable, EachRowReachesItsOwnFieldWithTheUnitOfItsKind) {
                        : c.kind == CoefficientKind::mass  ? "kg/m3"
                                                           : "kg/(m3 s)";
     EXPECT_STREQ(c.unit, unit) << c.name;
-    // The mass coefficients are cleared by the quasi-static test: no map.
+    // The mass coefficients enter no quasi-static test: no map.
     EXPECT_EQ(c.legacy_map == nullptr, c.kind == CoefficientKind::mass) << c.name;
   }
   EXPECT_EQ(seen.size(), static_cast<size_t>(kCoefficientCount));
