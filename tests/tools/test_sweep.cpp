@@ -35,10 +35,10 @@ TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
   ASSERT_EQ(rows.size(), 4u);
   const auto& head = rows[0];
   // The sample's C33 (plate test) first, then the legacy test's columns.
-  EXPECT_EQ(head, (std::vector<std::string>{"run", "freq_hz", "c33_velocity_m_per_s",
-                                            "c33_1000_over_q", "vp_c33", "q1000_c33", "vp_mstar",
-                                            "q1000_mstar", "vp1_anal", "q1000_anal", "status",
-                                            "stop_code", "message"}));
+  EXPECT_EQ(head,
+            (std::vector<std::string>{"run", "freq_hz", "c33_velocity_m_per_s", "c33_1000_over_q",
+                                      "vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar", "vp1_anal",
+                                      "q1000_anal", "status", "stop_code", "message"}));
   // The deck sweeps 100 Hz to 10 kHz in 3 points, evenly in log10.
   const double expected_freq[] = {100.0, 1000.0, 10000.0};
   for (int i = 1; i <= 3; ++i) {
