@@ -1,6 +1,7 @@
 #include "converge/study.hpp"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -261,6 +262,10 @@ pid_t start_level(const std::string& program, const Level& l, volatile pid_t& sl
   }
   for (int sig : kStopSignals) signal(sig, SIG_DFL);
   sigprocmask(SIG_SETMASK, &before, nullptr);
+  // A level never outlives the study: killed outright (kill -9), the study
+  // takes its levels with it.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() == 1) _exit(127);
   if (chdir(l.dir.c_str()) != 0) _exit(127);
   const int in = open("deck", O_RDONLY);
   const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
