@@ -74,17 +74,12 @@ double median_of(std::vector<double> v) { return median(v.data(), static_cast<in
 // the verdict is on the median of the turns' ratios of the wall times (two
 // runs of one turn share the machine's load of that moment).
 void print_ratio(const Variant& b, const Variant& a, double target) {
-  std::vector<double> rw, rc;
-  for (std::size_t i = 0; i < a.wall.size(); ++i) {
-    rw.push_back(b.wall[i] / a.wall[i]);
-    rc.push_back(b.cpu[i] / a.cpu[i]);
-  }
-  const double turn_wall = median_of(rw);
+  const PairedRatio w = paired_ratio(b.wall, a.wall), c = paired_ratio(b.cpu, a.cpu);
   std::printf(
       "%s / %s: wall %.3f (median of the turns' ratios), %.3f (ratio of the medians); "
       "processor %.3f, %.3f; target at most %.2f: %s\n",
-      b.label, a.label, turn_wall, median_of(b.wall) / median_of(a.wall), median_of(rc),
-      median_of(b.cpu) / median_of(a.cpu), target, turn_wall <= target ? "met" : "MISSED");
+      b.label, a.label, w.of_turns, w.of_medians, c.of_turns, c.of_medians, target,
+      w.of_turns <= target ? "met" : "MISSED");
 }
 
 void print_times(const Variant& v) {

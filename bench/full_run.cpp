@@ -87,6 +87,13 @@ double median(double* v, int n) {
   return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
+PairedRatio paired_ratio(const std::vector<double>& b, const std::vector<double>& a) {
+  std::vector<double> r, mb = b, ma = a;
+  for (std::size_t i = 0; i < a.size(); ++i) r.push_back(b[i] / a[i]);
+  const int n = static_cast<int>(a.size());
+  return {median(r.data(), n), median(mb.data(), n) / median(ma.data(), n)};
+}
+
 std::string make_case_dir(const std::string& dir, int n) {
   const std::string rm = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && cp " +
                          THREEPHASE_SOURCE_DIR "/examples/permafrost/* '" + dir + "'";
@@ -201,12 +208,11 @@ void run_plates(Run& run, StageTimes& t) {
 
 void close_case(Run& run) {
   ResultFiles& f = run.files;
-  for (Unit* u :
-       {&f.vp_anal, &f.vp_eq, &f.q_eq, &f.q_anal, &f.pressure, &f.grad_pressure, &f.re_strain1,
-        &f.im_strain1, &f.re_strain3, &f.im_strain3, &f.re_stress, &f.im_stress, &f.solid3,
-        &run.map_plain, &run.map_gnu, &run.maps.b11, &run.maps.b22, &run.maps.b12})
+  for (Unit* u : {&f.vp_anal, &f.vp_eq, &f.q_eq, &f.q_anal, &f.pressure, &f.grad_pressure,
+                  &f.re_strain1, &f.im_strain1, &f.re_strain3, &f.im_strain3, &f.re_stress,
+                  &f.im_stress, &f.solid3, &run.map_plain, &run.map_gnu})
     close_unit(*u);
-  for (Unit& u : run.maps.elastic) close_unit(u);
+  for (Unit& u : run.maps.map) close_unit(u);
 }
 
 int neq(const Run& run) { return unknowns(run.deck); }

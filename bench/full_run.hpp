@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/run.hpp"
 
@@ -100,6 +101,13 @@ Process run_program(const char* program, const std::string& dir);
 Process run_command(const char* const* argv, const std::string& dir, const char* stdin_file);
 // Median of n values (sorts them).
 double median(double* v, int n);
+// The ratio of b's times to a's over paired turns (b[i] and a[i] ran in the
+// same turn, under the load of that moment): the median of the turns'
+// ratios, and the ratio of the medians.
+struct PairedRatio {
+  double of_turns, of_medians;
+};
+PairedRatio paired_ratio(const std::vector<double>& b, const std::vector<double>& a);
 // FNV-1a hash of any bytes (the factors, a solution held elsewhere).
 std::uint64_t bytes_hash(const void* data, std::size_t bytes);
 
