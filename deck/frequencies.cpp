@@ -43,7 +43,11 @@ bool parse_frequencies(const std::string& text, std::vector<double>& f, std::str
     const std::size_t comma = std::min(text.find(',', at), text.size());
     double v = 0.0;
     if (!positive_number(text.substr(at, comma - at), v)) {
-      why = "'" + text.substr(at, comma - at) + "' is not a positive frequency in Hz";
+      // Appended piece by piece: g++ 12 warns (falsely) of an overlap in the
+      // concatenation of a literal with a substring.
+      why.assign(1, '\'');
+      why.append(text, at, comma - at);
+      why.append("' is not a positive frequency in Hz");
       f.clear();
       return false;
     }

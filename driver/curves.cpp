@@ -72,8 +72,8 @@ std::int64_t worker_bytes(const Run& run) {
 }
 
 // The coefficients of every cell at omega, silently, into w.
-void worker_coefficients(const Run& run, double omega, CurveWorker& w) {
-  elastic_coefficients(run.deck, run.plan, run.sample, run.refs, omega, false, w.co, w.maps);
+void worker_coefficients(const Run& run, const RunPlan& plan, double omega, CurveWorker& w) {
+  elastic_coefficients(run.deck, plan, run.sample, run.refs, omega, false, w.co, w.maps);
   mass_coefficients(run.deck, run.sample, run.refs, false, w.co, w.fr, w.maps);
 }
 
@@ -81,7 +81,7 @@ void worker_coefficients(const Run& run, double omega, CurveWorker& w) {
 void curve_point(const Run& run, CurveWorker& w, System& sys, PlateLoad* loads, PlateSolver& solver,
                  bool full, CurvePoint& p) {
   const double omega = p.frequency * kTwoPi;
-  worker_coefficients(run, omega, w);
+  worker_coefficients(run, run.plan, omega, w);
   DiffusionScale scale;
   plane_waves(run.sample.grid, omega, w.co, nullptr, &scale, nullptr, false);
   p.cells_across = scale.cells_across;
@@ -119,12 +119,18 @@ void curve_bounds(const Run& run, CurveWorker& w, PlateSolver& solver, System& s
   const CellGrid& g = run.sample.grid;
   const double h2 = g.h * g.h;
   double elastic = 0.0, friction = 0.0;
-  worker_coefficients(run, curve.points.front().frequency * kTwoPi * 1e-9, w);
+  // The limits' coefficients are not a run's: a first cell whose lambda1
+  // turns negative at the unrelaxed end (its shear modulus stiffens more
+  // than its bulk modulus) is a limit of the model, as long as the strain
+  // energy stays positive, not a stop.
+  RunPlan limits = run.plan;
+  limits.lambda_warning_only = true;
+  worker_coefficients(run, limits, curve.points.front().frequency * kTwoPi * 1e-9, w);
   coefficient_scales(g, w.co, elastic, friction);
   PlateWork relaxed{g, 1e-10 * elastic / (friction * h2), w.co, sys, loads, solver};
   measure_stiffness(relaxed, curve.full, b.relaxed, Friction::real);
 
-  worker_coefficients(run, curve.points.back().frequency * kTwoPi * 1e9, w);
+  worker_coefficients(run, limits, curve.points.back().frequency * kTwoPi * 1e9, w);
   coefficient_scales(g, w.co, elastic, friction);
   for (int j = 1; j <= g.nx; ++j) {
     for (int k = 1; k <= g.ny; ++k) {
