@@ -366,6 +366,8 @@ int run_curve_rank(const RunArgs& a, const CommandContext& ctx) {
     std::string text;
     read_named_deck(run.options.deck_path.c_str(), text);
     read_run_deck(run, text, run.options.deck_path.c_str());
+    // Rank 0's frequency, whose point it takes from its own plate tests.
+    run.deck.freq = a.maps_at > 0.0 ? a.maps_at : run.options.frequencies.front();
     run_curve_share(run, run.options.frequencies, a.jobs);
   } catch (const RunEnded& e) {
     return ended_status(e);

@@ -114,8 +114,10 @@ void coefficient_scales(const CellGrid& g, const Coefficients& co, double& elast
 // where the own solver (no pivoting) and MUMPS still agree to 2e-9; the
 // reactions are taken without the penalty (see measure_stiffness).
 constexpr double kLockPenalty = 1e5;
-void curve_bounds(const Run& run, CurveWorker& w, PlateSolver& solver, System& sys,
-                  PlateLoad* loads, const Curve& curve, CurveBounds& b) {
+enum class Limit { relaxed, unrelaxed };
+
+void curve_bound(const Run& run, Limit limit, CurveWorker& w, PlateSolver& solver, System& sys,
+                 PlateLoad* loads, Curve& curve) {
   const CellGrid& g = run.sample.grid;
   const double h2 = g.h * g.h;
   double elastic = 0.0, friction = 0.0;
@@ -125,11 +127,13 @@ void curve_bounds(const Run& run, CurveWorker& w, PlateSolver& solver, System& s
   // energy stays positive, not a stop.
   RunPlan limits = run.plan;
   limits.lambda_warning_only = true;
-  worker_coefficients(run, limits, curve.points.front().frequency * kTwoPi * 1e-9, w);
-  coefficient_scales(g, w.co, elastic, friction);
-  PlateWork relaxed{g, 1e-10 * elastic / (friction * h2), w.co, sys, loads, solver};
-  measure_stiffness(relaxed, curve.full, b.relaxed, Friction::real);
-
+  if (limit == Limit::relaxed) {
+    worker_coefficients(run, limits, curve.points.front().frequency * kTwoPi * 1e-9, w);
+    coefficient_scales(g, w.co, elastic, friction);
+    PlateWork relaxed{g, 1e-10 * elastic / (friction * h2), w.co, sys, loads, solver};
+    measure_stiffness(relaxed, curve.full, curve.bounds.relaxed, Friction::real);
+    return;
+  }
   worker_coefficients(run, limits, curve.points.back().frequency * kTwoPi * 1e9, w);
   coefficient_scales(g, w.co, elastic, friction);
   for (int j = 1; j <= g.nx; ++j) {
@@ -139,7 +143,7 @@ void curve_bounds(const Run& run, CurveWorker& w, PlateSolver& solver, System& s
     }
   }
   PlateWork locked{g, kLockPenalty * elastic / h2, w.co, sys, loads, solver};
-  measure_stiffness(locked, curve.full, b.unrelaxed, Friction::real);
+  measure_stiffness(locked, curve.full, curve.bounds.unrelaxed, Friction::real);
 }
 
 // How many factorizations fit at once beside the run's own tables.
@@ -161,8 +165,12 @@ int threads_in_memory(const Run& run, int wanted) {
 
 // The points of the curve on `threads` threads, each taking the next
 // frequency; the first that fails stops the others and is rethrown, named.
-void curve_points(const Run& run, Curve& curve, const std::vector<int>& share, int threads) {
-  const int n = static_cast<int>(share.size());
+// With bounds, the two limits are two more tasks of the threads, each one
+// factorization like a point.
+void curve_points(const Run& run, Curve& curve, const std::vector<int>& share, int threads,
+                  bool bounds) {
+  const int points = static_cast<int>(share.size());
+  const int n = points + (bounds ? 2 : 0);
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> failed{false};
   std::vector<std::unique_ptr<CurveWorker>> workers(threads);
@@ -181,6 +189,12 @@ void curve_points(const Run& run, Curve& curve, const std::vector<int>& share, i
       own_share_analysis(run.own, w.own);
       WorkerPlateSolver solver(w.own);
       for (int s = 0; !failed && (s = next++) < n;) {
+        if (s >= points) {
+          curve_bound(run, s == points ? Limit::relaxed : Limit::unrelaxed, w, solver, w.sys,
+                      w.loads, curve);
+          progress(static_cast<double>(++done), static_cast<double>(n));
+          continue;
+        }
         i = share[static_cast<std::size_t>(s)];
         curve_point(run, w, w.sys, w.loads, solver, curve.full,
                     curve.points[static_cast<std::size_t>(i)]);
@@ -225,29 +239,30 @@ void curve_points_in_turn(Run& run, Curve& curve, const std::vector<int>& share)
   }
 }
 
-// The bounds on the run's solver (MUMPS) or on a worker's own numeric
-// factorization of the run's analysis.
-void bounds_of_run(Run& run, Curve& curve) {
+// The bounds on the run's MUMPS analysis, after the points (the own
+// solver's threads take them beside the points).
+void mumps_bounds(Run& run, Curve& curve) {
   CurveWorker w;
-  if (run.use_mumps) {
-    if (!size_coefficients(w.co, run.deck.nx, run.deck.ny))
-      input_error("the curve", "its tables do not fit in the memory available");
-    RunPlateSolver solver(run);
-    curve_bounds(run, w, solver, run.plate_sys, run.plate_loads, curve, curve.bounds);
-    return;
-  }
-  if (!size_worker(run.sample.grid, w))
+  if (!size_coefficients(w.co, run.deck.nx, run.deck.ny))
     input_error("the curve", "its tables do not fit in the memory available");
-  own_share_analysis(run.own, w.own);
-  WorkerPlateSolver solver(w.own);
-  curve_bounds(run, w, solver, w.sys, w.loads, curve, curve.bounds);
+  RunPlateSolver solver(run);
+  for (const Limit limit : {Limit::relaxed, Limit::unrelaxed})
+    curve_bound(run, limit, w, solver, run.plate_sys, run.plate_loads, curve);
 }
-
-// The points of the curve that this rank computes: every ranks-th from its
-// own rank on (all of them without a launcher).
-std::vector<int> rank_share(int points) {
-  std::vector<int> share;
-  for (int i = mumps_rank(); i < points; i += mumps_ranks()) share.push_back(i);
+// The points of the curve this rank computes, of those not known already:
+// each to the rank with the least work so far, counted in factorizations,
+// where rank 0 starts with the four of its legacy test, its first plate
+// test and the two limits. Every rank finds the same split.
+std::vector<int> rank_share(const std::vector<bool>& known) {
+  const int ranks = mumps_ranks(), rank = mumps_rank();
+  std::vector<int> load(static_cast<std::size_t>(ranks), 0), share;
+  if (ranks > 1) load[0] = 4;
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    if (known[i]) continue;
+    const auto least = std::min_element(load.begin(), load.end());
+    ++*least;
+    if (least - load.begin() == rank) share.push_back(static_cast<int>(i));
+  }
   return share;
 }
 
@@ -320,9 +335,8 @@ int exchange_points(Curve& curve, const std::vector<int>& share, const RunEnded*
 // with the other ranks; an end of this rank or of another is rethrown after
 // the exchange, so that no rank is left waiting.
 void spread_points(Run& run, Curve& curve, const std::vector<bool>& known, int jobs) {
-  std::vector<int> share;
-  for (const int i : rank_share(static_cast<int>(curve.points.size())))
-    if (!known[static_cast<std::size_t>(i)]) share.push_back(i);
+  const std::vector<int> share = rank_share(known);
+  const bool bounds = mumps_rank() == 0;
   std::exception_ptr error;
   RunEnded ended(0, EndKind::stop);
   bool ended_here = false;
@@ -330,10 +344,11 @@ void spread_points(Run& run, Curve& curve, const std::vector<bool>& known, int j
     if (run.use_mumps) {
       curve.threads = 1;
       curve_points_in_turn(run, curve, share);
+      if (bounds) mumps_bounds(run, curve);
     } else {
-      const int wanted = curve_threads(jobs, static_cast<int>(share.size()));
-      curve.threads = threads_in_memory(run, wanted);
-      curve_points(run, curve, share, curve.threads);
+      const int tasks = static_cast<int>(share.size()) + (bounds ? 2 : 0);
+      curve.threads = threads_in_memory(run, curve_threads(jobs, tasks));
+      curve_points(run, curve, share, curve.threads, bounds);
     }
   } catch (const RunEnded& e) {
     ended = e;
@@ -373,7 +388,11 @@ void run_curve_share(Run& run, const std::vector<double>& frequencies, int jobs)
     release_curve_ranks(static_cast<int>(frequencies.size()));
     throw;
   }
-  spread_points(run, curve, std::vector<bool>(frequencies.size(), false), jobs);
+  // Rank 0 takes the point at its own frequency from its plate tests.
+  std::vector<bool> known(frequencies.size(), false);
+  for (std::size_t i = 0; i < frequencies.size(); ++i)
+    known[i] = frequencies[i] * kTwoPi == run.deck.freq * kTwoPi;
+  spread_points(run, curve, known, jobs);
 }
 
 int curve_threads(int jobs, int frequencies) {
@@ -407,7 +426,6 @@ void run_curve(Run& run, const std::vector<double>& frequencies, int jobs, Curve
     known[i] = true;
   }
   spread_points(run, curve, known, jobs);
-  bounds_of_run(run, curve);
   curve.analyses = run.use_mumps ? 1 : run.own.analyses;
   run.clock.mark("curve");
 }

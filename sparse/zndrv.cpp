@@ -233,8 +233,11 @@ int zn_factor(SparseFactor& f, const SparseRows& a) {
   } else {
     const FactorStorage s = factor_storage(n, f.lnz, f.unz);
     // Zeroed storage mapped on first touch: no clearing pass over the
-    // factors before the elimination writes them.
-    if (!f.own_words.resize(s.words)) return 10 * n + 1;
+    // factors before the elimination writes them. A solver that factors
+    // again (the next frequency of a curve) keeps its storage: the
+    // elimination writes every word it reads, so the words of the last
+    // factorization change nothing, and the pages need not be mapped again.
+    if (f.own_words.size() != s.words && !f.own_words.resize(s.words)) return 10 * n + 1;
     const View1<cplx> w{f.own_words.data()};
     f.l = w;
     f.d = at(w, 1 + static_cast<std::int64_t>(f.lnz));
