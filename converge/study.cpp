@@ -1,8 +1,8 @@
 #include "converge/study.hpp"
 
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
