@@ -70,14 +70,17 @@ namespace {
 [[noreturn]] void legacy_run(const CommandContext& ctx) {
   static Run run;  // the tables of a large grid stay off the stack
   if (!with_solver_choices(run.options, ctx)) std::exit(kExitBadInput);
+  RunEnded ended(kExitFailure, EndKind::stop);
   try {
     std::string text;
     read_stdin_text(text);
     read_run_deck(run, text, "standard input");
     run_legacy_case(run);
   } catch (const RunEnded& e) {
-    end_process(e);
+    ended = e;
   }
+  // The process ends outside the handler, the exception object freed.
+  end_process(ended);
 }
 
 }  // namespace
