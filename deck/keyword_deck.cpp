@@ -19,8 +19,8 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The names a [run] table may hold.
-constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",   "solver",
-                                    "output",    "stiffness",        "frequencies"};
+constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",    "solver",
+                                    "output",    "stiffness",        "frequencies", "elastic_form"};
 
 int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
 
@@ -414,6 +414,11 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
     const char* sets[] = {"vertical", "full"};
     if (int rc = read_name(*n, "stiffness", sets, 2, index, err)) return rc;
     plan.full_stiffness = index == 1;
+  }
+  if ((n = run->get("elastic_form")) != nullptr) {
+    const char* forms[] = {"two_dimensional", "plane_strain"};
+    if (int rc = read_name(*n, "elastic_form", forms, 2, index, err)) return rc;
+    plan.elastic_form = index == 1 ? ElasticForm::plane_strain : ElasticForm::two_dimensional;
   }
   if ((n = run->get("output")) != nullptr) {
     const auto* s = n->as_string();

@@ -44,6 +44,9 @@ struct RunPlan {
   // The frequencies of a curve (Hz): [run] frequencies = [..] or
   // { from = .., to = .., points = .. } (logarithmic); empty: none.
   std::vector<double> frequencies;
+  // The elastic form of the coefficients: [run] elastic_form =
+  // "two_dimensional" (the default, the legacy run's) or "plane_strain".
+  ElasticForm elastic_form = ElasticForm::two_dimensional;
   // Read from a keyword deck: a first cell with lambda1 or lambda3 <= 0 is a
   // warning when its strain energy is positive definite, not a stop.
   bool lambda_warning_only = false;

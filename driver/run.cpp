@@ -49,6 +49,10 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
   }
   if (run.options.print_warnings) print_warnings(run.warnings);
   if (run.plan.full_stiffness) run.options.full_stiffness = true;
+  if (!run.options.elastic_form.empty())
+    run.plan.elastic_form = run.options.elastic_form == "plane_strain"
+                                ? ElasticForm::plane_strain
+                                : ElasticForm::two_dimensional;
   if (run.options.frequencies.empty()) run.options.frequencies = run.plan.frequencies;
 }
 
@@ -117,7 +121,7 @@ void run_plane_waves(Run& run, Report report) {
   warn_p_labels(labels, run.deck.nx * run.deck.ny, run.warnings);
   print_warnings(run.warnings, first_late);
   if (run.options.modern) {
-    capture_closed_form(run.deck, run.co, run.omega, run.modern);
+    capture_closed_form(run.sample, run.co, run.omega, run.modern);
     capture_diffusion(run.diffusion, run.modern);
   }
   run.clock.mark("plane_waves");
@@ -291,6 +295,8 @@ void write_modern_outputs(Run& run) {
                      run.options.deck_path.c_str(),
                      run.use_mumps ? "mumps" : "own"};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
+  run.modern.elastic_form =
+      run.plan.elastic_form == ElasticForm::plane_strain ? "plane_strain" : "two_dimensional";
   run.modern.curve = run.curve.points.empty() ? nullptr : &run.curve;
   write_run_outputs(view, run.modern);
 }

@@ -38,6 +38,7 @@ struct RunOptions {
   std::string mumps_order;      // "amd", "metis", or empty
   bool out_of_core = false;     // MUMPS's factors on disk
   bool full_stiffness = false;  // the horizontal and shear plate tests beside the vertical one
+  std::string elastic_form;     // "two_dimensional", "plane_strain", or empty: the deck's
   std::vector<double> frequencies;  // a curve's frequencies (Hz); empty: none
   int jobs = 0;                     // threads of a curve; 0: THREEPHASE_JOBS or the processors
   bool print_warnings = true;       // the deck's warnings on standard error (rank 0's alone)
