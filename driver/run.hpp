@@ -74,6 +74,7 @@ struct Run {
   // compressibility test: the same analysis serves them).
   System plate_sys;
   PlateLoad plate_loads[2];
+  CellField<cplx> plate_stress;  // total vertical stress of the vertical test (Pa)
   SampleStiffness stiffness{};
   double density = 0.0;  // volume average of the cells' densities (kg/m3)
   Curve curve;           // the stiffness against frequency, when asked
@@ -156,6 +157,7 @@ struct PlateWork {
   System& sys;
   PlateLoad* loads;  // two
   PlateSolver& solver;
+  CellField<cplx>* vertical_stress = nullptr;  // when given, the vertical test's stress map
 };
 void measure_stiffness(PlateWork& w, bool full, SampleStiffness& c,
                        Friction friction = Friction::harmonic);

@@ -117,6 +117,15 @@ PlateTractions plate_tractions(const CellGrid& g, const double& omega, const Coe
                                const System& sys, const UnknownVector& z,
                                Friction friction = Friction::harmonic);
 
+// The total vertical stress (Pa) of every cell of a solved test into
+// stress(1..nx, 1..ny): the sum of the partial stresses of the two solids,
+// tau1_yy + tau3_yy, which carries the water's pressure through b1 and b2,
+// at the cell's mean strains. The reaction on the top plate is the mean of
+// the top row's stress (the friction pulls the solids apart and adds
+// nothing), so in the vertical test that mean is C33 times the strain.
+void plate_vertical_stress(const CellGrid& g, const Coefficients& co, const System& sys,
+                           const UnknownVector& z, CellField<cplx>& stress);
+
 // The sample's complex stiffness (Pa), time going as exp(+i omega t).
 // c13 comes from the side of the vertical test, c13_horizontal from the
 // plate of the horizontal one; reciprocity makes them equal to rounding.

@@ -106,6 +106,16 @@ void write_maps(const RunView& v, RunResults& r) {
   put(grad.file, grad_quantity.c_str(), grad.unit, [&](int j, int k) {
     return j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1 ? c.grad_pres_mod(j, k) : NAN;
   });
+  if (v.plate_stress != nullptr) {
+    const CellField<cplx>& t = *v.plate_stress;
+    put("real_total_stress_map",
+        "total vertical stress (both solids and the water) of the vertical plate test at unit "
+        "vertical strain, real part; each row's mean is C33",
+        "Pa", [&](int j, int k) { return t(j, k).real(); });
+    put("imag_total_stress_map",
+        "total vertical stress of the vertical plate test at unit vertical strain, imaginary part",
+        "Pa", [&](int j, int k) { return t(j, k).imag(); });
+  }
   for (int m = 0; m < kCoefficientMaps; ++m) {
     const CoefficientInfo& info = coefficient_of_map(m);
     put(info.legacy_map, info.label, info.unit,

@@ -156,6 +156,45 @@ TEST(PlateTests, TheTwoNormalTestsGiveOneReciprocalC13) {
   }
 }
 
+// The total vertical stress map of the vertical test. Test functions that
+// lift both solids of every node at and above one row boundary show that
+// each row's mean stress is the plate's traction (the friction pulls the
+// solids apart and cancels): every row averages to C33 to rounding, on a
+// heterogeneous sample whose cells differ from it.
+TEST(PlateTests, EveryRowOfTheTotalVerticalStressAveragesToC33) {
+  for (int model = 0; model <= 1; ++model) {
+    SCOPED_TRACE(::testing::Message() << "model " << model);
+    testing::RockDeck r =
+        model == 0 ? testing::permafrost_deck(9, 7) : testing::shaley_sand_deck(9, 7);
+    platetest::set_fractal(r, 5 + model, 0.05, 0.25);
+    const double omega = omega_of(300.0);
+    RockSample s;
+    platetest::coefficients(r, kH, omega, s);
+    System sys;
+    PlateLoad load;
+    ASSERT_EQ(plate_system(s.grid, sys), 0);
+    ASSERT_TRUE(size_plate_load(sys, load));
+    plate_matrix(s.grid, omega, s.co, PlateConstraints::normal, sys);
+    plate_load(s.grid, omega, s.co, PlateTest::vertical, sys, load.b);
+    OwnSolver solver;
+    ASSERT_EQ(solve_plate_system(sys, solver, &load, 1), 0);
+    const cplx c33 = plate_tractions(s.grid, omega, s.co, sys, load.z).top_normal;
+    CellField<cplx> stress;
+    ASSERT_TRUE(stress.resize(9, 7));
+    plate_vertical_stress(s.grid, s.co, sys, load.z, stress);
+    double spread = 0.0;
+    for (int k = 1; k <= 7; ++k) {
+      cplx row(0.0);
+      for (int j = 1; j <= 9; ++j) {
+        row += stress(j, k) / 9.0;
+        spread = std::max(spread, relative(stress(j, k), c33));
+      }
+      EXPECT_LT(relative(row, c33), 1e-10) << "row " << k << ": " << row << " vs " << c33;
+    }
+    EXPECT_GT(spread, 1e-3);
+  }
+}
+
 // Under exp(+i omega t) friction only takes energy out: Im C of every
 // modulus is >= 0 and the imaginary part of the normal stiffness
 // [[C11, C13], [C13, C33]] is positive semi-definite, from quasi-static to
