@@ -217,6 +217,7 @@ void measure_stiffness(PlateWork& w, bool full, SampleStiffness& c, Friction fri
     const PlateTest shear[1] = {PlateTest::shear};
     plate_test_set(w, PlateConstraints::shear, shear, 1, friction, c);
   }
+  drop_rounding_loss(c);
   // A stiffness that overflowed is an error, never a result.
   const struct {
     const char* name;

@@ -2,6 +2,7 @@
 #include "fem/plate_tests.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
 #include "fem/cell_strains.hpp"
@@ -225,6 +226,12 @@ void plate_vertical_stress(const CellGrid& g, const Coefficients& co, const Syst
                      (2.0 * co.mu1(j, k) + co.mu13(j, k)) * eyy1 +
                      (2.0 * co.mu3(j, k) + co.mu13(j, k)) * eyy3;
     }
+  }
+}
+
+void drop_rounding_loss(SampleStiffness& c) {
+  for (cplx* m : {&c.c11, &c.c33, &c.c55}) {
+    if (std::abs(m->imag()) <= kRoundingLoss * std::abs(m->real())) *m = cplx(m->real(), 0.0);
   }
 }
 

@@ -133,6 +133,15 @@ struct SampleStiffness {
   cplx c11, c13, c13_horizontal, c33, c55;
 };
 
+// A loss the solve cannot tell from zero: an imaginary part of C11, C33 or
+// C55 within kRoundingLoss of the real part is the rounding of the solve
+// (a homogeneous sample, with no flow, gives +-1e-15), not a loss, and its
+// sign is noise: it becomes 0, so that 1000/Q is 0 rather than a tiny
+// negative number. The smallest loss of a heterogeneous sample at 1 Hz is
+// some 1e-6 of the modulus. C13 has no sign and is kept.
+constexpr double kRoundingLoss = 1e-12;
+void drop_rounding_loss(SampleStiffness& c);
+
 // The moduli test measures, from its tractions, into c.
 void take_moduli(const PlateTest& test, const PlateTractions& t, SampleStiffness& c);
 

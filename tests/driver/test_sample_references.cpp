@@ -70,3 +70,27 @@ TEST(SampleReferences, AveragedMediumAndTotalStressMapDescribeTheWholeSample) {
 }
 
 }  // namespace
+
+namespace {
+
+// A homogeneous sample has no flow under the plate tests and so no loss:
+// the rounding of its solve (+-1e-15 of the modulus, either sign) is
+// reported as no loss, never as a negative 1000/Q.
+TEST(SampleReferences, HomogeneousSampleReportsNoLossRatherThanRoundingNoise) {
+  const std::string dir = fresh_dir("no_loss");
+  copy_example("shaley_sand", dir);
+  for (const char* form : {"two_dimensional", "plane_strain"}) {
+    ASSERT_EQ(run_with_args(dir, std::string("run deck.toml -o out -q --stiffness full "
+                                             "--frequencies 100,1e4 --elastic-form ") +
+                                     form)
+                  .status,
+              0);
+    const Json r = Json::parse(read_file(dir + "/out/results.json"));
+    for (const char* m : {"c33", "c11", "c55"}) {
+      EXPECT_EQ(r["effective"]["stiffness"][m]["q_inverse_times_1000"], 0.0) << form << " " << m;
+      for (const Json& q : r["curves"][m]["q_inverse_times_1000"]) EXPECT_EQ(q, 0.0) << m;
+    }
+  }
+}
+
+}  // namespace
