@@ -29,11 +29,11 @@ const char* verdict_name(Verdict v) {
     case Verdict::kTooFewLevels:
       return "too few levels";
     case Verdict::kUnchanged:
-      return "converged without an order: the value does not change with the grid";
+      return "converged (no order: unchanged with the grid)";
     case Verdict::kWithinTwoLevels:
-      return "within the tolerance without an order: two levels give none (add a level)";
+      return "within tolerance (no order: two levels)";
     case Verdict::kWithinSwinging:
-      return "within the tolerance without an order: the changes swing or do not shrink";
+      return "within tolerance (no order: changes swing or grow)";
   }
   return "";
 }

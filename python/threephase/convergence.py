@@ -123,7 +123,7 @@ def figure(table, stem, formats=("png", "pdf")):
             ax.axhline(x, color=colour, lw=0.9, ls=":", label="extrapolated")
             ax.axhspan(x - e, x + e, color=colour, alpha=0.12, lw=0)
         _cell_axis(ax, h)
-        ax.set_title("%s: %s" % (title, q["verdict"]), fontsize=10)
+        ax.set_title("%s\n%s" % (title, q["verdict"]), fontsize=10)
         ax.legend(loc="best", fontsize=8)
     _differences(fig.add_subplot(grid[:, 2]), h, rows)
     return figures.save(fig, stem, formats)

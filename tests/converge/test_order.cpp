@@ -86,7 +86,7 @@ TEST(Verdict, WithinTheToleranceWithoutAnOrderIsNotCalledConvergedAndSaysWhy) {
   }
   for (Verdict v : {Verdict::kUnchanged, Verdict::kWithinTwoLevels, Verdict::kWithinSwinging}) {
     const std::string name = verdict_name(v);
-    EXPECT_NE(name.find("without an order: "), std::string::npos) << name;
+    EXPECT_NE(name.find("(no order: "), std::string::npos) << name;
     EXPECT_EQ(name.find(','), std::string::npos) << name << ": converge.csv is not quoted";
   }
 }
