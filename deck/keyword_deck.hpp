@@ -57,6 +57,11 @@ struct RunPlan {
 // cell for the layered model (model 0) or porosity.frac for the fractal one.
 RunPlan legacy_plan(const Deck& d);
 
+// The smallest share of the solid either solid of the shaley-sand model
+// may take in a keyword deck (s3 from it to 1 minus it): at 0 a solid has
+// no stiffness, and the run no positive definite medium.
+constexpr double kMinSolidShare = 1e-12;
+
 // A reader's refusal: the line (0 when no line applies), the key it concerns
 // and the sentence that says what is wrong.
 struct DeckError {
