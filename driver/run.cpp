@@ -289,7 +289,9 @@ void write_modern_outputs(Run& run) {
                      run.clock,
                      run.warnings,
                      run.options.deck_path.c_str(),
-                     run.use_mumps ? "mumps" : "own"};
+                     run.use_mumps ? "mumps" : "own",
+                     run.options.deck_name.empty() ? run.options.deck_path.c_str()
+                                                   : run.options.deck_name.c_str()};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
   run.modern.curve = run.curve.points.empty() ? nullptr : &run.curve;
   write_run_outputs(view, run.modern);

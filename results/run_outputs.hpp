@@ -26,6 +26,7 @@ struct RunView {
   const Warnings& warnings;
   const char* deck_path;  // the deck's file
   const char* solver;     // the sparse solver that ran: "own" or "mumps"
+  const char* deck_name;  // the deck as results.json names it: the user's, when deck_path is a copy
 };
 
 // Keeps in r the first cell's coefficients and the five plane waves of the

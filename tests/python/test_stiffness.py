@@ -125,7 +125,7 @@ class HomogeneousSample(unittest.TestCase):
                                delta=1e-6 * fast)
         self.assertEqual(figures.map_title("real_stress_map", r.map_meaning,
                                            r.maps["real_stress_map"]),
-                         ("Vertical stress, real part (Pa)", "Pa"))
+                         ("Partial vertical stress of solid 1, real part (Pa)", "Pa"))
         self.assertEqual(figures.map_title("xmu1_gnu", r.map_meaning, r.maps["xmu1_gnu"]),
                          ("mu1 (GPa)", "GPa"))
 
@@ -172,6 +172,7 @@ class CurveRuns(unittest.TestCase):
         self.assertEqual(table["vp_c33"][1], legacy)
         self.assertEqual([m.startswith("diffusion length not resolved")
                           for m in table["message"]], [False, False, True, True])
+        self.assertEqual(table["resolved"].tolist(), [True, True, False, False])
         again = threephase.read_table(os.path.join(out, "sweep.csv"))
         self.assertEqual(again["c33_velocity_m_per_s"].tolist(), c33["velocity_m_per_s"])
         # The same sweep again keeps the finished run.
