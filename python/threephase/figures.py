@@ -51,6 +51,8 @@ CURVES = (("c33_velocity_m_per_s", "c33_1000_over_q", "C33 of the plate tests: t
            "closed form, fast P wave of cell %s", "#000000", "d--"),
           ("average_medium_vp1_velocity_m_per_s", "average_medium_vp1_1000_over_q",
            "closed form, fast P wave of the average medium", "#7f7f7f", "^-."))
+# The legacy test's velocity columns, which do not set the velocity axis.
+LEGACY_VELOCITIES = {"vp_c33", "vp_mstar"}
 # A 1000/Q axis whose curves span more decades than this goes symmetric-log.
 LINEAR_DECADES = 3.0
 UNRESOLVED_LABEL = "hollow: diffusion length not resolved by the grid"
@@ -275,6 +277,23 @@ def q_axis(ax, values):
         ax.set_ylabel("1000/Q (symmetric log axis)")
 
 
+def velocity_axis(ax, sample):
+    """Velocity limits from the sample's curves (C33 and the closed forms),
+    so that a legacy test's velocity far off (mstar near a zero of its real
+    part) leaves the axis rather than flattening the sample's dispersion;
+    returns a note saying so, else None."""
+    v = np.asarray([x for x in sample if np.isfinite(x)], dtype=float)
+    if not v.size:
+        return None
+    lo, hi = v.min(), v.max()
+    pad = 0.05 * (hi - lo) if hi > lo else 0.01 * abs(hi) or 1.0
+    ymin, ymax = ax.get_ylim()
+    if ymin >= lo - pad and ymax <= hi + pad:
+        return None
+    ax.set_ylim(lo - pad, hi + pad)
+    return "the legacy test's velocities beyond the axis are cut"
+
+
 def marked_curve(ax, x, y, style, colour, resolved):
     """A curve with its markers filled where the grid resolves the
     diffusion length and hollow where it does not."""
@@ -302,7 +321,7 @@ def curves_figure(table, title=None, deck=None):
     fig, (ax_v, ax_q) = pyplot().subplots(1, 2, figsize=CURVE_SIZE, layout="constrained")
     x = table[xname]
     cells = [c for c in table["closed_form_cell"][ok] if c] if "closed_form_cell" in names else []
-    handles, q_drawn = [], []
+    handles, q_drawn, v_sample = [], [], []
     for v_name, q_name, label, colour, style in CURVES:
         if v_name not in names or not np.any(np.isfinite(table[v_name][ok])):
             continue  # an older table, or a curve run without the legacy test at each point
@@ -310,6 +329,8 @@ def curves_figure(table, title=None, deck=None):
         for ax, column in ((ax_v, v_name), (ax_q, q_name)):
             marked_curve(ax, x[keep], table[column][keep], style, colour, resolved[keep])
         q_drawn += list(table[q_name][keep])
+        if v_name not in LEGACY_VELOCITIES:
+            v_sample += list(table[v_name][keep])
         text = label % (cells[0] if cells else "(centre)") if "%s" in label else label
         handles.append(Line2D([], [], color=colour, marker=style[0], ls=style.lstrip("ovsd^x"),
                               label=text))
@@ -329,19 +350,19 @@ def curves_figure(table, title=None, deck=None):
     ax_q.set_ylabel("1000/Q")
     ax_q.axhline(0.0, color="#888888", lw=0.8)
     q_axis(ax_q, q_drawn)
+    notes = {ax_v: velocity_axis(ax_v, v_sample)}
     # The note rides in the legend's title, which is placed inside the
     # panel clear of the curves.
-    note = None
     if np.any(table["q1000_mstar"][ok] < 0):
-        note = ("legacy mstar 1000/Q < 0: seen through solid 1 alone,\n"
-                "friction between the solids shows as a gain")
+        notes[ax_q] = ("legacy mstar 1000/Q < 0: seen through solid 1 alone,\n"
+                       "friction between the solids shows as a gain")
     for ax in (ax_v, ax_q):
         ax.set_xlabel("frequency (Hz)" if field is None else field_words(field))
         if field is None and len(x) and x.min() > 0:
             ax.set_xscale("log")
         ax.grid(True, alpha=0.3)
-        legend = ax.legend(handles=handles, loc="best", fontsize=8,
-                           title=note if ax is ax_q else None, title_fontsize=8)
+        legend = ax.legend(handles=handles, loc="best", fontsize=8, title=notes.get(ax),
+                           title_fontsize=8)
         legend.get_title().set_multialignment("left")
     fig.suptitle(_title("Dispersion and attenuation against frequency" if field is None
                         else "Velocity and attenuation against the " + field_words(field),
