@@ -490,13 +490,22 @@ def json_bounds(j):
 
 
 def gains(effective, curves):
-    """What a passive sample cannot do: a modulus with Im C < 0 beyond
-    rounding (under exp(+i omega t) that is energy given, a negative Q)."""
+    """What a passive sample cannot do: a diagonal modulus (C11, C33, C55)
+    with Im C < 0 beyond rounding (under exp(+i omega t) that is energy
+    given, a negative Q), or an imaginary part of the stiffness that is not
+    positive semi-definite, (Im C13)^2 > Im C11 Im C33. C13 couples two
+    strains, so its imaginary part alone may have either sign."""
     out = []
     for name, m in effective.items():
-        if m.modulus.imag < -ROUNDING * abs(m.modulus):
+        if name != "c13" and m.modulus.imag < -ROUNDING * abs(m.modulus):
             out.append("effective %s has Im C = %.6g Pa < 0 (Q = %.6g): a passive sample "
                        "cannot give energy" % (name, m.modulus.imag, m.q))
+    if all(n in effective for n in ("c11", "c13", "c33")):
+        c11, c13, c33 = (effective[n].modulus for n in ("c11", "c13", "c33"))
+        if c13.imag ** 2 - c11.imag * c33.imag > ROUNDING * abs(c11) * abs(c33):
+            out.append("effective (Im C13)^2 = %.6g Pa2 exceeds Im C11 Im C33 = %.6g Pa2: a "
+                       "passive sample cannot give energy" % (c13.imag ** 2,
+                                                              c11.imag * c33.imag))
     if curves is not None:
         for name in curves.names:
             c = curves.modulus[name]

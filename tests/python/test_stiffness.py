@@ -107,6 +107,19 @@ class SampleAnswer(unittest.TestCase):
         self.assertEqual(len(r.faults), 1)
         self.assertIn("c33 has Im C < 0 at 1000 Hz", r.faults[0])
 
+    def test_a_negative_im_c13_alone_is_no_fault_but_a_non_definite_loss_is(self):
+        # C13 couples two strains: the loss is the matrix's, not its sign.
+        j = fixture()
+        j["effective"]["stiffness"]["c13"]["modulus_pa"][1] = -5.0e7
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            self.assertEqual(threephase.load(folder_with(self, j)).faults, [])
+        j["effective"]["stiffness"]["c13"]["modulus_pa"][1] = -6.0e8  # 3.6e17 > 2.96e17
+        with self.assertWarns(threephase.results.ResultWarning):
+            r = threephase.load(folder_with(self, j))
+        self.assertEqual(len(r.faults), 1)
+        self.assertIn("(Im C13)^2", r.faults[0])
+
 
 class HomogeneousSample(unittest.TestCase):
     def test_c33_of_a_homogeneous_sample_is_its_fast_p_wave_and_isotropic(self):
