@@ -313,6 +313,10 @@ class Deck:
 
     def __setitem__(self, name, value):
         name = normalize_name(name)
+        if name in CHOICES and isinstance(value, str):  # deck.model = "fractal"
+            if value not in CHOICES[name]:
+                raise DeckError('%s is "%s" or "%s", not %r' % ((name,) + CHOICES[name] + (value,)))
+            value = CHOICES[name].index(value)
         if self.form == "keyword":
             self.values[name] = _coerce(name, value)
         else:

@@ -183,6 +183,8 @@ class Attributes(unittest.TestCase):
                 deck.ro1 = 2650.0
             with self.assertRaisesRegex(DeckError, "integer"):
                 deck.ny = 4.5
+            deck.model = "fractal"  # a choice by its name, as the keyword form writes it
+            self.assertEqual(Deck(deck.text())["model"], 1)
 
 
 class Locations(unittest.TestCase):
