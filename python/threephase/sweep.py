@@ -506,7 +506,8 @@ def read_table(path):
     for r in rows:
         p = {"run": r["run"], "status": r.get("status", ""), "message": r.get("message", ""),
              "stop_code": _int(r.get("stop_code", "")),
-             "resolved": r.get("resolved", "") == "true",
+             # A table older than the column makes no claim: resolved.
+             "resolved": r.get("resolved", "true") == "true",
              "closed_form_cell": r.get("closed_form_cell", "")}
         for c in RESULT_COLUMNS + ([field] if field else []):
             p[c] = float(r[c]) if r.get(c, "") != "" else math.nan
