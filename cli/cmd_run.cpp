@@ -43,9 +43,8 @@ namespace fs = std::filesystem;
 namespace {
 
 struct RunArgs {
-  std::string deck, out, stiffness, frequencies;
-  std::string deck_name;  // recorded as the deck's path when the deck run is a copy
-  double maps_at = 0.0;   // Hz; 0: the first frequency of the curve
+  std::string deck, out, stiffness, frequencies, deck_name;  // deck_name: see --deck-name
+  double maps_at = 0.0;  // Hz; 0: the first frequency of the curve
   int jobs = 0;
   bool quiet = false;
 };
