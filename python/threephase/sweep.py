@@ -39,7 +39,8 @@ from . import porosity as _porosity
 from .deck import Deck, DeckError, normalize_name
 from .results import ResultError, load
 from .runner import (STOP_MEANING, Children, Interrupted, as_deck, deck_file, draw_curves,
-                     execute, find_program, pass_on_warnings, run_options, stage, user_deck)
+                     execute, failure_kind, find_program, pass_on_warnings, run_options, stage,
+                     user_deck)
 
 # The sample's C33 (rigid-plate test) first with the diffusion length in
 # cells, then the legacy test's c33 and mstar under their report names, then
@@ -216,10 +217,11 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
             return
         rows[n], done[n] = _row(name, field_name, value, d, result), result
         if not result.ok:
-            meaning = STOP_MEANING.get(result.stop_code, "")
+            kind = failure_kind(result)
+            meaning = STOP_MEANING.get(result.stop_code, "") if kind.startswith("stop") else ""
             message = result.message or "no message"
-            bar.note("%s (%s = %s): failed, stop code %s%s: %s" % (
-                name, field_name or "freq", value if field_name else d.freq, result.stop_code,
+            bar.note("%s (%s = %s): failed, %s%s: %s" % (
+                name, field_name or "freq", value if field_name else d.freq, kind,
                 " (%s)" % meaning if meaning and meaning != message else "", message))
         bar.step()
 
