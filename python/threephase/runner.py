@@ -368,12 +368,13 @@ def user_deck(deck, folder):
     return None
 
 
-def pass_on_warnings(result, where=None):
+def pass_on_warnings(result, where=None, depth=1):
     """The program's warnings of a run as Python warnings (ThreephaseWarning),
-    each once, prefixed with `where` (a sweep's run name) when given."""
+    prefixed with `where` (a sweep's run name) when given, placed at the
+    user's call `depth` frames above the caller."""
     for text in result.warnings:
         warnings.warn("%s%s" % (where + ": " if where else "", text), ThreephaseWarning,
-                      stacklevel=3)
+                      stacklevel=2 + depth)
 
 
 def draw_curves(result):

@@ -276,7 +276,7 @@ def _curve_sweep(program, deck, out_dir, freqs, jobs, force):
                              deck_name=user_deck(deck, inputs))
         if result.ok and result.curves is not None:
             draw_curves(result)
-    pass_on_warnings(result, CURVE_RUN)
+    pass_on_warnings(result, CURVE_RUN, depth=2)
     table = to_table(curve_rows(result, freqs), None)
     write_csv(table, os.path.join(out_dir, "sweep.csv"))
     return table
