@@ -25,6 +25,7 @@ import sys
 
 import numpy as np
 
+from .deck import DeckError
 from .results import LEGACY_MAP_MEANING
 
 DPI = 100
@@ -235,7 +236,7 @@ def describe(deck):
         porosity = "fractal porosity" if deck.model == 1 else "layered porosity"
         return "%s sample, %d by %d cells, %g m high, %s" % (model, deck.nx, deck.ny,
                                                              deck.domain_size, porosity)
-    except Exception:  # an incomplete deck: no description rather than no figure
+    except DeckError:  # an incomplete deck: no description rather than no figure
         return ""
 
 

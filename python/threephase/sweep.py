@@ -317,12 +317,14 @@ def curve_rows(result, freqs):
 
 def _references(result):
     """The closed-form columns of a run: the fast P wave of the reference
-    cell (named in closed_form_cell) and of the average medium."""
+    cell (named in closed_form_cell) and of the average medium; empty for a
+    failed run."""
     out = {}
-    for prefix, ref in (("cell", result.reference), ("average_medium", result.average_medium)):
+    cell_ref, medium = (result.reference, result.average_medium) if result.ok else (None, None)
+    for prefix, ref in (("cell", cell_ref), ("average_medium", medium)):
         out[prefix + "_vp1_velocity_m_per_s"] = ref.velocity if ref else math.nan
         out[prefix + "_vp1_1000_over_q"] = ref.q_inverse_times_1000 if ref else math.nan
-    cell = result.reference.cell if result.reference else None
+    cell = cell_ref.cell if cell_ref else None
     out["closed_form_cell"] = "(%d, %d)" % tuple(cell) if cell else ""
     return out
 
@@ -451,13 +453,8 @@ def _row(name, field, value, deck, result):
     row["c33_velocity_m_per_s"] = result.velocity if result.ok else math.nan
     row["c33_1000_over_q"] = result.q_inverse_times_1000 if result.ok else math.nan
     row["diffusion_cells_across"], row["resolved"] = _diffusion(result)
-    row.update(_references(result) if result.ok else _references(_NO_RESULT))
+    row.update(_references(result))
     return row
-
-
-class _NO_RESULT:
-    """A run without results: no closed-form references."""
-    reference = average_medium = None
 
 
 def columns(field):
