@@ -299,6 +299,8 @@ void write_modern_outputs(Run& run) {
                      run.warnings,
                      run.options.deck_path.c_str(),
                      run.use_mumps ? "mumps" : "own",
+                     run.options.deck_name.empty() ? run.options.deck_path.c_str()
+                                                   : run.options.deck_name.c_str(),
                      run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
   run.modern.elastic_form =

@@ -20,6 +20,7 @@ legacy run does. Both are written as the program's converter writes them.
 """
 
 import decimal
+import difflib
 import math
 import os
 import re
@@ -83,7 +84,22 @@ SIDE_FILES = ("elast_coef_sand", "b11_b22_b12_sand")
 
 
 class DeckError(Exception):
-    """A deck, a name or a value that cannot be placed or written."""
+    """A deck, a name or a value that cannot be placed or written. `path`
+    and `line` (1-based) say where in a deck file, when known: the message
+    then starts "PATH, line N: " as the program's own does; `key` is the
+    keyword deck's name the message is about, for finding its line."""
+
+    def __init__(self, message, path=None, line=None, key=None):
+        super().__init__(message)
+        self.message, self.path, self.line, self.key = message, path, line, key
+
+    def __str__(self):
+        where = ", ".join(w for w in (self.path, self.line and "line %d" % self.line) if w)
+        return "%s: %s" % (where, self.message) if where else self.message
+
+    def located(self, path, line=None):
+        """The same error placed in file `path` (at `line`, else its own)."""
+        return DeckError(self.message, path, line or self.line, self.key)
 
 
 def field_names(nmat=MAX_LAYERS):
@@ -239,7 +255,7 @@ class Deck:
     def __init__(self, text, form=None, source_dir=None):
         self.form = form or detect_form(text)
         self.source_dir = source_dir
-        self.porosity = None
+        self.porosity, self.path = None, None
         self.lines, self.where, self.values, self.plan = [], {}, {}, None
         if self.form == "legacy":
             self.lines = text.splitlines(keepends=True)
@@ -249,14 +265,23 @@ class Deck:
 
     @classmethod
     def read(cls, path):
-        """The deck in file `path`; its side files are looked for beside it."""
+        """The deck in file `path`; its side files are looked for beside it.
+        A deck that does not read raises DeckError naming the file and line."""
+        path = os.path.abspath(os.fspath(path))
         with open(path) as f:
-            return cls(f.read(), source_dir=os.path.dirname(os.path.abspath(path)))
+            text = f.read()
+        try:
+            deck = cls(text, source_dir=os.path.dirname(path))
+        except DeckError as e:
+            raise e.located(path) from None
+        deck.path = path
+        return deck
 
     def copy(self):
         """An independent deck with the same text, side files and porosity."""
         d = Deck(self.text(), form=self.form, source_dir=self.source_dir)
         d.porosity = None if self.porosity is None else self.porosity.copy()
+        d.path = self.path
         return d
 
     def as_keyword(self):
@@ -288,6 +313,10 @@ class Deck:
 
     def __setitem__(self, name, value):
         name = normalize_name(name)
+        if name in CHOICES and isinstance(value, str):  # deck.model = "fractal"
+            if value not in CHOICES[name]:
+                raise DeckError('%s is "%s" or "%s", not %r' % ((name,) + CHOICES[name] + (value,)))
+            value = CHOICES[name].index(value)
         if self.form == "keyword":
             self.values[name] = _coerce(name, value)
         else:
@@ -301,9 +330,28 @@ class Deck:
         return self[name]
 
     def __setattr__(self, name, value):
-        if name not in PLAN_ATTRIBUTES:
+        """deck.nx = 40 sets the deck's value (as deck["nx"] = 40 does), a
+        plan attribute the run plan; only the deck's own state and names
+        that are neither are plain attributes. A per-layer name without its
+        layer (deck.ro1 = ...) is refused: the layer is part of the name."""
+        if name in PLAN_ATTRIBUTES:
+            self._set_plan(name, value)
+        elif name in _STATE:
             object.__setattr__(self, name, value)
-            return
+        elif field_kind(name) is not None:
+            self[name] = value
+        elif name in dict(LAYER):
+            raise DeckError("%s is a per-layer value: set deck[\"%s(1)\"] or deck[\"%s(2)\"]"
+                            % (name, name, name))
+        else:
+            # A misspelt name would otherwise become an attribute the run
+            # never sees.
+            near = difflib.get_close_matches(name, [n for n, _ in HEAD] + list(PLAN_ATTRIBUTES),
+                                             n=1)
+            raise DeckError("a deck has no value or run-plan attribute named '%s'%s" % (
+                name, "; did you mean '%s'?" % near[0] if near else ""))
+
+    def _set_plan(self, name, value):
         if self.plan is None:
             raise DeckError("a legacy deck's run is fixed (material 1, water proportion 0.1); "
                             "set %s on deck.as_keyword()" % name)
@@ -414,11 +462,18 @@ class Deck:
 
     def _line(self, name):
         if name not in self.where:
-            raise DeckError("the deck ends before the line of %s" % name)
+            raise DeckError("the deck ends before the line of %s" % name, self.path,
+                            len(self.lines) + 1)
         return self.lines[self.where[name]]
 
     def _legacy_value(self, name):
-        return parse_field(self._line(name), field_kind(name))
+        try:
+            return parse_field(self._line(name), field_kind(name))
+        except DeckError as e:
+            if e.line is not None:
+                raise
+            raise DeckError("%s: %s" % (name, e.message), self.path,
+                            self.where[name] + 1) from None
 
     def _legacy_set(self, name, value):
         kind = field_kind(name)
@@ -455,6 +510,8 @@ class Deck:
             return "Deck(%s, incomplete)" % self.form
 
 
+# The deck's own attributes, set as plain attributes.
+_STATE = {"form", "source_dir", "porosity", "lines", "where", "values", "plan", "path"}
 # Attribute name -> key of the run plan.
 PLAN_ATTRIBUTES = {"materials": "materials", "water_proportion": "water_proportion",
                    "porosity_source": "porosity", "solver": "solver", "output": "output"}
@@ -612,9 +669,9 @@ def _kind_of(v):
 def _keyword_number(name, v, integer):
     if not _is_number(v) or (integer and not isinstance(v, int)):
         raise DeckError("keyword deck: %s must be %s, found %s"
-                        % (name, "an integer" if integer else "a number", _kind_of(v)))
+                        % (name, "an integer" if integer else "a number", _kind_of(v)), key=name)
     if not integer and not math.isfinite(v):
-        raise DeckError("keyword deck: %s = %r is not a finite number" % (name, v))
+        raise DeckError("keyword deck: %s = %r is not a finite number" % (name, v), key=name)
     return int(v) if integer else float(v)
 
 
@@ -627,7 +684,7 @@ def _keyword_head(data):
         if name in CHOICES and isinstance(v, str):
             if v not in CHOICES[name]:
                 raise DeckError('keyword deck: %s = "%s" is not "%s" or "%s"'
-                                % ((name, v) + CHOICES[name]))
+                                % ((name, v) + CHOICES[name]), key=name)
             values[name] = CHOICES[name].index(v)
         else:
             values[name] = _keyword_number(name, v, kind in ("free_int", "fixed5"))
@@ -647,7 +704,8 @@ def _keyword_layers(data, values):
     for i, table in enumerate(layers, 1):
         for key in table:
             if key not in dict(LAYER):
-                raise DeckError("keyword deck: unknown key '%s' in [[layer]] %d" % (key, i))
+                raise DeckError("keyword deck: unknown key '%s' in [[layer]] %d" % (key, i),
+                                key="%s(%d)" % (key, i))
         for name, kind in LAYER:
             if name not in table:
                 raise DeckError("keyword deck: [[layer]] %d has no '%s' (%s)"
@@ -659,7 +717,7 @@ def _keyword_layers(data, values):
 def _keyword_fraction(name, v):
     v = _keyword_number(name, v, False)
     if not 0.0 <= v <= 1.0:
-        raise DeckError("keyword deck: %s = %r is outside 0..1" % (name, v))
+        raise DeckError("keyword deck: %s = %r is outside 0..1" % (name, v), key=name)
     return v
 
 
@@ -670,7 +728,7 @@ def _keyword_run(data, nmat):
                         "water_proportion, porosity)")
     for key in run:
         if key not in RUN_KEYS:
-            raise DeckError("keyword deck: unknown key '%s' in [run]" % key)
+            raise DeckError("keyword deck: unknown key '%s' in [run]" % key, key="run." + key)
     for key in RUN_KEYS[:3]:
         if key not in run:
             raise DeckError("keyword deck: [run] has no '%s'" % key)
@@ -716,13 +774,38 @@ def read_keyword(text):
     try:
         data = tomllib.loads(text)
     except tomllib.TOMLDecodeError as e:
-        raise DeckError("keyword deck: %s" % e) from None
+        at = re.search(r"\(at line (\d+), column \d+\)", str(e))
+        raise DeckError("keyword deck: %s" % e, line=int(at.group(1)) if at else None) from None
     for key in data:
         if key not in dict(HEAD) and key not in ("layer", "run"):
-            raise DeckError("keyword deck: unknown key '%s'" % key)
-    values = _keyword_head(data)
-    _keyword_layers(data, values)
-    return values, _keyword_run(data, values["nmat"])
+            raise DeckError("keyword deck: unknown key '%s'" % key, key=key)
+    try:
+        values = _keyword_head(data)
+        _keyword_layers(data, values)
+        return values, _keyword_run(data, values["nmat"])
+    except DeckError as e:
+        raise DeckError(e.message, e.path, e.line or _key_line(text, e.key), e.key) from None
+
+
+def _key_line(text, key):
+    """The line (1-based) of a keyword deck that sets `key` ("nx", "ro1(2)",
+    "water_proportion(1)", "run.solver"); None when none does."""
+    if key is None:
+        return None
+    base, layer = _split(key.replace("run.", ""))
+    table = "run" if key.startswith("run.") or base in RUN_KEYS else \
+        ("layer", layer) if layer is not None and base in dict(LAYER) else None
+    here, layers = None, 0
+    for n, line in enumerate(text.splitlines(), 1):
+        s = line.strip()
+        if s.startswith("[[layer]]"):
+            layers += 1
+            here = ("layer", layers)
+        elif s.startswith("[run]"):
+            here = "run"
+        elif here == table and re.match(r"%s\s*=" % re.escape(base), s):
+            return n
+    return None
 
 
 def format_real(v):
