@@ -45,7 +45,7 @@ namespace {
 struct RunArgs {
   std::string deck, out, stiffness, frequencies, elastic_form;
   std::string deck_name;  // see --deck-name
-  double maps_at = 0.0;  // Hz; 0: the first frequency of the curve
+  double maps_at = 0.0;   // Hz; 0: the first frequency of the curve
   int jobs = 0;
   bool quiet = false;
 };
