@@ -12,10 +12,12 @@ layer (nmat layers). Three line forms are in use, and an edit respects each:
 The keyword deck is TOML: the head values as `name = value`, one
 `[[layer]]` table per layer with the 20 per-layer names, and a `[run]` table
 saying what the run uses (materials, water proportion of each layer,
-porosity, solver, output folder). Both forms read to the same names: head
+porosity, solver, output folder, rigid-plate tests, frequencies of a curve, elastic
+form). Both forms read to the same names: head
 names (`nx`, `freq`) and per-layer names with their layer (`ro1(2)`); the
 run plan is a set of attributes (`materials`, `water_proportion`,
-`porosity_source`, `solver`, `output`), fixed for a legacy deck by what the
+`porosity_source`, `solver`, `output`, `stiffness`, `frequencies`,
+`elastic_form`), fixed for a legacy deck by what the
 legacy run does. Both are written as the program's converter writes them.
 """
 
@@ -514,7 +516,9 @@ class Deck:
 _STATE = {"form", "source_dir", "porosity", "lines", "where", "values", "plan", "path"}
 # Attribute name -> key of the run plan.
 PLAN_ATTRIBUTES = {"materials": "materials", "water_proportion": "water_proportion",
-                   "porosity_source": "porosity", "solver": "solver", "output": "output"}
+                   "porosity_source": "porosity", "solver": "solver", "output": "output",
+                   "stiffness": "stiffness", "frequencies": "frequencies",
+                   "elastic_form": "elastic_form"}
 
 
 def _plan_value(name, value, nmat):
@@ -529,7 +533,32 @@ def _plan_value(name, value, nmat):
         raise DeckError('materials must be "uniform" or "layered", not %r' % (value,))
     if name == "solver" and value not in SOLVERS:
         raise DeckError('solver must be "default", "own" or "mumps", not %r' % (value,))
+    if name == "stiffness" and value not in STIFFNESS:
+        raise DeckError('stiffness must be "vertical" or "full", not %r' % (value,))
+    if name == "elastic_form" and value not in ELASTIC_FORMS:
+        raise DeckError('elastic_form must be "two_dimensional" or "plane_strain", not %r'
+                        % (value,))
+    if name == "frequencies":
+        return _keyword_frequencies(value)
     return value
+
+
+def _keyword_frequencies(f):
+    """A curve's frequencies as [run] frequencies holds them: a list of
+    positive numbers (Hz), or {from, to, points} (logarithmic); None: none."""
+    if f is None:
+        return None
+    if isinstance(f, dict):
+        if set(f) != {"from", "to", "points"} or not all(_is_number(f[k]) for k in f) \
+                or not 0 < f["from"] <= f["to"] or int(f["points"]) != f["points"] \
+                or f["points"] < 1:
+            raise DeckError("keyword deck: frequencies must be { from = FMIN, to = FMAX, "
+                            "points = N } with 0 < FMIN <= FMAX and N >= 1")
+        return {"from": float(f["from"]), "to": float(f["to"]), "points": int(f["points"])}
+    if not isinstance(f, (list, tuple)) or not f or \
+            not all(_is_number(v) and v > 0 for v in f):
+        raise DeckError("keyword deck: frequencies must be a list of positive numbers (Hz)")
+    return [float(v) for v in f]
 
 
 def _split(name):
@@ -643,8 +672,11 @@ LAYER_NOTES = {
     "ak_s3": "grain bulk modulus of solid 3, Pa", "xmu_s3": "grain shear modulus of solid 3, Pa"}
 # The two head values that are a choice, by name or by number.
 CHOICES = {"key_model": ("permafrost", "shaley_sand"), "model": ("layered", "fractal")}
-RUN_KEYS = ("materials", "water_proportion", "porosity", "solver", "output")
+RUN_KEYS = ("materials", "water_proportion", "porosity", "solver", "output", "stiffness",
+            "frequencies", "elastic_form")
 SOLVERS = ("default", "own", "mumps")
+STIFFNESS = ("vertical", "full")
+ELASTIC_FORMS = ("two_dimensional", "plane_strain")
 
 
 def legacy_plan(values):
@@ -654,7 +686,8 @@ def legacy_plan(values):
     nmat = min(max(values.get("nmat", 1), 1), MAX_LAYERS)
     porosity = {"file": "porosity.frac"} if values.get("model") == 1 else 0.1
     return {"materials": "uniform", "water_proportion": [0.1] * nmat, "porosity": porosity,
-            "solver": "default", "output": None}
+            "solver": "default", "output": None, "stiffness": "vertical", "frequencies": None,
+            "elastic_form": "two_dimensional"}
 
 
 def _is_number(v):
@@ -733,7 +766,11 @@ def _keyword_run(data, nmat):
         if key not in run:
             raise DeckError("keyword deck: [run] has no '%s'" % key)
     plan = {"materials": run["materials"], "solver": run.get("solver", "default"),
-            "output": run.get("output")}
+            "output": run.get("output"), "stiffness": run.get("stiffness", "vertical"),
+            "elastic_form": run.get("elastic_form", "two_dimensional"),
+            "frequencies": _keyword_frequencies(run.get("frequencies"))}
+    for key in ("stiffness", "elastic_form"):
+        _plan_value(key, plan[key], nmat)
     if plan["materials"] not in ("uniform", "layered"):
         raise DeckError('keyword deck: materials must be "uniform" or "layered"')
     if plan["solver"] not in SOLVERS:
@@ -903,6 +940,19 @@ def _run_table(out, nmat, plan):
     _keyword_line(out, 'solver = "%s"' % plan["solver"], '"own", "mumps" or "default"')
     if plan.get("output"):
         _keyword_line(out, "output = " + _toml_string(plan["output"]), "results folder")
+    if plan.get("stiffness", "vertical") != "vertical":
+        _keyword_line(out, 'stiffness = "%s"' % plan["stiffness"], "C11, C13, C33 and C55")
+    f = plan.get("frequencies")
+    if isinstance(f, dict):
+        _keyword_line(out, "frequencies = { from = %s, to = %s, points = %d }"
+                      % (format_real(f["from"]), format_real(f["to"]), f["points"]),
+                      "a curve, Hz, logarithmic")
+    elif f:
+        _keyword_line(out, "frequencies = [%s]" % ", ".join(map(format_real, f)),
+                      "a curve, Hz")
+    if plan.get("elastic_form", "two_dimensional") != "two_dimensional":
+        _keyword_line(out, 'elastic_form = "%s"' % plan["elastic_form"],
+                      "a slice of a three-dimensional rock")
 
 
 def keyword_text(values, plan=None):
@@ -984,4 +1034,6 @@ def plan_differences(values, plan):
         out.append("solver: the legacy run uses its own solver")
     if plan.get("output"):
         out.append("output: the legacy run writes into its working folder")
+    if plan.get("elastic_form", "two_dimensional") != "two_dimensional":
+        out.append('elastic_form = "plane_strain": the legacy run uses the two-dimensional form')
     return out

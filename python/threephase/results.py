@@ -190,7 +190,8 @@ class Result:
     (the input field the run used, also maps["porosity"] when the run wrote
     it), `faults` (what results.json says that a passive sample cannot do),
     `warnings` (the program's warnings, as results.json lists them),
-    `reference` and `average_medium` (the closed-form fast P wave of the
+    `elastic_form` (the coefficients' form, "two_dimensional" or
+    "plane_strain"), `reference` and `average_medium` (the closed-form fast P wave of the
     reference cell and of the sample's average medium, each a Reference
     whose label names it; None where the folder has none), `status` ('ok'
     or 'failed'), `stop_code`, `message`, `deck`, `path`.
@@ -205,6 +206,7 @@ class Result:
         self.reference, self.average_medium = None, None
         self.status, self.stop_code, self.message = "failed", None, ""
         self.exit_status = None
+        self.elastic_form = "two_dimensional"  # the legacy run's, and older folders'
         self.deck, self.porosity, self.nx, self.ny = None, None, None, None
         self.effective, self.stiffness, self.legacy, self.bounds = {}, {}, {}, {}
         self.density, self.angles, self.curves = math.nan, None, None
@@ -314,6 +316,8 @@ def load(run_dir):
             r.curves, r.bounds = json_curves(r.json), json_bounds(r.json)
             r.reference, r.average_medium = json_references(r.json)
             r.warnings = [str(w) for w in r.json.get("warnings", [])]
+            r.elastic_form = r.json["first_cell_coefficients"].get("elastic_form",
+                                                                   "two_dimensional")
             r.map_meaning = {m["name"]: (m["quantity"], m["unit"])
                              for m in r.json["maps"]["files"] if "quantity" in m}
             r.coefficients = {n: (_real(c["value"]), c["unit"])

@@ -216,6 +216,27 @@ class KeywordRuns(unittest.TestCase):
         self.assertEqual(result.maps["matnum_p33"][:, 0].tolist(), [1, 1, 2, 1, 1, 2])
 
 
+    def test_the_rest_of_the_run_table_survives_the_deck_and_reaches_the_run(self):
+        # stiffness, frequencies and elastic_form set on a Deck are written
+        # into the keyword deck that runs and read back from its text.
+        deck = support.small_deck(nx=3, ny=4, n_freq=1, example="shaley_sand").as_keyword()
+        deck.stiffness, deck.elastic_form = "full", "plane_strain"
+        deck.frequencies = {"from": 10, "to": 1000, "points": 3}
+        again = threephase.Deck(deck.text())
+        for name in ("stiffness", "elastic_form", "frequencies"):
+            self.assertEqual(getattr(again, name), getattr(deck, name), name)
+        with self.assertRaises(threephase.DeckError):
+            deck.elastic_form = "three_dimensional"
+        strain = threephase.run(deck, os.path.join(support.scratch(self), "strain"))
+        self.assertEqual(strain.elastic_form, "plane_strain")
+        self.assertEqual(len(strain.curves), 3)
+        self.assertIn("c55", strain.effective)
+        deck.elastic_form = "two_dimensional"
+        flat = threephase.run(deck, os.path.join(support.scratch(self), "flat"))
+        self.assertEqual(flat.elastic_form, "two_dimensional")
+        self.assertGreater(strain.stiffness["c33"].real, 1.05 * flat.stiffness["c33"].real)
+
+
 class Staging(unittest.TestCase):
     def test_failed_run_keeps_the_earlier_results_and_is_kept_aside(self):
         out = os.path.join(support.scratch(self), "run")
