@@ -33,7 +33,8 @@ constexpr const char* kStatuses =
 
 constexpr const char* kUsage =
     "usage: threephase [--solver NAME] [--mumps-order ORDER] [--out-of-core] < DECK\n"
-    "       threephase run DECK [-o DIR] [--solver NAME] [--quiet]\n"
+    "       threephase run DECK [-o DIR] [--stiffness SET] [--frequencies LIST] "
+    "[--elastic-form FORM] [--solver NAME] [--quiet]\n"
     "       threephase check DECK\n"
     "       threephase convert DECK [--legacy] [-o FILE]\n"
     "       threephase converge DECK --refine 1,2,4[,8] [-o DIR] [-j N]\n"

@@ -1,4 +1,5 @@
-// threephase run DECK [-o DIR] [--solver NAME] [--quiet]
+// threephase run DECK [-o DIR] [--stiffness SET] [--frequencies LIST] [--elastic-form FORM]
+// [--solver NAME] [--quiet]
 //
 // The run works in this process inside a staging folder next to DIR (same
 // file system): report.txt, the legacy result files, results.json and maps/.

@@ -315,7 +315,9 @@ class Deck:
 
     def __setitem__(self, name, value):
         name = normalize_name(name)
-        if name in CHOICES and isinstance(value, str):  # deck.model = "fractal"
+        # deck.model = "fractal"; a number as text ("1", from a command line)
+        # is the number.
+        if name in CHOICES and isinstance(value, str) and not value.strip().isdigit():
             if value not in CHOICES[name]:
                 raise DeckError('%s is "%s" or "%s", not %r' % ((name,) + CHOICES[name] + (value,)))
             value = CHOICES[name].index(value)
