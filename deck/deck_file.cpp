@@ -133,11 +133,10 @@ DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, Ru
     return DeckForm::legacy;
   }
   DeckError err;
-  if (read_keyword_deck(text, d, plan, err) != 0) {
+  if (read_keyword_deck(text, d, plan, err, record) != 0) {
     input_error(error_place(name, err).c_str(), err.what.c_str());
   }
   echo_deck(d);
-  if (record != nullptr) record_deck_values(d, *record);
   return DeckForm::keyword;
 }
 

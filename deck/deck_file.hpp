@@ -46,7 +46,8 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
 // d and plan, and echoes it on standard output as the legacy reader does.
 // Bad input ends the run with a message naming the source and line (and, in
 // a keyword deck, the key). With a record, a legacy deck's values are noted
-// in it as they are read, a keyword deck's once read. Returns the form.
+// in it as they are read, those a keyword deck gives once read, each with
+// its line. Returns the form.
 DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, RunPlan& plan,
                           DeckRecord* record = nullptr);
 

@@ -8,6 +8,7 @@
 #include "common/stop.hpp"
 #include "deck/deck_checks.hpp"
 #include "deck/deck_file.hpp"
+#include "deck/keyword_checks.hpp"
 #include "driver/curves.hpp"
 #include "driver/finite_checks.hpp"
 #include "driver/memory_check.hpp"
@@ -40,12 +41,16 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
   // material 1 in every cell and water proportion 0.1 in every layer,
   // whatever its phi_layer and layer-2 values say; a keyword deck states it.
   run.form = read_deck_source(text, source, run.deck, run.plan, &run.record);
-  // Warnings of a legacy deck's values on standard error, never in the
-  // report. A keyword deck has neither implied decimals nor values its run
-  // ignores: its [run] table says what the run uses.
+  // Warnings of the deck's values on standard error, never in the report:
+  // values far outside their physical range, and values the run does not
+  // use (a legacy deck's by its fixed plan, a keyword deck's by its [run]
+  // table and model).
   if (run.form == DeckForm::legacy) {
     mark_used_values(run.record);
     deck_warnings(run.record, run.warnings);
+  } else {
+    mark_keyword_use(run.deck, run.plan, run.record);
+    keyword_warnings(run.deck, run.plan, run.record, run.warnings);
   }
   if (run.options.print_warnings) print_warnings(run.warnings);
   if (run.plan.full_stiffness) run.options.full_stiffness = true;

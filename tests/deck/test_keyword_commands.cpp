@@ -58,8 +58,10 @@ TEST(KeywordCheck, PrintsTheLayeredPlanTheRunWillFollow) {
   EXPECT_NE(r.out.find("the water proportion of its layer"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(": 0.1 0.25"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("the own sparse solver"), std::string::npos) << r.out;
-  // A legacy deck's complaints (implied decimals, ignored layer 2) do not apply.
-  EXPECT_NE(r.out.find("\n0 warnings"), std::string::npos) << r.out;
+  // A legacy deck's complaints (implied decimals, ignored layer 2) do not
+  // apply: the layered plan uses layer 2.
+  EXPECT_EQ(r.out.find("implied decimals"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("the values of [[layer]] 2"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(a.work + "/vp_eq.phiw")) << "check writes no result file";
 }
 
