@@ -39,14 +39,18 @@ void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Result
 void size_workspace(const Deck& d, Array1<cplx>& workspace);
 
 // The reference values of "elast_coef_sand" and of "b11_b22_b12_sand"; a
-// missing, short or garbled file ends the run with a message naming it.
-void read_elastic_references(ReferenceValues& refs);
-void read_friction_references(ReferenceValues& refs);
+// short or garbled file ends the run with a message naming it, a missing
+// one too (naming the folder searched and what the file holds) unless
+// `optional`, when the built-in values (those of the bundled examples)
+// stand in.
+void read_elastic_references(ReferenceValues& refs, bool optional = false);
+void read_friction_references(ReferenceValues& refs, bool optional = false);
 
 // Reads the side files before anything is computed: the two reference files
-// into refs and, when the plan takes the porosity from a file (the fractal
-// model; "porosity.frac" for a legacy deck), that file into s.phi. A
-// missing, short or garbled file ends the run with a message naming it.
+// into refs (optional for a keyword deck's plan) and, when the plan takes
+// the porosity from a file (the fractal model; "porosity.frac" for a legacy
+// deck), that file into s.phi. A missing, short or garbled file ends the run
+// with a message naming it.
 void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs);
 
 // Prints the layer geometry (when write), gives every cell its material as the plan says
