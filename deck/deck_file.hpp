@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/warnings.hpp"
 #include "deck/deck_record.hpp"
 #include "deck/keyword_deck.hpp"
 
@@ -57,9 +58,9 @@ DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, Ru
 void read_stdin_text(std::string& text);
 void read_named_deck(const char* path, std::string& text);
 
-// Warns on standard error of a first cell whose lambda1 or lambda3 is not
+// Adds to `out` a warning of a first cell whose lambda1 or lambda3 is not
 // positive, which a keyword deck's plan lets through.
-void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan);
+void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan, Warnings& out);
 
 // What `threephase convert` does: the deck of the other form of the file
 // `path` into out (to the legacy form when to_legacy, else to the keyword

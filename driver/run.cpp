@@ -92,6 +92,12 @@ void coefficients_at(Run& run, double omega, Report report) {
   porosity_pass(d, run.plan, run.sample);
   const bool full = report == Report::full;
   elastic_coefficients(d, run.plan, run.sample, run.refs, omega, full, run.co, run.maps);
+  if (full) {
+    // Printed as it arises and kept for results.json, as every warning.
+    const int first = run.warnings.n;
+    warn_first_cell_lambda(run.co, run.plan, run.warnings);
+    print_warnings(run.warnings, first);
+  }
   mass_coefficients(d, run.sample, run.refs, full, run.co, run.fr, run.maps);
   run.clock.mark("coefficients");
 

@@ -266,7 +266,6 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   write_coefficient_maps(CoefficientKind::elastic, s.grid, co, cells, maps);
   if (fail) stop_at_cell(fail);
   if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
-  warn_first_cell_lambda(co, plan);
 }
 
 void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs, bool report,

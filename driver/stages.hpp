@@ -71,8 +71,8 @@ void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s);
 // negative-lambda1 warnings and the nine elastic maps (the cells done, when
 // a cell fails); without, nothing is printed or written. Prints the message
 // and stops at a cell that fails. A plan of a keyword deck lets a first cell
-// with lambda1 or lambda3 <= 0 through with a warning on standard error when
-// its strain energy is positive. A stage of more than two seconds shows its
+// with lambda1 or lambda3 <= 0 through when its strain energy is positive
+// (the caller warns of it: warn_first_cell_lambda). A stage of more than two seconds shows its
 // progress when standard error is a terminal (as does the next).
 void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
                           const ReferenceValues& refs, const double& omega, bool report,

@@ -128,3 +128,27 @@ TEST(KeywordRun, ResultsJsonCarriesTheKeywordDecksValuesWithUnits) {
   EXPECT_EQ(values["akf(2)"]["text"], "2.25e9");
   EXPECT_FALSE(values["ro1(1)"]["implied_decimals"].get<bool>());
 }
+
+// Every warning a run prints (of the deck, of the coefficients, of the
+// grid) is counted by its summary and listed in results.json: a clean sand
+// warns of its first cell's lambda1 beside the deck's unused values and the
+// diffusion length.
+TEST(KeywordRunCommand, SummaryCountsEveryWarningPrintedAndResultsJsonListsEachOne) {
+  std::string deck = with_value(keyword_example("shaley_sand"), "s3", "0.004");
+  deck = with_value(deck, "nx", "4");
+  deck = with_value(deck, "ny", "4");
+  const DeckAway a = deck_away("shaley_sand", deck, "kw_warning_count");
+  const RunResult r = run_with_args(a.work, "run " + a.deck + " -o " + a.top + "/out");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> printed;
+  for (const std::string& line : split_lines(r.err)) {
+    const std::string prefix = "threephase: warning: ";
+    if (line.rfind(prefix, 0) == 0) printed.push_back(line.substr(prefix.size()));
+  }
+  ASSERT_GE(printed.size(), 3u) << r.err;
+  EXPECT_NE(r.out.find("  " + std::to_string(printed.size()) + " warning(s)"), std::string::npos)
+      << r.out << r.err;
+  const nlohmann::json listed = results_of(a.top + "/out")["warnings"];
+  EXPECT_EQ(listed, nlohmann::json(printed));
+  EXPECT_NE(r.err.find("cell (1, 1): lambda1 ="), std::string::npos) << r.err;
+}
