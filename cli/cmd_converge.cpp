@@ -51,7 +51,7 @@ void add_converge_command(CLI::App& app, CommandContext& ctx) {
       "Richardson extrapolation, error and verdict (converge.csv, converge.json; tools/plot DIR "
       "draws converge.png). DIR is replaced only when the study is complete");
   static ConvergeArguments a;
-  add_deck_argument(cmd, a.o.deck, "The legacy deck (side files beside it)");
+  add_deck_argument(cmd, a.o.deck, "The deck, legacy or keyword (its side files beside it)");
   cmd->add_option("--refine", a.refine,
                   "Refinements, increasing: each cell split into r by r cells (e.g. 1,2,4,8)")
       ->required();

@@ -43,7 +43,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct RunArgs {
-  std::string deck, out, stiffness, frequencies;
+  std::string deck, out, stiffness, frequencies, elastic_form;
   double maps_at = 0.0;  // Hz; 0: the first frequency of the curve
   int jobs = 0;
   bool quiet = false;
@@ -278,9 +278,18 @@ void print_summary(const fs::path& out) {
     std::printf("    %-6s velocity %.6g m/s, 1000/Q %.6g\n", m, number_at(r, "velocity_m_per_s"),
                 number_at(r, "q_inverse_times_1000"));
   }
-  const auto& p1 = j["plane_waves"]["compressional"][0];
-  std::printf("  fast P wave (closed form) velocity %.6g m/s, 1000/Q %.6g\n",
+  const auto& waves = j["plane_waves"];
+  const auto& p1 = waves["compressional"][0];
+  std::printf("  fast P wave (closed form) of cell (%d, %d): velocity %.6g m/s, 1000/Q %.6g\n",
+              waves["cell"][0].get<int>(), waves["cell"][1].get<int>(),
               number_at(p1, "velocity_m_per_s"), number_at(p1, "q_inverse_times_1000"));
+  if (j.contains("plane_waves_average_medium")) {
+    const auto& a1 = j["plane_waves_average_medium"]["compressional"][0];
+    std::printf(
+        "  fast P wave (closed form) of the cell-averaged medium: velocity %.6g m/s, "
+        "1000/Q %.6g\n",
+        number_at(a1, "velocity_m_per_s"), number_at(a1, "q_inverse_times_1000"));
+  }
   std::printf("  %zu warning(s)\n", j["warnings"].size());
 }
 
@@ -291,6 +300,7 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
   static Run run;  // the tables of a large grid stay off the stack
   run.options.modern = true;
   run.options.full_stiffness = a.stiffness == "full";
+  run.options.elastic_form = a.elastic_form;
   run.options.jobs = a.jobs;
   if (!a.frequencies.empty()) {
     std::string why;
@@ -351,6 +361,7 @@ int run_curve_rank(const RunArgs& a, const CommandContext& ctx) {
   static Run run;
   run.options.deck_path = fs::absolute(a.deck).lexically_normal().string();
   run.options.full_stiffness = a.stiffness == "full";
+  run.options.elastic_form = a.elastic_form;
   run.options.jobs = a.jobs;
   run.options.print_warnings = false;
   run.options.solver_request = "own";
@@ -426,6 +437,11 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
                   "and C55, and the qP and qSV waves at every angle); default: the deck's "
                   "[run] stiffness")
       ->check(CLI::IsMember({"vertical", "full"}));
+  cmd->add_option("--elastic-form", args.elastic_form,
+                  "The coefficients' elastic form: two_dimensional (lambda = H - mu, the "
+                  "default) or plane_strain (lambda = H - 2 mu / 3, a slice of a "
+                  "three-dimensional rock); default: the deck's [run] elastic_form")
+      ->check(CLI::IsMember({"two_dimensional", "plane_strain"}));
   cmd->add_option("--frequencies", args.frequencies,
                   "A curve: the sample's stiffness at every frequency of F1,F2,... (Hz) or "
                   "FMIN:FMAX:N (N points evenly spaced in log frequency), one analysis for all; "

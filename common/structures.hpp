@@ -22,6 +22,15 @@ struct Deck {
       ak_s1, xmu_s1, ak_s3, xmu_s3, ak_air, xmu_air;
 };
 
+// The elastic form of the three-phase medium's coefficients. The moduli H1,
+// H3 and B3 are those of the rock in three dimensions. two_dimensional (the
+// default, and the legacy run's) takes them as the moduli of a medium that
+// is itself two-dimensional: lambda = H - mu, d3 = B3 - mu13/2.
+// plane_strain models a slice of a three-dimensional rock held in the
+// third direction: lambda = H - 2 mu/3, d3 = B3 - mu13/3, the Lame
+// coefficients of the rock, which plane strain keeps unchanged.
+enum class ElasticForm { two_dimensional, plane_strain };
+
 // The volume fractions of the last cell the mass routine treats: the
 // matrix shares s1, s3_matrix of the solids and their bulk fractions.
 struct Fractions {

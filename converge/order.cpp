@@ -10,8 +10,14 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// Changes below this share of the tolerance are no change: a velocity
+// rounded to 1e-9 of itself, a 1000/Q to 1e-6, lie far below it, and an
+// order taken from them would be one of the rounding.
+constexpr double kNoChange = 1e-3;
+
 }  // namespace
 
+// No name holds a comma: converge.csv writes it unquoted.
 const char* verdict_name(Verdict v) {
   switch (v) {
     case Verdict::kConverged:
@@ -22,6 +28,12 @@ const char* verdict_name(Verdict v) {
       return "not yet in the asymptotic range";
     case Verdict::kTooFewLevels:
       return "too few levels";
+    case Verdict::kUnchanged:
+      return "converged (no order: unchanged with the grid)";
+    case Verdict::kWithinTwoLevels:
+      return "within tolerance (no order: two levels)";
+    case Verdict::kWithinSwinging:
+      return "within tolerance (no order: changes swing or grow)";
   }
   return "";
 }
@@ -51,6 +63,21 @@ double richardson(double f_coarse, double f_fine, double r, double p) {
   return f_fine + (f_fine - f_coarse) / (std::pow(r, p) - 1.0);
 }
 
+namespace {
+
+// The verdict of a value whose error is known: with an order, converged or
+// converging; without one, within the tolerance says why there is no order.
+Verdict verdict_of(const Assessment& a, int n, bool has_order) {
+  if (a.error <= a.tolerance)
+    return n == 2      ? Verdict::kWithinTwoLevels
+           : has_order ? Verdict::kConverged
+                       : Verdict::kWithinSwinging;
+  if (n == 2) return Verdict::kTooFewLevels;  // one change says nothing of its trend
+  return has_order ? Verdict::kConverging : Verdict::kNotAsymptotic;
+}
+
+}  // namespace
+
 Assessment assess(const double* h, const double* f, int n, const Tolerance& tol) {
   Assessment a;
   a.order = kNaN;
@@ -62,31 +89,28 @@ Assessment assess(const double* h, const double* f, int n, const Tolerance& tol)
   if (n < 2) return a;
   const double e2 = f[n - 1] - f[n - 2];
   a.error = std::fabs(e2);
-  bool shrinking = false;
-  if (n >= 3) {
-    const double e1 = f[n - 2] - f[n - 3];
-    if (e1 == 0.0 && e2 == 0.0) {
-      // The same value at three levels: nothing left to resolve.
-      a.extrapolated = fine;
-      a.error = 0.0;
-      shrinking = true;
-    } else {
-      a.order = observed_order(e1, e2, h[n - 3] / h[n - 2], h[n - 2] / h[n - 1]);
-      shrinking = !std::isnan(a.order);
-      if (shrinking) {
-        a.extrapolated = richardson(f[n - 2], fine, h[n - 2] / h[n - 1], a.order);
-        a.error = std::fabs(a.extrapolated - fine);
-      } else {
-        a.error = std::max(std::fabs(e1), std::fabs(e2));
-      }
-    }
+  if (n == 2) {
+    a.verdict = verdict_of(a, n, false);
+    return a;
   }
-  if (a.error <= a.tolerance)
-    a.verdict = Verdict::kConverged;
-  else if (n == 2)
-    a.verdict = Verdict::kTooFewLevels;  // one change says nothing of its trend
-  else
-    a.verdict = shrinking ? Verdict::kConverging : Verdict::kNotAsymptotic;
+  const double e1 = f[n - 2] - f[n - 3];
+  const double largest = std::max(std::fabs(e1), std::fabs(e2));
+  if (largest <= kNoChange * a.tolerance) {
+    // The same value at three levels, to rounding: nothing left to resolve.
+    a.extrapolated = fine;
+    a.error = largest;
+    a.verdict = Verdict::kUnchanged;
+    return a;
+  }
+  a.order = observed_order(e1, e2, h[n - 3] / h[n - 2], h[n - 2] / h[n - 1]);
+  const bool has_order = !std::isnan(a.order);
+  if (has_order) {
+    a.extrapolated = richardson(f[n - 2], fine, h[n - 2] / h[n - 1], a.order);
+    a.error = std::fabs(a.extrapolated - fine);
+  } else {
+    a.error = largest;
+  }
+  a.verdict = verdict_of(a, n, has_order);
   return a;
 }
 

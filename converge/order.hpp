@@ -9,11 +9,16 @@
 
 namespace tp {
 
+// Converged is said only with an observed order; a value within the
+// tolerance without one says why there is none.
 enum class Verdict {
-  kConverged,      // the finest value is within the tolerance of the limit
-  kConverging,     // differences of one sign shrink, but not yet within it
-  kNotAsymptotic,  // differences change sign or do not shrink
-  kTooFewLevels,   // one level, or two whose change is above the tolerance
+  kConverged,        // an observed order, and the finest value within the tolerance of the limit
+  kConverging,       // differences of one sign shrink, but not yet within it
+  kNotAsymptotic,    // differences change sign or do not shrink
+  kTooFewLevels,     // one level, or two whose change is above the tolerance
+  kUnchanged,        // the changes are below a thousandth of the tolerance: no grid dependence
+  kWithinTwoLevels,  // two levels whose change is within the tolerance: no order from one change
+  kWithinSwinging,   // within the tolerance, but the changes swing or grow: no order
 };
 
 // Words for the verdict, as the table prints them.
@@ -52,8 +57,11 @@ struct Tolerance {
 
 // Assesses f[0..n-1] on cells of side h[0..n-1], coarse to fine. The error
 // is |extrapolated - f_fine| with an order, else the last change |f_n -
-// f_n-1| (oscillating: the larger of the last two changes). Converged when
-// the error is within the tolerance.
+// f_n-1| (three levels without an order: the larger of the last two
+// changes). Converged when there is an order and the error is within the
+// tolerance; without an order a value within it is unchanged (both changes
+// below a thousandth of the tolerance, where an order would be one of the
+// rounding), within it at two levels, or within it with changes that swing.
 Assessment assess(const double* h, const double* f, int n, const Tolerance& tol);
 
 }  // namespace tp

@@ -98,6 +98,68 @@ bool refine_deck_text(const std::string& deck, int r, std::string& refined, std:
   return true;
 }
 
+namespace {
+
+// The table a keyword deck's line opens ("" for none), or the line's key
+// before its "=" (blanks trimmed); both empty for a blank or comment line.
+struct KeywordLine {
+  bool header = false;
+  std::string table, key;
+  std::size_t value_at = 0;  // where the value starts, after "=" and blanks
+};
+
+KeywordLine keyword_line(std::string_view line) {
+  KeywordLine k;
+  const std::size_t at = line.find_first_not_of(" \t");
+  if (at == std::string::npos || line[at] == '#' || line[at] == '\r' || line[at] == '\n') return k;
+  if (line[at] == '[') {
+    k.header = true;
+    const std::size_t open = line.find_first_not_of("[ \t", at);
+    const std::size_t close = line.find(']', at);
+    if (open != std::string::npos && close != std::string::npos && open < close) {
+      const std::size_t end = line.find_last_not_of(" \t", close - 1);
+      k.table = std::string(line.substr(open, end + 1 - open));
+    }
+    return k;
+  }
+  const std::size_t eq = line.find('=', at);
+  if (eq == std::string::npos) return k;
+  const std::size_t end = line.find_last_not_of(" \t", eq - 1);
+  k.key = std::string(line.substr(at, end + 1 - at));
+  k.value_at = line.find_first_not_of(" \t", eq + 1);
+  return k;
+}
+
+}  // namespace
+
+bool refine_keyword_text(const std::string& deck, int r, const std::string& porosity_file,
+                         std::string& refined, std::string& why) {
+  refined.clear();
+  std::string table;
+  for (std::string_view line : lines_of(deck)) {
+    const KeywordLine k = keyword_line(line);
+    if (k.header) table = k.table;
+    const bool count =
+        (table.empty() && (k.key == "nx" || k.key == "ny")) || (table == "layer" && k.key == "nl");
+    if (table == "run" && k.key == "porosity" && !porosity_file.empty()) {
+      refined += "porosity = { file = \"" + porosity_file + "\" }\n";
+      continue;
+    }
+    if (!count) {
+      refined.append(line);
+      continue;
+    }
+    std::string scaled(line.substr(0, k.value_at));
+    if (k.value_at == std::string::npos || !scaled_line(line.substr(k.value_at), r, scaled)) {
+      why = k.key + " = ...: its cell count times " + std::to_string(r) +
+            " cannot be written (give it as a plain integer)";
+      return false;
+    }
+    refined += scaled;
+  }
+  return true;
+}
+
 bool refine_porosity_text(const std::string& frac, int nx, int ny, int r, std::string& refined,
                           std::string& why) {
   const std::vector<std::string_view> lines = lines_of(frac);

@@ -24,6 +24,16 @@ bool deck_grid(const std::string& deck, DeckGrid& g, std::string& why);
 // refuses or a count that would pass 32 bits.
 bool refine_deck_text(const std::string& deck, int r, std::string& refined, std::string& why);
 
+// The keyword deck text refined by r: the integer value of nx and ny (top
+// level) and of nl in every [[layer]] table multiplied by r, and, when
+// `porosity_file` is not empty, the [run] table's porosity line made
+// `porosity = { file = "<porosity_file>" }`; every other line kept byte for
+// byte, comments included. False with `why` when a count is not written as
+// a plain integer on its own line (the caller reads the result back to
+// make sure every count was found).
+bool refine_keyword_text(const std::string& deck, int r, const std::string& porosity_file,
+                         std::string& refined, std::string& why);
+
 // The porosity file of an nx by ny field (one line per cell, x index
 // fastest) refined by r: the line of coarse cell (j, k) copied to each of
 // its r*r children (r(j-1)+1..rj, r(k-1)+1..rk). Lines after the first

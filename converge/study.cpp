@@ -16,11 +16,13 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <sstream>
 
 #include "common/staged_folder.hpp"
 #include "common/stop.hpp"
 #include "converge/refine.hpp"
+#include "deck/keyword_deck.hpp"
 
 namespace fs = std::filesystem;
 
@@ -50,6 +52,7 @@ struct Level {
   int r = 1, nx = 0, ny = 0;
   double h = 0;  // cell side (m)
   fs::path dir;
+  const char* deck_name = "deck";
   LevelState state = LevelState::kPending;
   int status = 0;
   std::string message;
@@ -61,15 +64,20 @@ constexpr const char* kReferenceFiles[2] = {"elast_coef_sand", "b11_b22_b12_sand
 
 // The deck and its side files, read once: the levels are written from
 // these texts, and `read` lists every file the study reads, which its
-// output folder must not hold.
+// output folder must not hold. A keyword deck keeps its [run] plan: each
+// level is the same deck with its cell counts scaled, and the porosity file
+// it names refined into the level's porosity.frac.
 struct Source {
   std::string deck, frac;
-  std::string reference[2];  // texts of kReferenceFiles
+  std::string reference[2];  // texts of kReferenceFiles ("" for one a keyword deck goes without)
+  bool has_reference[2] = {false, false};
   fs::path folder;
   std::vector<fs::path> read;
   DeckGrid grid;
   double domain_size = 0;
-  bool fractal = false;
+  bool fractal = false;  // a porosity field read from a file
+  bool keyword = false;
+  const char* deck_name = "deck";  // the deck's name in a level's folder
 };
 
 bool read_text(const fs::path& p, std::string& text) {
@@ -97,19 +105,6 @@ std::string line_of(const std::string& text, int n) {
   return "";
 }
 
-// A keyword deck starts with a [table] header or a key where the legacy
-// deck starts with a number (comments and blank lines before it aside).
-bool keyword_form(const std::string& deck) {
-  std::istringstream in(deck);
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t at = line.find_first_not_of(" \t\r");
-    if (at == std::string::npos || line[at] == '#') continue;
-    return line[at] == '[' || std::isalpha(static_cast<unsigned char>(line[at]));
-  }
-  return false;
-}
-
 int input_fault(const std::string& what) {
   std::fprintf(stderr, "threephase converge: %s\n", what.c_str());
   return kExitBadInput;
@@ -120,32 +115,78 @@ int output_fault(const std::string& what) {
   return kExitOutput;
 }
 
+// The grid, sample size and porosity model of a legacy deck, from its lines.
+int legacy_source(const ConvergeOptions& o, Source& s) {
+  std::string why;
+  if (!deck_grid(s.deck, s.grid, why)) return input_fault(o.deck + ": " + why);
+  s.domain_size = std::strtod(line_of(s.deck, 4).c_str(), nullptr);
+  s.fractal = std::atoi(line_of(s.deck, 8).c_str()) == 1;
+  if (s.fractal) s.read.push_back(s.folder / "porosity.frac");
+  return 0;
+}
+
+// The grid, sample size and porosity file of a keyword deck, from its
+// reader (which refuses, naming the line, what a run would refuse); the
+// porosity file is the one the [run] plan names, beside the deck or absolute.
+int keyword_source(const ConvergeOptions& o, Source& s) {
+  const auto d = std::make_unique<Deck>();
+  RunPlan plan;
+  DeckError err;
+  if (read_keyword_deck(s.deck, *d, plan, err) != 0)
+    return input_fault(error_place(o.deck.c_str(), err) + ": " + err.what);
+  s.keyword = true;
+  s.deck_name = "deck.toml";
+  s.grid = DeckGrid{d->nx, d->ny, d->nmat};
+  s.domain_size = d->domain_size;
+  s.fractal = plan.porosity == PorositySource::file;
+  if (s.fractal) s.read.push_back(s.folder / plan.porosity_file);
+  return 0;
+}
+
 // Reads the deck, its grid, sample size and porosity model, its two
-// reference files and, for the fractal model, its porosity file.
+// reference files (a keyword deck's when they are there) and its porosity
+// file.
 int read_source(const ConvergeOptions& o, Source& s) {
   const fs::path deck(o.deck);
   if (!read_text(deck, s.deck)) return input_fault(o.deck + ": cannot be read");
   s.folder = deck.has_parent_path() ? deck.parent_path() : fs::path(".");
   s.read = {deck};
-  std::string why;
-  if (keyword_form(s.deck))
-    return input_fault(o.deck +
-                       ": a keyword deck; the study refines the legacy form, which "
-                       "`threephase convert DECK --legacy` writes");
-  if (!deck_grid(s.deck, s.grid, why)) return input_fault(o.deck + ": " + why);
-  s.domain_size = std::strtod(line_of(s.deck, 4).c_str(), nullptr);
-  s.fractal = std::atoi(line_of(s.deck, 8).c_str()) == 1;
+  const int bad =
+      deck_form(s.deck) == DeckForm::keyword ? keyword_source(o, s) : legacy_source(o, s);
+  if (bad != 0) return bad;
+  if (s.fractal && !read_text(s.read.back(), s.frac))
+    return input_fault(s.read.back().string() + ": cannot be read");
   for (int i = 0; i < 2; ++i) {
-    s.read.push_back(s.folder / kReferenceFiles[i]);
-    if (!read_text(s.read.back(), s.reference[i]))
-      return input_fault(s.read.back().string() + ": cannot be read");
-  }
-  if (s.fractal) {
-    s.read.push_back(s.folder / "porosity.frac");
-    if (!read_text(s.read.back(), s.frac))
-      return input_fault(s.read.back().string() + ": cannot be read");
+    const fs::path p = s.folder / kReferenceFiles[i];
+    s.has_reference[i] = read_text(p, s.reference[i]);
+    if (!s.has_reference[i] && !(s.keyword && !fs::exists(p)))
+      return input_fault(p.string() + ": cannot be read");
+    if (s.has_reference[i]) s.read.push_back(p);
   }
   return 0;
+}
+
+// The level's deck: the legacy deck's lines with its counts scaled, or the
+// keyword deck's text with its counts scaled and its porosity file the
+// level's own, read back to make sure the plan and every count came through.
+int level_deck(const Source& s, int r, std::string& deck) {
+  std::string why;
+  if (!s.keyword) return refine_deck_text(s.deck, r, deck, why) ? 0 : input_fault(why);
+  if (!refine_keyword_text(s.deck, r, s.fractal ? "porosity.frac" : "", deck, why))
+    return input_fault(why);
+  const auto d = std::make_unique<Deck>();
+  RunPlan plan;
+  DeckError err;
+  bool counts = read_keyword_deck(deck, *d, plan, err) == 0 && d->nx == s.grid.nx * r &&
+                d->ny == s.grid.ny * r && d->nmat == s.grid.nmat;
+  const auto coarse = std::make_unique<Deck>();
+  RunPlan coarse_plan;
+  read_keyword_deck(s.deck, *coarse, coarse_plan, err);
+  for (int i = 1; counts && i <= s.grid.nmat; ++i) counts = d->nl(i) == coarse->nl(i) * r;
+  if (counts) return 0;
+  return input_fault(
+      "the deck's nx, ny and every layer's nl must each be a plain integer on a "
+      "line of its own (`nx = 20`) for the study to refine them");
 }
 
 // True when `p` is `folder` or lies below it, symbolic links resolved.
@@ -183,16 +224,18 @@ int prepare_level(const Source& s, const fs::path& staging, Level& l) {
   l.ny = s.grid.ny * l.r;
   l.h = s.domain_size / l.ny;
   l.dir = staging / ("level_" + std::to_string(l.r));
+  l.deck_name = s.deck_name;
   std::string deck, frac, why;
-  if (!refine_deck_text(s.deck, l.r, deck, why)) return input_fault(why);
+  if (const int bad = level_deck(s, l.r, deck)) return bad;
   if (s.fractal && !refine_porosity_text(s.frac, s.grid.nx, s.grid.ny, l.r, frac, why))
     return input_fault(why);
   std::error_code ec;
   if (!fs::create_directory(l.dir, ec))
     return output_fault(l.dir.string() + ": cannot be created (" + ec.message() + ")");
-  bool ok = write_text(l.dir / "deck", deck);
+  bool ok = write_text(l.dir / l.deck_name, deck);
   if (s.fractal) ok = write_text(l.dir / "porosity.frac", frac) && ok;
-  for (int i = 0; i < 2; ++i) ok = write_text(l.dir / kReferenceFiles[i], s.reference[i]) && ok;
+  for (int i = 0; i < 2; ++i)
+    if (s.has_reference[i]) ok = write_text(l.dir / kReferenceFiles[i], s.reference[i]) && ok;
   return ok ? 0 : output_fault(l.dir.string() + ": the level's files cannot be written");
 }
 
@@ -267,7 +310,7 @@ pid_t start_level(const std::string& program, const Level& l, volatile pid_t& sl
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() == 1) _exit(127);
   if (chdir(l.dir.c_str()) != 0) _exit(127);
-  const int in = open("deck", O_RDONLY);
+  const int in = open(l.deck_name, O_RDONLY);
   const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || out < 0 || err < 0) _exit(127);

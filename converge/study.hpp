@@ -8,8 +8,10 @@
 //
 // Each level runs the program's own legacy run (the deck on standard
 // input, the side files beside it) in DIR/level_<r>, with the default
-// solver; a level that would need more memory than the limit (stop 3) is
-// left out with a message and the study goes on with the others.
+// solver. A keyword deck runs with its [run] plan (materials, water
+// proportions, porosity), its counts scaled and the porosity file it names
+// refined into the level's porosity.frac; a level that would need more memory than the limit (stop
+// 3) is left out with a message and the study goes on with the others.
 //
 // The study is built in a hidden staging folder beside DIR
 // (".DIR.staging-PID") and put in DIR's place in one step when it is
@@ -25,7 +27,7 @@
 namespace tp {
 
 struct ConvergeOptions {
-  std::string deck;         // a legacy deck; its side files lie beside it
+  std::string deck;         // a legacy or keyword deck; its side files lie beside it
   std::vector<int> refine;  // refinement factors, increasing (1, 2, 4, ...)
   std::string out_dir;      // "" means <deck's name>_converge in the working directory
   int jobs = 1;             // levels run at once

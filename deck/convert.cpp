@@ -83,6 +83,8 @@ void run_table(std::string& out, const Deck& d, const RunPlan& plan) {
                "\"own\", \"mumps\" or \"default\"");
   if (!plan.output.empty())
     keyword_line(out, "output = " + toml_string(plan.output), "results folder");
+  if (plan.elastic_form == ElasticForm::plane_strain)
+    keyword_line(out, "elastic_form = \"plane_strain\"", "a slice of a three-dimensional rock");
 }
 
 // A legacy line: the value, then its note from column 22 on (column 21 when
@@ -216,6 +218,9 @@ std::vector<std::string> plan_differences(const Deck& d, const RunPlan& plan) {
   }
   if (!plan.output.empty()) {
     diff.push_back("output: the legacy run writes into its working folder");
+  }
+  if (plan.elastic_form != legacy.elastic_form) {
+    diff.push_back("elastic_form = \"plane_strain\": the legacy run uses the two-dimensional form");
   }
   return diff;
 }

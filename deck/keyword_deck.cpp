@@ -23,8 +23,8 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The names a [run] table may hold.
-constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",   "solver",
-                                    "output",    "stiffness",        "frequencies"};
+constexpr const char* kRunKeys[] = {"materials", "water_proportion", "porosity",    "solver",
+                                    "output",    "stiffness",        "frequencies", "elastic_form"};
 
 int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
 
@@ -328,8 +328,32 @@ int read_layer(const toml::table& t, int i, Deck& d, const RunPlan& plan, DeckEr
   return 0;
 }
 
+// Shaley sand: a shale share s3 of 0 (a clean sand) or 1 (a pure shale)
+// leaves one solid with no volume, and its frame with no stiffness. The
+// coefficients that divide by that solid's fraction have finite limits, but
+// the medium does not: the solid's plane waves (the third P wave and the
+// second S wave) slow to zero speed and the strain energy is no longer
+// positive definite, so neither the closed-form analysis nor the
+// finite-element test has a run to give. A share of kMinSolidShare runs,
+// and its moduli stand within about sqrt(s3) relative of the limit (the
+// sand frame's shear factor exp(-sqrt(s1 s3))).
+int check_shale_share(const toml::table& t, int i, const Deck& d, DeckError& err) {
+  const double s3 = d.s3(i);
+  if (d.key_model != 1 || (s3 >= kMinSolidShare && s3 <= 1.0 - kMinSolidShare)) return 0;
+  const std::string key = layer_key("s3", i);
+  const bool clean = s3 < kMinSolidShare;
+  return refuse(err, line_of(*t.get("s3")), key,
+                key + " = " + format_real(s3) + (clean ? " (a clean sand)" : " (a pure shale)") +
+                    " leaves " + (clean ? "solid 3" : "solid 1") +
+                    " without volume, and the run without its stiffness; give " + key + " = " +
+                    (clean ? format_real(kMinSolidShare) : format_real(1.0 - kMinSolidShare)) +
+                    ", the " + (clean ? "smallest" : "largest") +
+                    " share the run takes (its moduli then agree with the limit to about 1e-6)");
+}
+
 // Checks the values of layer i against their ranges (the model's and the
-// layer's), naming the line of each; then the room for ice.
+// layer's), naming the line of each; then the share of each solid and the
+// room for ice.
 int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
   for (const LayerField& f : kLayerFields) {
     std::string what;
@@ -337,6 +361,7 @@ int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
       return refuse(err, line_in(t, f.name), layer_key(f.name, i), what);
     }
   }
+  if (int rc = check_shale_share(t, i, d, err)) return rc;
   if (d.key_model == 0 && !(d.phi_layer(i) < d.phi_a(i))) {
     const std::string key = layer_key("phi_layer", i);
     return refuse(err, line_in(t, "phi_layer"), key,
@@ -522,6 +547,11 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
     const char* sets[] = {"vertical", "full"};
     if (int rc = read_name(*n, "stiffness", sets, 2, index, err)) return rc;
     plan.full_stiffness = index == 1;
+  }
+  if ((n = run->get("elastic_form")) != nullptr) {
+    const char* forms[] = {"two_dimensional", "plane_strain"};
+    if (int rc = read_name(*n, "elastic_form", forms, 2, index, err)) return rc;
+    plan.elastic_form = index == 1 ? ElasticForm::plane_strain : ElasticForm::two_dimensional;
   }
   if ((n = run->get("output")) != nullptr) {
     const auto* s = n->as_string();

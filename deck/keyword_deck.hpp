@@ -45,6 +45,9 @@ struct RunPlan {
   // The frequencies of a curve (Hz): [run] frequencies = [..] or
   // { from = .., to = .., points = .. } (logarithmic); empty: none.
   std::vector<double> frequencies;
+  // The elastic form of the coefficients: [run] elastic_form =
+  // "two_dimensional" (the default, the legacy run's) or "plane_strain".
+  ElasticForm elastic_form = ElasticForm::two_dimensional;
   // Read from a keyword deck: a first cell with lambda1 or lambda3 <= 0 is a
   // warning when its strain energy is positive definite, not a stop.
   bool lambda_warning_only = false;
@@ -62,6 +65,11 @@ struct RunPlan {
 // cell, water proportion 0.1 in every layer, and the porosity 0.1 in every
 // cell for the layered model (model 0) or porosity.frac for the fractal one.
 RunPlan legacy_plan(const Deck& d);
+
+// The smallest share of the solid either solid of the shaley-sand model
+// may take in a keyword deck (s3 from it to 1 minus it): at 0 a solid has
+// no stiffness, and the run no positive definite medium.
+constexpr double kMinSolidShare = 1e-12;
 
 // A reader's refusal: the line (0 when no line applies), the key it concerns
 // and the sentence that says what is wrong.

@@ -54,6 +54,10 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
   }
   if (run.options.print_warnings) print_warnings(run.warnings);
   if (run.plan.full_stiffness) run.options.full_stiffness = true;
+  if (!run.options.elastic_form.empty())
+    run.plan.elastic_form = run.options.elastic_form == "plane_strain"
+                                ? ElasticForm::plane_strain
+                                : ElasticForm::two_dimensional;
   if (run.options.frequencies.empty()) run.options.frequencies = run.plan.frequencies;
 }
 
@@ -128,7 +132,7 @@ void run_plane_waves(Run& run, Report report) {
   warn_p_labels(labels, run.deck.nx * run.deck.ny, run.warnings);
   print_warnings(run.warnings, first_late);
   if (run.options.modern) {
-    capture_closed_form(run.deck, run.co, run.omega, run.modern);
+    capture_closed_form(run.sample, run.co, run.omega, run.modern);
     capture_diffusion(run.diffusion, run.modern);
   }
   run.clock.mark("plane_waves");
@@ -180,6 +184,8 @@ void plate_test_set(PlateWork& w, PlateConstraints set, const PlateTest* tests, 
     plate_load(w.grid, w.omega, w.co, tests[t], w.sys, w.loads[t].b, friction);
   }
   w.solver.factor_and_solve(w.sys, w.loads, count);
+  if (w.vertical_stress != nullptr && tests[0] == PlateTest::vertical)
+    plate_vertical_stress(w.grid, w.co, w.sys, w.loads[0].z, *w.vertical_stress);
   // The friction pulls solid 1 and solid 3 by opposite forces, so it adds
   // nothing to their summed reaction; the real solves of the bounds, whose
   // friction is a large penalty, take the reactions without it rather than
@@ -222,6 +228,7 @@ void measure_stiffness(PlateWork& w, bool full, SampleStiffness& c, Friction fri
     const PlateTest shear[1] = {PlateTest::shear};
     plate_test_set(w, PlateConstraints::shear, shear, 1, friction, c);
   }
+  drop_rounding_loss(c);
   // A stiffness that overflowed is an error, never a result.
   const struct {
     const char* name;
@@ -243,7 +250,8 @@ void run_plate_tests(Run& run) {
   if (run.plate_sys.neq == 0) {
     const bool sized = plate_system(run.sample.grid, run.plate_sys) == 0 &&
                        size_plate_load(run.plate_sys, run.plate_loads[0]) &&
-                       size_plate_load(run.plate_sys, run.plate_loads[1]);
+                       size_plate_load(run.plate_sys, run.plate_loads[1]) &&
+                       run.plate_stress.resize(run.deck.nx, run.deck.ny);
     if (!sized)
       input_error("the grid", "the plate tests' system does not fit in the memory available");
   }
@@ -251,7 +259,8 @@ void run_plate_tests(Run& run) {
   if (fail) stop_at_cell(fail);
   analyse_system(run);
   RunPlateSolver solver(run);
-  PlateWork w{run.sample.grid, run.omega, run.co, run.plate_sys, run.plate_loads, solver};
+  PlateWork w{run.sample.grid, run.omega, run.co,           run.plate_sys,
+              run.plate_loads, solver,    &run.plate_stress};
   measure_stiffness(w, run.options.full_stiffness, run.stiffness);
   run.clock.mark("plate_tests");
 }
@@ -300,8 +309,11 @@ void write_modern_outputs(Run& run) {
                      run.clock,
                      run.warnings,
                      run.options.deck_path.c_str(),
-                     run.use_mumps ? "mumps" : "own"};
+                     run.use_mumps ? "mumps" : "own",
+                     run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
+  run.modern.elastic_form =
+      run.plan.elastic_form == ElasticForm::plane_strain ? "plane_strain" : "two_dimensional";
   run.modern.curve = run.curve.points.empty() ? nullptr : &run.curve;
   write_run_outputs(view, run.modern);
 }

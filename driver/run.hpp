@@ -38,6 +38,7 @@ struct RunOptions {
   std::string mumps_order;      // "amd", "metis", or empty
   bool out_of_core = false;     // MUMPS's factors on disk
   bool full_stiffness = false;  // the horizontal and shear plate tests beside the vertical one
+  std::string elastic_form;     // "two_dimensional", "plane_strain", or empty: the deck's
   std::vector<double> frequencies;  // a curve's frequencies (Hz); empty: none
   int jobs = 0;                     // threads of a curve; 0: THREEPHASE_JOBS or the processors
   bool print_warnings = true;       // the deck's warnings on standard error (rank 0's alone)
@@ -73,6 +74,7 @@ struct Run {
   // compressibility test: the same analysis serves them).
   System plate_sys;
   PlateLoad plate_loads[2];
+  CellField<cplx> plate_stress;  // total vertical stress of the vertical test (Pa)
   SampleStiffness stiffness{};
   double density = 0.0;  // volume average of the cells' densities (kg/m3)
   Curve curve;           // the stiffness against frequency, when asked
@@ -155,6 +157,7 @@ struct PlateWork {
   System& sys;
   PlateLoad* loads;  // two
   PlateSolver& solver;
+  CellField<cplx>* vertical_stress = nullptr;  // when given, the vertical test's stress map
 };
 void measure_stiffness(PlateWork& w, bool full, SampleStiffness& c,
                        Friction friction = Friction::harmonic);

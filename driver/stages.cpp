@@ -241,13 +241,21 @@ void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s) {
   }
 }
 
+namespace {
+
+ElasticOptions elastic_options(const RunPlan& plan) {
+  return ElasticOptions{plan.elastic_form, plan.lambda_warning_only};
+}
+
+}  // namespace
+
 void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
                           const ReferenceValues& refs, const double& omega, bool report,
                           Coefficients& co, CoefficientMaps& maps) {
   check_key_model(d.key_model, "e_modulus");
   if (!report) {
     ElasticReport first;
-    const CellFailure fail = e_modulus(d, s, omega, co, first, plan.lambda_warning_only, nullptr);
+    const CellFailure fail = e_modulus(d, s, omega, co, first, elastic_options(plan), nullptr);
     if (fail) stop_at_cell(fail);
     if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
     return;
@@ -258,7 +266,7 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   ProgressLine line;
   progress_begin(line, "elastic coefficients", "cells");
   const Progress progress = progress_to(line);
-  const CellFailure fail = e_modulus(d, s, omega, co, first, plan.lambda_warning_only, &progress);
+  const CellFailure fail = e_modulus(d, s, omega, co, first, elastic_options(plan), &progress);
   progress_end(line);
   print_elastic_report(d.key_model, first);
   const int cells = cells_done(s.grid, fail);

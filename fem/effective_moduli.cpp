@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "fem/cell_strains.hpp"
+
 namespace tp {
 
 bool size_results(Results& r, int nx, int ny) {
@@ -25,34 +27,6 @@ WaveProperties wave_properties(const cplx& modulus, const double& rho) {
 }
 
 namespace {
-
-// The solution at the 20 local unknowns of cell (j, k), Z(1..20).
-struct CellSolution {
-  cplx v[20];
-  const cplx& operator()(int l) const { return v[l - 1]; }
-};
-
-CellSolution gather(const UnknownVector& z, const XnodTable& xnod, int e) {
-  CellSolution c;
-  for (int l = 1; l <= 20; ++l) c.v[l - 1] = z(xnod(e, l));
-  return c;
-}
-
-// Mean y derivative of a y displacement over the cell, from its lower
-// corners (slots lo, lo+1) and upper corners (slots lo+2, lo+3).
-cplx y_strain(const CellSolution& Z, int lo, double h) {
-  return cdiv(Z(lo + 2) + Z(lo + 3) - Z(lo) - Z(lo + 1), cplx(2.0 * h));
-}
-
-// Mean x derivative of an x displacement: right corners 2, 3 minus left 1, 4.
-cplx x_strain(const CellSolution& Z, int lo, double h) {
-  return cdiv(Z(lo + 1) - Z(lo) + Z(lo + 2) - Z(lo + 3), cplx(2.0 * h));
-}
-
-// Divergence of the fluid flux: right minus left plus top minus bottom edge.
-cplx flux_divergence(const CellSolution& Z, double h) {
-  return cdiv(Z(10) - Z(9) + Z(12) - Z(11), cplx(h));
-}
 
 // The effective modulus of a top volume change: the unit load over the
 // sample area A gives M = -A / deltavol.

@@ -2,8 +2,10 @@
 #include "fem/plate_tests.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
+#include "fem/cell_strains.hpp"
 #include "fem/global_numbering.hpp"
 #include "fem/global_sist.hpp"
 #include "fem/local_sys.hpp"
@@ -208,6 +210,29 @@ PlateTractions plate_tractions(const CellGrid& g, const double& omega, const Coe
   t.top_tangential /= width;
   t.right_normal /= height;
   return t;
+}
+
+void plate_vertical_stress(const CellGrid& g, const Coefficients& co, const System& sys,
+                           const UnknownVector& z, CellField<cplx>& stress) {
+  const double h = g.h;
+  for (int j = 1; j <= g.nx; ++j) {
+    for (int k = 1; k <= g.ny; ++k) {
+      const CellSolution Z = gather(z, sys.xnod, g.element(j, k));
+      const cplx eyy1 = y_strain(Z, 5, h), eyy3 = y_strain(Z, 17, h);
+      const cplx div1 = x_strain(Z, 1, h) + eyy1, div3 = x_strain(Z, 13, h) + eyy3;
+      const cplx divw = flux_divergence(Z, h);
+      stress(j, k) = (co.lambda1(j, k) + co.d3(j, k)) * div1 +
+                     (co.lambda3(j, k) + co.d3(j, k)) * div3 + (co.b1(j, k) + co.b2(j, k)) * divw +
+                     (2.0 * co.mu1(j, k) + co.mu13(j, k)) * eyy1 +
+                     (2.0 * co.mu3(j, k) + co.mu13(j, k)) * eyy3;
+    }
+  }
+}
+
+void drop_rounding_loss(SampleStiffness& c) {
+  for (cplx* m : {&c.c11, &c.c33, &c.c55}) {
+    if (std::abs(m->imag()) <= kRoundingLoss * std::abs(m->real())) *m = cplx(m->real(), 0.0);
+  }
 }
 
 void take_moduli(const PlateTest& test, const PlateTractions& t, SampleStiffness& c) {

@@ -117,12 +117,30 @@ PlateTractions plate_tractions(const CellGrid& g, const double& omega, const Coe
                                const System& sys, const UnknownVector& z,
                                Friction friction = Friction::harmonic);
 
+// The total vertical stress (Pa) of every cell of a solved test into
+// stress(1..nx, 1..ny): the sum of the partial stresses of the two solids,
+// tau1_yy + tau3_yy, which carries the water's pressure through b1 and b2,
+// at the cell's mean strains. The reaction on the top plate is the mean of
+// the top row's stress (the friction pulls the solids apart and adds
+// nothing), so in the vertical test that mean is C33 times the strain.
+void plate_vertical_stress(const CellGrid& g, const Coefficients& co, const System& sys,
+                           const UnknownVector& z, CellField<cplx>& stress);
+
 // The sample's complex stiffness (Pa), time going as exp(+i omega t).
 // c13 comes from the side of the vertical test, c13_horizontal from the
 // plate of the horizontal one; reciprocity makes them equal to rounding.
 struct SampleStiffness {
   cplx c11, c13, c13_horizontal, c33, c55;
 };
+
+// A loss the solve cannot tell from zero: an imaginary part of C11, C33 or
+// C55 within kRoundingLoss of the real part is the rounding of the solve
+// (a homogeneous sample, with no flow, gives +-1e-15), not a loss, and its
+// sign is noise: it becomes 0, so that 1000/Q is 0 rather than a tiny
+// negative number. The smallest loss of a heterogeneous sample at 1 Hz is
+// some 1e-6 of the modulus. C13 has no sign and is kept.
+constexpr double kRoundingLoss = 1e-12;
+void drop_rounding_loss(SampleStiffness& c);
 
 // The moduli test measures, from its tractions, into c.
 void take_moduli(const PlateTest& test, const PlateTractions& t, SampleStiffness& c);

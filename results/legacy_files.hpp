@@ -74,9 +74,11 @@ inline constexpr ResultFileInfo kResultFileTable[kResultFileCount] = {
      &ResultFiles::re_strain3},
     {ResultFile::im_strain3, "imag_strain3_map", "vertical strain of solid 3, imaginary part", "1",
      &ResultFiles::im_strain3},
-    {ResultFile::re_stress, "real_stress_map", "vertical stress, real part", "Pa",
+    {ResultFile::re_stress, "real_stress_map",
+     "vertical partial stress of solid 1 (legacy compressibility test), real part", "Pa",
      &ResultFiles::re_stress},
-    {ResultFile::im_stress, "imag_stress_map", "vertical stress, imaginary part", "Pa",
+    {ResultFile::im_stress, "imag_stress_map",
+     "vertical partial stress of solid 1 (legacy compressibility test), imaginary part", "Pa",
      &ResultFiles::im_stress},
     {ResultFile::solid3, "mstar3_solid3",
      "the modulus mstar3 seen from the top of solid 3: frequency and Q, then frequency, real and "

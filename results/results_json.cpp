@@ -161,6 +161,20 @@ Json bounds_json(const Curve& curve) {
   return j;
 }
 
+// The five closed-form waves, fastest first within P and within S.
+Json waves_json(const PlaneWave* pw, const PlaneWave* sw) {
+  Json p = Json::array(), s = Json::array();
+  for (int i = 0; i < 3; ++i) p.push_back(wave_json(pw[i], i + 1));
+  for (int i = 0; i < 2; ++i) s.push_back(wave_json(sw[i], i + 1));
+  return Json{{"q_definition",
+               "1/Q = Im M / Re M with M proportional to 1/z^2 (z the complex slowness), the "
+               "definition of the finite-element moduli; the legacy report and result tables "
+               "give |Re z / Im z|, about twice Q at low loss"},
+              {"order", "fastest first within the compressional and within the shear waves"},
+              {"compressional", p},
+              {"shear", s}};
+}
+
 Json build(const RunResults& r) {
   Json j;
   j["format"] = "threephase-results";
@@ -183,20 +197,19 @@ Json build(const RunResults& r) {
   for (int i = 0; i < r.n_first_cell; ++i) {
     first[r.first_cell[i].name] = with_unit(r.first_cell[i].value, r.first_cell[i].unit);
   }
+  first["elastic_form"] = r.elastic_form;
   j["first_cell_coefficients"] = first;
-  Json p = Json::array(), s = Json::array();
-  for (int i = 0; i < 3; ++i) p.push_back(wave_json(r.p[i], i + 1));
-  for (int i = 0; i < 2; ++i) s.push_back(wave_json(r.s[i], i + 1));
-  j["plane_waves"] = {
-      {"cell", {r.wave_cell_j, r.wave_cell_k}},
-      {"q_definition",
-       "1/Q = Im M / Re M with M proportional to 1/z^2 (z the complex slowness), the "
-       "definition of the finite-element moduli; the legacy report and result tables give "
-       "|Re z / Im z|, about twice Q at low loss"},
-      {"order", "fastest first within the compressional and within the shear waves"},
-      {"compressional", p},
-      {"shear", s}};
-  if (r.effective.present) j["effective"] = effective_json(r.effective);
+  j["plane_waves"] = waves_json(r.p, r.s);
+  j["plane_waves"]["cell"] = {r.wave_cell_j, r.wave_cell_k};
+  j["plane_waves_average_medium"] = waves_json(r.average_p, r.average_s);
+  j["plane_waves_average_medium"]["averaging"] =
+      "every coefficient (elastic, mass, friction) averaged over the cells, the closed-form "
+      "waves of that one medium: a reference of the whole sample, not its finite-element "
+      "stiffness";
+  if (r.effective.present) {
+    j["effective"] = effective_json(r.effective);
+    j["effective"]["elastic_form"] = r.elastic_form;
+  }
   if (r.curve != nullptr) {
     j["curves"] = curves_json(*r.curve, r.effective.density);
     j["bounds"] = bounds_json(*r.curve);

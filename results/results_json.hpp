@@ -89,8 +89,12 @@ struct RunResults {
   double cell_size, frequency, omega, water_proportion, average_density;
   Quantity first_cell[kMaxQuantities];
   int n_first_cell;
+  const char* elastic_form = "two_dimensional";  // the coefficients' form
   int wave_cell_j, wave_cell_k;
   PlaneWave p[3], s[2];  // fastest first
+  // The same five waves of the coefficients averaged over the cells, the
+  // closed-form reference of the whole sample.
+  PlaneWave average_p[3], average_s[2];
   ModulusResult mstar, c33, mstar3;
   EffectiveRecord effective;
   const Curve* curve = nullptr;  // the stiffness against frequency, when asked

@@ -36,7 +36,7 @@ int first_cell(const Coefficients& co, Quantity* q) {
 
 // The five waves of cell (j, k), fastest first within P and within S, each
 // with the label the legacy report gives it.
-void plane_waves(const Coefficients& co, double omega, int j, int k, RunResults& r) {
+void plane_waves(const Coefficients& co, double omega, int j, int k, PlaneWave* pw, PlaneWave* sw) {
   cplx zp[3], zs[2];
   cell_slownesses(j, k, omega, co, zp, zs);
   const bool swap = 1.0 / zp[1].real() > 1.0 / zp[0].real();
@@ -45,10 +45,25 @@ void plane_waves(const Coefficients& co, double omega, int j, int k, RunResults&
   for (int a = 0; a < 3; ++a)  // three entries: order by velocity, descending
     for (int b = a + 1; b < 3; ++b)
       if (p[b].velocity > p[a].velocity) std::swap(p[a], p[b]);
-  for (int a = 0; a < 3; ++a) r.p[a] = p[a];
+  for (int a = 0; a < 3; ++a) pw[a] = p[a];
   const bool sswap = 1.0 / zs[1].real() > 1.0 / zs[0].real();
-  r.s[0] = plane_wave("vs1", sswap ? zs[1] : zs[0]);
-  r.s[1] = plane_wave("vs2", sswap ? zs[0] : zs[1]);
+  sw[0] = plane_wave("vs1", sswap ? zs[1] : zs[0]);
+  sw[1] = plane_wave("vs2", sswap ? zs[0] : zs[1]);
+}
+
+// The arithmetic mean over the cells of each of the 18 coefficients, as
+// the one cell of average; the cells are equal squares, so it is the volume
+// average. false when the memory is not there.
+bool average_coefficients(const CellGrid& g, const Coefficients& co, Coefficients& average) {
+  if (!size_coefficients(average, 1, 1)) return false;
+  const double cells = double(g.nx) * g.ny;
+  for (const CoefficientInfo& c : kCoefficientTable) {
+    double sum = 0.0;
+    for (int j = 1; j <= g.nx; ++j)
+      for (int k = 1; k <= g.ny; ++k) sum += (co.*c.field)(j, k);
+    (average.*c.field)(1, 1) = sum / cells;
+  }
+  return true;
 }
 
 // A modulus with the wave properties the post-processing gave it.
@@ -91,6 +106,16 @@ void write_maps(const RunView& v, RunResults& r) {
   put(grad.file, grad_quantity.c_str(), grad.unit, [&](int j, int k) {
     return j >= 2 && j <= nx - 1 && k >= 2 && k <= ny - 1 ? c.grad_pres_mod(j, k) : NAN;
   });
+  if (v.plate_stress != nullptr) {
+    const CellField<cplx>& t = *v.plate_stress;
+    put("real_total_stress_map",
+        "total vertical stress (both solids and the water) of the vertical plate test at unit "
+        "vertical strain, real part; each row's mean is C33",
+        "Pa", [&](int j, int k) { return t(j, k).real(); });
+    put("imag_total_stress_map",
+        "total vertical stress of the vertical plate test at unit vertical strain, imaginary part",
+        "Pa", [&](int j, int k) { return t(j, k).imag(); });
+  }
   for (int m = 0; m < kCoefficientMaps; ++m) {
     const CoefficientInfo& info = coefficient_of_map(m);
     put(info.legacy_map, info.label, info.unit,
@@ -141,12 +166,16 @@ void capture_diffusion(const DiffusionScale& s, RunResults& r) {
                                 s.resolved, s.nx_needed, s.ny_needed, s.beyond};
 }
 
-void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r) {
+void capture_closed_form(const Sample& s, const Coefficients& co, double omega, RunResults& r) {
   r.n_first_cell = first_cell(co, r.first_cell);
   // The report's cell (nx/2, ny/2), kept inside the grid.
-  r.wave_cell_j = d.nx / 2 > 0 ? d.nx / 2 : 1;
-  r.wave_cell_k = d.ny / 2 > 0 ? d.ny / 2 : 1;
-  plane_waves(co, omega, r.wave_cell_j, r.wave_cell_k, r);
+  r.wave_cell_j = s.grid.nx / 2 > 0 ? s.grid.nx / 2 : 1;
+  r.wave_cell_k = s.grid.ny / 2 > 0 ? s.grid.ny / 2 : 1;
+  plane_waves(co, omega, r.wave_cell_j, r.wave_cell_k, r.p, r.s);
+  Coefficients average;
+  if (!average_coefficients(s.grid, co, average))
+    input_error("the grid", "the averaged coefficients do not fit in the memory available");
+  plane_waves(average, omega, 1, 1, r.average_p, r.average_s);
 }
 
 void write_run_outputs(const RunView& v, RunResults& r) {

@@ -24,13 +24,15 @@ struct RunView {
   int neq;
   const StageClock& clock;
   const Warnings& warnings;
-  const char* deck_path;  // the deck's file
-  const char* solver;     // the sparse solver that ran: "own" or "mumps"
+  const char* deck_path;                // the deck's file
+  const char* solver;                   // the sparse solver that ran: "own" or "mumps"
+  const CellField<cplx>* plate_stress;  // the vertical plate test's total stress, or null
 };
 
-// Keeps in r the first cell's coefficients and the five plane waves of the
-// report's cell, from the coefficients of the run's frequency.
-void capture_closed_form(const Deck& d, const Coefficients& co, double omega, RunResults& r);
+// Keeps in r the first cell's coefficients, the five plane waves of the
+// report's cell, and those of the coefficients averaged over the cells of
+// the sample s, from the coefficients of the run's frequency.
+void capture_closed_form(const Sample& s, const Coefficients& co, double omega, RunResults& r);
 
 // Keeps in r the sample's stiffness from the plate tests (C11, C55 and the
 // waves at every angle when full) with its wave properties at density rho.

@@ -4,7 +4,9 @@
 // through the average bulk modulus Kav, and through its viscosity it adds a
 // relaxed shear coupling muav. The coefficients follow from the Gassmann-type
 // moduli of the two frames:
-//   lambda1 = H1 - mu1, lambda3 = H3 - mu3, d3 = B3 - mu13/2 (plane strain),
+//   lambda1 = H1 - mu1, lambda3 = H3 - mu3, d3 = B3 - mu13/2 (the default,
+//   two-dimensional form), or lambda1 = H1 - 2 mu1/3, lambda3 = H3 - 2 mu3/3,
+//   d3 = B3 - mu13/3 (plane strain of the three-dimensional rock),
 //   b1 = B1, b2 = B2, m = Kav.
 // All moduli are in Pa; only muav depends on the frequency.
 #include "rockphysics/e_modulus.hpp"
@@ -102,6 +104,18 @@ void coupled_moduli(const CellFractions& f, const Grains& g, const double& kf, c
   c.bb1 = (s1 * c.k2 + c.c12) / phi;
   c.bb2 = (s3 * c.k2 + c.c23) / phi;
   c.bb3 = s3 * c.c12 + c.c13 + s1 * c.c23 + s1 * s3 * c.k2;
+}
+
+// The Lame-type coefficients of the form from H1, H3, B3 and the shear
+// moduli: H = lambda + 2 mu / n in n dimensions, and the cross term's shear
+// part is mu13 / 2.
+void lame_coefficients(const ElasticForm& form, CellModuli& c) {
+  if (form == ElasticForm::plane_strain) {
+    c.lambda1 = c.h1 - 2.0 * c.mu1 / 3.0;
+    c.lambda3 = c.h3 - 2.0 * c.mu3 / 3.0;
+    c.d3 = c.bb3 - c.mu13 / 3.0;
+    return;
+  }
   c.lambda1 = c.h1 - c.mu1;
   c.lambda3 = c.h3 - c.mu3;
   c.d3 = c.bb3 - c.mu13 / 2.0;
@@ -120,7 +134,7 @@ int strain_energy_check(const CellModuli& c) {
 }  // namespace
 
 CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
-                      ElasticReport& first, const bool& lambda_warning_only,
+                      ElasticReport& first, const ElasticOptions& options,
                       const Progress* progress) {
   const double cells = double(s.grid.nx) * s.grid.ny;
   const int key_model = d.key_model;
@@ -142,15 +156,16 @@ CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coeff
         krief_frames(f, g, c);
       }
       coupled_moduli(f, g, d.akf(mat), d.eta(mat), omega, c);
+      lame_coefficients(options.form, c);
       if (first_cell) {
         first.c = c;
         first.reached = 2;
         fail.value = c.lambda1;
-        if (c.lambda1 <= 0.0 && !lambda_warning_only) {
+        if (c.lambda1 <= 0.0 && !options.lambda_warning_only) {
           fail.code = 12345;
           return fail;
         }
-        if (c.lambda3 <= 0.0 && !lambda_warning_only) {
+        if (c.lambda3 <= 0.0 && !options.lambda_warning_only) {
           fail.code = 12346;
           return fail;
         }

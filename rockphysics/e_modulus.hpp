@@ -24,18 +24,23 @@ struct ElasticReport {
   CellModuli c;
 };
 
+// How e_modulus builds the coefficients: the elastic form, and whether a
+// first cell with lambda1 or lambda3 <= 0 is a failure.
+struct ElasticOptions {
+  ElasticForm form = ElasticForm::two_dimensional;
+  bool lambda_warning_only = false;
+};
+
 // Fills the nine elastic coefficients (Pa) of every cell of the sample at
 // omega from the deck's per-layer constants, for key_model 0 (permafrost) or
-// 1 (shaley sand), cells in the order j outer, k inner; keeps cell (1, 1) in
-// first. Returns the first failed check with its cell: 45678, kZeroFraction,
-// 555, at cell (1, 1) 12345 (lambda1 <= 0, value lambda1) or 12346, and 45687
-// or 45688 (after the cell's coefficients are stored). With
-// lambda_warning_only, 12345 and 12346 are not failures: the plane form's
-// lambda = K - mu is negative for a stiff frame whose strain energy is still
-// positive, which 45687 and 45688 check. Reports the cells done to progress
-// after each column.
+// 1 (shaley sand) in the elastic form of options, cells in the order j outer, k inner; keeps cell
+// (1, 1) in first. Returns the first failed check with its cell: 45678, kZeroFraction, 555, at cell
+// (1, 1) 12345 (lambda1 <= 0, value lambda1) or 12346, and 45687 or 45688 (after the cell's
+// coefficients are stored). With options.lambda_warning_only, 12345 and 12346 are not failures: the
+// plane form's lambda = K - mu is negative for a stiff frame whose strain energy is still positive,
+// which 45687 and 45688 check. Reports the cells done to progress after each column.
 CellFailure e_modulus(const Deck& d, const Sample& s, const double& omega, Coefficients& co,
-                      ElasticReport& first, const bool& lambda_warning_only = false,
+                      ElasticReport& first, const ElasticOptions& options = {},
                       const Progress* progress = nullptr);
 
 }  // namespace tp

@@ -19,7 +19,7 @@ import subprocess
 import sys
 import tempfile
 
-from .runner import as_deck, find_program, stage
+from .runner import DECK_FILES, as_deck, find_program, stage
 
 # Exit statuses of `threephase converge`.
 STUDY_STATUS = {0: "ok", 1: "a level failed", 2: "bad input", 3: "no level fits the memory",
@@ -56,7 +56,8 @@ def converge(deck, refine=(1, 2, 4), out_dir="converge", jobs=1, tolerance=0.01,
     source = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".source-", dir=parent)
     try:
         stage(deck, source)
-        cmd = [program, "converge", os.path.join(source, "deck"), "--refine",
+        # A keyword deck is staged as deck.toml and studied with its [run] plan.
+        cmd = [program, "converge", os.path.join(source, DECK_FILES[deck.form]), "--refine",
                ",".join(str(int(r)) for r in refine), "-o", out_dir, "-j", str(int(jobs)),
                "--tolerance", repr(float(tolerance))]
         done = subprocess.run(cmd, capture_output=True, text=True)
@@ -122,7 +123,7 @@ def figure(table, stem, formats=("png", "pdf")):
             ax.axhline(x, color=colour, lw=0.9, ls=":", label="extrapolated")
             ax.axhspan(x - e, x + e, color=colour, alpha=0.12, lw=0)
         _cell_axis(ax, h)
-        ax.set_title("%s: %s" % (title, q["verdict"]), fontsize=10)
+        ax.set_title("%s\n%s" % (title, q["verdict"]), fontsize=10)
         ax.legend(loc="best", fontsize=8)
     _differences(fig.add_subplot(grid[:, 2]), h, rows)
     return figures.save(fig, stem, formats)

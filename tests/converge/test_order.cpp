@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "converge/order.hpp"
 
@@ -53,27 +54,41 @@ TEST(Richardson, ExtrapolatesAPowerLawToItsLimitAndItsErrorIsTheTrueOne) {
   EXPECT_EQ(assess(h, f, 4, Tolerance{0.02, 0.0}).verdict, Verdict::kConverged);
 }
 
-TEST(Verdict, OscillationIsNotTheAsymptoticRangeAndAConstantIsConverged) {
+TEST(Verdict, OscillationIsNotTheAsymptoticRange) {
   const double h[3] = {0.02, 0.01, 0.005};
   const double swings[3] = {0.0057, 0.175, 0.091};  // 1000/Q that changes its course
   const Assessment a = assess(h, swings, 3, Tolerance{0.01, 0.01});
   EXPECT_EQ(a.verdict, Verdict::kNotAsymptotic);
   EXPECT_TRUE(std::isnan(a.extrapolated));
   EXPECT_NEAR(a.error, 0.175 - 0.0057, 1e-15);  // the larger of the two changes
-  const double same[3] = {3914.0, 3914.0, 3914.0};
-  const Assessment c = assess(h, same, 3, Tolerance{});
-  EXPECT_EQ(c.verdict, Verdict::kConverged);
-  EXPECT_EQ(c.error, 0.0);
-  EXPECT_EQ(c.extrapolated, 3914.0);
 }
 
-TEST(Verdict, TwoLevelsAreConvergedOnlyWithinTheToleranceAndOneLevelSaysNothing) {
-  const double h[2] = {0.02, 0.01};
-  const double close[2] = {100.0, 100.5};
+// A value within the tolerance was called converged without an observed
+// order: at two levels, with changes that swing, with rounding-level
+// changes. Each now says why it has no order; "converged" alone needs one.
+TEST(Verdict, WithinTheToleranceWithoutAnOrderIsNotCalledConvergedAndSaysWhy) {
+  const double h[3] = {0.02, 0.01, 0.005};
+  const double two[2] = {100.0, 100.5};
   const double far[2] = {100.0, 110.0};
-  EXPECT_EQ(assess(h, close, 2, Tolerance{0.01, 0.0}).verdict, Verdict::kConverged);
-  EXPECT_EQ(assess(h, far, 2, Tolerance{0.01, 0.0}).verdict, Verdict::kTooFewLevels);
-  EXPECT_EQ(assess(h, close, 1, Tolerance{}).verdict, Verdict::kTooFewLevels);
+  const double swing[3] = {100.0, 100.3, 100.1};
+  const double rounding[3] = {3914.0, 3914.0 + 4e-9, 3914.0 - 3e-9};
+  const double same[3] = {3914.0, 3914.0, 3914.0};
+  const Tolerance rel{0.01, 0.0};
+  EXPECT_EQ(assess(h, two, 2, rel).verdict, Verdict::kWithinTwoLevels);
+  EXPECT_EQ(assess(h, far, 2, rel).verdict, Verdict::kTooFewLevels);
+  EXPECT_EQ(assess(h, two, 1, rel).verdict, Verdict::kTooFewLevels);
+  EXPECT_EQ(assess(h, swing, 3, rel).verdict, Verdict::kWithinSwinging);
+  for (const double* f : {rounding, same}) {
+    const Assessment a = assess(h, f, 3, rel);
+    EXPECT_EQ(a.verdict, Verdict::kUnchanged);
+    EXPECT_TRUE(std::isnan(a.order));
+    EXPECT_EQ(a.extrapolated, f[2]);
+  }
+  for (Verdict v : {Verdict::kUnchanged, Verdict::kWithinTwoLevels, Verdict::kWithinSwinging}) {
+    const std::string name = verdict_name(v);
+    EXPECT_NE(name.find("(no order: "), std::string::npos) << name;
+    EXPECT_EQ(name.find(','), std::string::npos) << name << ": converge.csv is not quoted";
+  }
 }
 
 TEST(Verdict, ToleranceOfAValueNearZeroIsItsFloor) {

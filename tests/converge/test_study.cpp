@@ -5,11 +5,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "common/input.hpp"
 #include "converge/refine.hpp"
 #include "converge/study.hpp"
+#include "deck/keyword_deck.hpp"
 #include "model/porosity.hpp"
 #include "support/deck_edit.hpp"
 #include "support/run.hpp"
@@ -137,12 +139,85 @@ TEST(Study, LevelBeyondTheMemoryLimitIsLeftOutAndTheStudyGoesOn) {
   EXPECT_NE(read_file(dir + "/s/converge.csv").find("r2 (32x32),order"), std::string::npos);
 }
 
-TEST(Study, KeywordDeckIsSentToItsLegacyFormRatherThanMisread) {
+// The keyword twin with `line` (the whole line of a key, as the twin
+// writes it) replaced.
+std::string edited(std::string text, const std::string& line, const std::string& by) {
+  const std::size_t at = text.find(line);
+  EXPECT_NE(at, std::string::npos) << line;
+  return at == std::string::npos ? text : text.replace(at, line.size(), by);
+}
+
+// A truly layered keyword deck: rows of layer 2 take its values and its
+// water proportion, on an 8 by 8 grid with layers 2 cells thick.
+std::string layered_keyword_deck() {
+  std::string deck = read_file(source_path("examples/shaley_sand/deck.toml"));
+  deck = edited(deck, "nx = 16 ", "nx = 8 ");
+  deck = edited(deck, "ny = 16 ", "ny = 8 ");
+  deck = edited(deck, "materials = \"uniform\"", "materials = \"layered\"");
+  deck = edited(deck, "water_proportion = 0.1 ", "water_proportion = [0.1, 0.25] ");
+  deck = edited(deck, "porosity = 0.1 ", "porosity = \"by_layer\" ");
+  deck = edited(deck, "nl = 4 ", "nl = 2 ");
+  return edited(deck, "nl = 4 ", "nl = 2 ");
+}
+
+TEST(Refine, KeywordDeckScalesItsCountsKeepsItsPlanAndTakesTheLevelsPorosityFile) {
+  const std::string deck = layered_keyword_deck();
+  std::string fine, why;
+  ASSERT_TRUE(tp::refine_keyword_text(deck, 3, "", fine, why)) << why;
+  const std::vector<std::string> a = split_lines(deck), b = split_lines(fine);
+  ASSERT_EQ(a.size(), b.size());
+  int changed = 0;
+  for (std::size_t n = 0; n < a.size(); ++n) changed += a[n] != b[n];
+  EXPECT_EQ(changed, 4) << "nx, ny and two nl; comments and the plan kept";
+  static tp::Deck d;
+  tp::RunPlan plan;
+  tp::DeckError err;
+  ASSERT_EQ(tp::read_keyword_deck(fine, d, plan, err), 0) << err.what;
+  EXPECT_EQ(d.nx, 24);
+  EXPECT_EQ(d.ny, 24);
+  EXPECT_EQ(d.nl(1), 6);
+  EXPECT_EQ(d.nl(2), 6);
+  EXPECT_EQ(plan.materials, tp::Materials::layered);
+  EXPECT_EQ(plan.porosity, tp::PorositySource::by_layer);
+  EXPECT_EQ(plan.water(2), 0.25);
+
+  const std::string fractal = edited(read_file(source_path("examples/fractal/deck.toml")),
+                                     "{ file = \"porosity.frac\" }", "{ file = \"../f.txt\" }");
+  ASSERT_TRUE(tp::refine_keyword_text(fractal, 2, "porosity.frac", fine, why)) << why;
+  ASSERT_EQ(tp::read_keyword_deck(fine, d, plan, err), 0) << err.what;
+  EXPECT_EQ(plan.porosity_file, "porosity.frac");
+  EXPECT_EQ(d.nl(1), 32);
+}
+
+// converge refused keyword decks (a legacy conversion drops the [run]
+// plan, so the study was of another sample): each level now runs the
+// deck's own plan, so level 1 is the sample the deck describes, and its
+// fractal twin reads the porosity file the deck names.
+TEST(Study, KeywordDeckIsStudiedWithItsOwnPlanAndPorosityFile) {
   const std::string dir = fresh_dir("converge_keyword");
-  copy_example("fractal", dir);
-  const RunResult r = run_with_args(dir, "converge " + dir + "/deck.toml --refine 1,2");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("a keyword deck"), std::string::npos) << r.err;
+  copy_example("shaley_sand", dir);
+  const std::string deck = layered_keyword_deck();
+  write_file(dir + "/deck.toml", deck);
+  const RunResult direct = run_program(dir, deck);
+  ASSERT_EQ(direct.status, 40) << direct.err;
+  const RunResult r =
+      run_with_args(dir, "converge " + dir + "/deck.toml --refine 1,2 -o " + dir + "/s");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string level1 = read_file(dir + "/s/level_1/stdout.txt");
+  for (const tp::StudyQuantity& q : tp::kQuantities)
+    EXPECT_EQ(tp::report_value(level1, q.label), tp::report_value(direct.out, q.label)) << q.name;
+  EXPECT_NE(read_file(dir + "/s/converge.csv").find("r2 (16x16)"), std::string::npos);
+
+  const std::string away = fresh_dir("converge_keyword_file");
+  std::filesystem::create_directories(away + "/case");
+  copy_example("fractal", away + "/case");
+  std::rename((away + "/case/porosity.frac").c_str(), (away + "/field.txt").c_str());
+  write_file(away + "/case/deck.toml",
+             edited(read_file(away + "/case/deck.toml"), "{ file = \"porosity.frac\" }",
+                    "{ file = \"../field.txt\" }"));
+  const RunResult f = run_with_args(away, "converge case/deck.toml --refine 1,2 -o s");
+  ASSERT_EQ(f.status, 0) << f.err;
+  EXPECT_EQ(split_lines(read_file(away + "/s/level_2/porosity.frac")).size(), 32u * 32u);
 }
 
 TEST(Study, RefusesRefinementsThatAreNotIncreasingFactors) {

@@ -163,6 +163,27 @@ TEST(KeywordDeck, ModelsAndRunTableAcceptTheirNamesNumbersAndForms) {
   EXPECT_EQ(r.plan.water(2), 0.25);
 }
 
+// A clean sand (s3 = 0) read, then stopped the run on a zero solid-3
+// fraction: the reader refuses it, and a pure shale, naming the share that
+// runs; that share itself reads, and the permafrost model keeps its unused
+// s3 = 0.
+TEST(KeywordDeck, ShaleShareThatLeavesASolidWithoutVolumeIsRefusedNamingTheOneThatRuns) {
+  const std::string sand = keyword_example("shaley_sand");
+  const int line2 = line_of_key(sand, "s3", 2);
+  for (const auto& [value, words] : {std::pair{"0.0", "(a clean sand) leaves solid 3 without"},
+                                     std::pair{"1.0", "(a pure shale) leaves solid 1 without"}}) {
+    const Read r = read_keyword(with_value(sand, "s3", value, 2));
+    EXPECT_EQ(r.status, kInputErrorStatus) << value;
+    EXPECT_EQ(r.err.line, line2) << r.err.what;
+    EXPECT_EQ(r.err.key, "s3(2)") << r.err.what;
+    EXPECT_NE(r.err.what.find(words), std::string::npos) << r.err.what;
+  }
+  EXPECT_NE(read_keyword(with_value(sand, "s3", "0.0", 2)).err.what.find("give s3(2) = 1.0e-12"),
+            std::string::npos);
+  EXPECT_EQ(read_keyword(with_value(sand, "s3", "1.0e-12", 2)).status, 0);
+  EXPECT_EQ(read_keyword(with_value(keyword_example("permafrost"), "s3", "0.0")).status, 0);
+}
+
 // Values whose shortest digits fill the 20 columns, or need the exponent
 // without its "e", still read back to the same double.
 TEST(Convert, LegacyFieldsReadBackEveryDoubleBitForBit) {

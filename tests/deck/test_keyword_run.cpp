@@ -149,6 +149,25 @@ TEST(KeywordRun, CleanSandWarnsOfNegativeLambdaAndGivesPhysicalModuli) {
   EXPECT_EQ(legacy.result.status, 12345 & 255);
 }
 
+// The smallest shale share the reader takes must run, with every plane
+// wave of positive speed, to the clean sand's moduli: those of a share a
+// hundred times larger, within the sqrt(s3) the sand frame moves by.
+TEST(KeywordRun, SmallestShaleShareTheReaderTakesRunsToTheCleanSandsModuli) {
+  std::string deck = with_value(keyword_example("shaley_sand"), "nx", "4");
+  deck = with_value(deck, "ny", "4");
+  const DeckRun smallest =
+      run_in_example("shaley_sand", with_value(deck, "s3", "1.0e-12"), "smallest_shale");
+  const DeckRun larger =
+      run_in_example("shaley_sand", with_value(deck, "s3", "1.0e-10"), "larger_shale");
+  ASSERT_EQ(smallest.result.status, 40) << smallest.result.err;
+  ASSERT_EQ(larger.result.status, 40) << larger.result.err;
+  for (const char* wave : {"vp1 = ", "vp2 = ", "vp3 = ", "vs1 = ", "vs2 = "}) {
+    EXPECT_GT(reported(smallest, wave), 0.0) << wave;
+  }
+  const char* c33 = "using averages Re(c33) FE        = ";
+  EXPECT_NEAR(reported(smallest, c33), reported(larger, c33), 1e-5 * reported(larger, c33));
+}
+
 // The porosity file is the deck's to name: the fractal twin reading its
 // field from another file gives the same results; a missing one is named.
 TEST(KeywordRun, PorosityFileNamedByTheDeckIsReadOrNamedWhenMissing) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ std::string fractal_case(const std::string& tag, const std::string& freq = "") {
     write_file(dir + "/deck", freq + deck.substr(deck.find(' ')));
   }
   return dir;
+}
+
+std::vector<std::string> split(const std::string& line, char sep) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string f; std::getline(in, f, sep);) fields.push_back(f);
+  return fields;
 }
 
 Json results(const std::string& dir) { return Json::parse(read_file(dir + "/results.json")); }
@@ -66,6 +74,24 @@ TEST(Curves, EachPointIsTheSingleFrequencyRunWithOneAnalysis) {
   const std::vector<std::string> rows = split_lines(read_file(dir + "/curve/curves.csv"));
   ASSERT_EQ(rows.size(), 5u);
   EXPECT_NE(rows[0].find("c33_1000_over_q(=1000*Im/Re)"), std::string::npos) << rows[0];
+  // Every row holds results.json's numbers of its frequency, column by
+  // column as the header names them (17 digits: the same doubles).
+  const std::vector<std::string> head = split(rows[0], ',');
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::vector<std::string> row = split(rows[i + 1], ',');
+    ASSERT_EQ(row.size(), head.size()) << rows[i + 1];
+    EXPECT_EQ(std::stod(row[0]), c["frequency_hz"][i].get<double>());
+    for (std::size_t col = 1; col + 2 < head.size(); ++col) {
+      const std::string name = head[col], m = name.substr(0, 3), what = name.substr(4);
+      const Json& want = what == "real_pa"            ? c[m]["modulus_pa"][i][0]
+                         : what == "imag_pa"          ? c[m]["modulus_pa"][i][1]
+                         : what == "velocity_m_per_s" ? c[m]["velocity_m_per_s"][i]
+                                                      : c[m]["q_inverse_times_1000"][i];
+      EXPECT_EQ(std::stod(row[col]), want.get<double>()) << name << " row " << i;
+    }
+    EXPECT_EQ(std::stod(row[head.size() - 2]), c["cells_across_diffusion_length"][i].get<double>());
+    EXPECT_EQ(row.back() == "true", c["resolved"][i].get<bool>());
+  }
 }
 
 // Under a memory limit that leaves no room for a second factorization the

@@ -69,7 +69,8 @@ void set_fractal(testing::RockDeck& r, unsigned seed, double lo, double hi) {
   }
 }
 
-void coefficients(const testing::RockDeck& r, double h, double omega, RockSample& s) {
+void coefficients(const testing::RockDeck& r, double h, double omega, RockSample& s,
+                  ElasticForm form) {
   s.deck = r;
   Deck d;
   Sample sample;
@@ -79,8 +80,9 @@ void coefficients(const testing::RockDeck& r, double h, double omega, RockSample
   s.grid = sample.grid;
   s.co.size(r.nx, r.ny);
   ElasticReport elastic;
-  const CellFailure e = e_modulus(d, sample, omega, s.co, elastic, true);
+  const CellFailure e = e_modulus(d, sample, omega, s.co, elastic, ElasticOptions{form, true});
   ASSERT_FALSE(e) << "e_modulus stops " << e.code << " at cell " << e.j << ", " << e.k;
+  s.first = elastic.c;
   Fractions last;
   MassReport masses;
   const CellFailure m = mass_visco_coef(d, sample, s.co, last, masses);

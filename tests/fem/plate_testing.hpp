@@ -5,6 +5,7 @@
 // spectrum), at one frequency.
 #include <vector>
 
+#include "rockphysics/e_modulus.hpp"
 #include "support/sample.hpp"
 
 namespace tp::platetest {
@@ -15,6 +16,7 @@ struct RockSample {
   testing::RockDeck deck;
   CellGrid grid;
   testing::CoefficientSet co;
+  CellModuli first;  // every modulus of cell (1, 1)
 };
 
 // Sizes r's fields to nx by ny cells of water fraction phi.
@@ -28,9 +30,11 @@ void set_bands(testing::RockDeck& r, const std::vector<double>& bands);
 // (a self-similar medium), the same for the same seed.
 void set_fractal(testing::RockDeck& r, unsigned seed, double lo, double hi);
 
-// Coefficients of the sample at omega from the rock-physics routines (the
-// deck's own checks must pass: the test fails otherwise).
-void coefficients(const testing::RockDeck& r, double h, double omega, RockSample& s);
+// Coefficients of the sample at omega in the elastic form from the
+// rock-physics routines (the deck's own checks must pass: the test fails
+// otherwise), with the first cell's moduli in first.
+void coefficients(const testing::RockDeck& r, double h, double omega, RockSample& s,
+                  ElasticForm form = ElasticForm::two_dimensional);
 
 // Relative distance |a - b| / |b|.
 double relative(const cplx& a, const cplx& b);

@@ -9,6 +9,7 @@
 #include "fem/global_numbering.hpp"
 #include "fem/global_sist.hpp"
 #include "fem/plate_tests.hpp"
+#include "planewave/veloc_aten.hpp"
 #include "plate_testing.hpp"
 
 namespace tp {
@@ -54,6 +55,38 @@ TEST(PlateTests, HomogeneousSamplesGiveTheCellStiffnessExactly) {
         EXPECT_LT(std::abs(m.got.imag()), 1e-12 * std::abs(m.got.real())) << m.name;
       }
     }
+  }
+}
+
+// In plane strain the coefficients are the rock's three-dimensional Lame
+// ones, so a homogeneous sample's C33 is the rock's P-wave modulus H + 4 mu/3
+// summed over the two solids and their coupling, C55 its shear modulus, and
+// at low frequency the closed-form fast P wave of the same cell (the phases
+// locked, density p11 + 2 p13 + p33) carries the same modulus, to 2e-6 at
+// 1 Hz (the departure grows with the frequency).
+TEST(PlateTests, PlaneStrainHomogeneousSamplesGiveTheRockModuli) {
+  for (int model = 0; model <= 1; ++model) {
+    SCOPED_TRACE(::testing::Message() << "model " << model);
+    const double omega = omega_of(1.0);
+    testing::RockDeck r =
+        model == 0 ? testing::permafrost_deck(5, 4) : testing::shaley_sand_deck(5, 4);
+    RockSample s;
+    platetest::coefficients(r, kH, omega, s, ElasticForm::plane_strain);
+    SampleStiffness c;
+    ASSERT_EQ(plate_stiffness(s.grid, omega, s.co, c), 0);
+    const CellModuli& m = s.first;
+    const double c33 =
+        (m.h1 + 4 * m.mu1 / 3) + (m.h3 + 4 * m.mu3 / 3) + 2 * (m.bb3 - m.mu13 / 3 + m.mu13);
+    const double c55 = m.mu1 + m.mu3 + m.mu13;
+    EXPECT_LT(relative(c.c33, c33), 1e-10) << c.c33 << " vs " << c33;
+    EXPECT_LT(relative(c.c11, c33), 1e-10) << c.c11 << " vs " << c33;
+    EXPECT_LT(relative(c.c55, c55), 1e-10) << c.c55 << " vs " << c55;
+
+    cplx zp[3], zs[2];
+    cell_slownesses(1, 1, omega, s.co, zp, zs);
+    const cplx fast = 1.0 / zp[0].real() > 1.0 / zp[1].real() ? zp[0] : zp[1];
+    const double rho = s.co.p11(1, 1) + 2 * s.co.p13(1, 1) + s.co.p33(1, 1);
+    EXPECT_LT(relative(rho / (fast * fast), c33), 1e-5) << rho / (fast * fast) << " vs " << c33;
   }
 }
 
@@ -120,6 +153,45 @@ TEST(PlateTests, TheTwoNormalTestsGiveOneReciprocalC13) {
       EXPECT_LT(relative(c.c13_horizontal, c.c13), 1e-11) << c.c13 << " " << c.c13_horizontal;
       EXPECT_GT(std::abs(c.c13.imag()), 1e-6 * std::abs(c.c13.real()));
     }
+  }
+}
+
+// The total vertical stress map of the vertical test. Test functions that
+// lift both solids of every node at and above one row boundary show that
+// each row's mean stress is the plate's traction (the friction pulls the
+// solids apart and cancels): every row averages to C33 to rounding, on a
+// heterogeneous sample whose cells differ from it.
+TEST(PlateTests, EveryRowOfTheTotalVerticalStressAveragesToC33) {
+  for (int model = 0; model <= 1; ++model) {
+    SCOPED_TRACE(::testing::Message() << "model " << model);
+    testing::RockDeck r =
+        model == 0 ? testing::permafrost_deck(9, 7) : testing::shaley_sand_deck(9, 7);
+    platetest::set_fractal(r, 5 + model, 0.05, 0.25);
+    const double omega = omega_of(300.0);
+    RockSample s;
+    platetest::coefficients(r, kH, omega, s);
+    System sys;
+    PlateLoad load;
+    ASSERT_EQ(plate_system(s.grid, sys), 0);
+    ASSERT_TRUE(size_plate_load(sys, load));
+    plate_matrix(s.grid, omega, s.co, PlateConstraints::normal, sys);
+    plate_load(s.grid, omega, s.co, PlateTest::vertical, sys, load.b);
+    OwnSolver solver;
+    ASSERT_EQ(solve_plate_system(sys, solver, &load, 1), 0);
+    const cplx c33 = plate_tractions(s.grid, omega, s.co, sys, load.z).top_normal;
+    CellField<cplx> stress;
+    ASSERT_TRUE(stress.resize(9, 7));
+    plate_vertical_stress(s.grid, s.co, sys, load.z, stress);
+    double spread = 0.0;
+    for (int k = 1; k <= 7; ++k) {
+      cplx row(0.0);
+      for (int j = 1; j <= 9; ++j) {
+        row += stress(j, k) / 9.0;
+        spread = std::max(spread, relative(stress(j, k), c33));
+      }
+      EXPECT_LT(relative(row, c33), 1e-10) << "row " << k << ": " << row << " vs " << c33;
+    }
+    EXPECT_GT(spread, 1e-3);
   }
 }
 

@@ -2,6 +2,7 @@
 porosity field, the program runs the levels, the table and figure come back."""
 
 import os
+import shutil
 import subprocess
 import sys
 import unittest
@@ -32,6 +33,22 @@ class StudyFromPython(unittest.TestCase):
         for row in table["results"]:
             self.assertEqual(len(row["values"]), 3, row["quantity"])
         self.assertTrue(os.path.getsize(os.path.join(out, "converge.png")) > 10000)
+
+    def test_a_keyword_deck_is_studied_with_its_layered_plan(self):
+        # The study refused keyword decks ("convert --legacy" drops the plan).
+        deck = threephase.Deck.read(os.path.join(support.EXAMPLES, "shaley_sand", "deck.toml"))
+        text = deck.text().replace('materials = "uniform"', 'materials = "layered"')
+        self.assertIn('materials = "layered"', text)
+        path = os.path.join(support.scratch(self), "deck.toml")
+        with open(path, "w") as f:
+            f.write(text)
+        for name in ("elast_coef_sand", "b11_b22_b12_sand"):
+            shutil.copy(os.path.join(support.EXAMPLES, "shaley_sand", name), os.path.dirname(path))
+        out = os.path.join(support.scratch(self), "study")
+        table = threephase.converge(path, refine=[1, 2], out_dir=out)
+        self.assertEqual([lv["nx"] for lv in table["levels"]], [16, 32])
+        with open(os.path.join(out, "level_2", "deck.toml")) as f:
+            self.assertIn('materials = "layered"', f.read())
 
     def test_a_quoted_folder_name_is_a_name_and_the_deck_is_staged_beside_not_inside(self):
         base = support.scratch(self)
