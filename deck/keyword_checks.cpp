@@ -53,9 +53,6 @@ bool silent(const RunPlan& plan, const DeckEntry& e, Unused why) {
 // Why the values of `why` shape nothing, as the end of a warning.
 std::string reason(const Deck& d, const RunPlan& plan, Unused why, int layer) {
   switch (why) {
-    case Unused::sweep:
-      return "a run computes the one frequency freq (a curve is [run] frequencies or "
-             "--frequencies)";
     case Unused::other_layer:
       return "materials = \"uniform\" gives every cell layer 1's values";
     case Unused::thickness:
@@ -126,8 +123,10 @@ void keyword_warnings(const Deck& d, const RunPlan& plan, const DeckRecord& r, W
   // The record holds a layer's values in the order of the deck: the values
   // of one reason in one layer are gathered into one warning.
   for (int layer = 0; layer <= d.nmat; ++layer) {
-    for (Unused why : {Unused::sweep, Unused::other_layer, Unused::thickness, Unused::model,
-                       Unused::grain_size, Unused::water, Unused::constant}) {
+    // The sweep's end and points are the deck's own frequency sweep
+    // (threephase.sweep, tools/sweep): unused by the run, but no mistake.
+    for (Unused why : {Unused::other_layer, Unused::thickness, Unused::model, Unused::grain_size,
+                       Unused::water, Unused::constant}) {
       DeckRecord group;
       for (int i = 0; i < r.n; ++i) {
         const DeckEntry& e = r.e[i];

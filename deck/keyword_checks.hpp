@@ -12,7 +12,8 @@ namespace tp {
 // Sets e.used for every value of the keyword deck's record r (the values
 // the deck gives, with their lines) as d and its plan use them:
 //  - freq_max and n_freq never (a run computes freq alone; a curve is the
-//    plan's frequencies);
+//    plan's frequencies): they are the deck's own sweep, of the sweep tools,
+//    and draw no warning;
 //  - layer 2 only with materials = "layered" (with a porosity "by_layer"
 //    also nl(2), and phi_layer(2) when [run] gives no water proportion);
 //  - nl only with layered materials or a porosity by layer;
@@ -22,7 +23,8 @@ namespace tp {
 void mark_keyword_use(const Deck& d, const RunPlan& plan, DeckRecord& r);
 
 // After mark_keyword_use: the range warnings of the used values, then one
-// warning per layer and reason for the values not used (a phi_layer only
+// warning per layer and reason for the values not used (not the sweep's; a
+// phi_layer only
 // when it differs from the water proportion the run gives its layer), and a
 // [run] water_proportion that differs from a constant porosity.
 void keyword_warnings(const Deck& d, const RunPlan& plan, const DeckRecord& r, Warnings& out);
