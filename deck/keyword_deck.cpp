@@ -576,7 +576,7 @@ void settle_water(const Deck& d, RunPlan& plan) {
 // Notes in r the values the deck gives, each with its line; the values
 // left out, which took their defaults, are not noted.
 void note_given_values(const toml::table& root, const Deck& d, DeckRecord& r) {
-  static DeckRecord all;
+  DeckRecord all;
   record_deck_values(d, all);
   const toml::array& layers = *root.get("layer")->as_array();
   r.n = 0;
