@@ -310,7 +310,8 @@ void write_modern_outputs(Run& run) {
                      run.warnings,
                      run.options.deck_path.c_str(),
                      run.use_mumps ? "mumps" : "own",
-                     run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr};
+                     run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr,
+                     run.plan.water(1)};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
   run.modern.elastic_form =
       run.plan.elastic_form == ElasticForm::plane_strain ? "plane_strain" : "two_dimensional";

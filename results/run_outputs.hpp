@@ -27,6 +27,7 @@ struct RunView {
   const char* deck_path;                // the deck's file
   const char* solver;                   // the sparse solver that ran: "own" or "mumps"
   const CellField<cplx>* plate_stress;  // the vertical plate test's total stress, or null
+  double water_proportion;              // layer 1's as the run's plan gives it (the .phiw tables')
 };
 
 // Keeps in r the first cell's coefficients, the five plane waves of the

@@ -131,10 +131,12 @@ TEST(KeywordRun, ResultsJsonCarriesTheKeywordDecksValuesWithUnits) {
 
 // Every warning a run prints (of the deck, of the coefficients, of the
 // grid) is counted by its summary and listed in results.json: a clean sand
-// warns of its first cell's lambda1 beside the deck's unused values and the
-// diffusion length.
+// warns of its first cell's lambda1 beside the deck's unused values (a
+// phi_layer the constant porosity overrides) and the diffusion length.
+// results.json's water proportion is the one the run used, not phi_layer.
 TEST(KeywordRunCommand, SummaryCountsEveryWarningPrintedAndResultsJsonListsEachOne) {
   std::string deck = with_value(keyword_example("shaley_sand"), "s3", "0.004");
+  deck = with_value(deck, "phi_layer", "0.2");
   deck = with_value(deck, "nx", "4");
   deck = with_value(deck, "ny", "4");
   const DeckAway a = deck_away("shaley_sand", deck, "kw_warning_count");
@@ -151,4 +153,6 @@ TEST(KeywordRunCommand, SummaryCountsEveryWarningPrintedAndResultsJsonListsEachO
   const nlohmann::json listed = results_of(a.top + "/out")["warnings"];
   EXPECT_EQ(listed, nlohmann::json(printed));
   EXPECT_NE(r.err.find("cell (1, 1): lambda1 ="), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("phi_layer(1) = 0.2 is not used"), std::string::npos) << r.err;
+  EXPECT_EQ(results_of(a.top + "/out")["case"]["water_proportion"]["value"], 0.1);
 }
