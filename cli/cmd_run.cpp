@@ -44,7 +44,8 @@ namespace {
 
 struct RunArgs {
   std::string deck, out, stiffness, frequencies, elastic_form;
-  double maps_at = 0.0;  // Hz; 0: the first frequency of the curve
+  std::string deck_name;  // see --deck-name
+  double maps_at = 0.0;   // Hz; 0: the first frequency of the curve
   int jobs = 0;
   bool quiet = false;
 };
@@ -311,6 +312,7 @@ int run_in_staging(const fs::path& staging, const fs::path& deck, const RunArgs&
     }
   }
   run.options.deck_path = deck.string();
+  run.options.deck_name = a.deck_name;
   run.options.output_dir = staging.string();
   if (!with_solver_choices(run.options, ctx)) return kExitBadInput;
   const fs::path report = staging / "report.txt";
@@ -454,6 +456,9 @@ void add_run_command(CLI::App& app, CommandContext& ctx) {
                   "Frequencies computed at once (default: THREEPHASE_JOBS, else the processors; "
                   "fewer when the memory limit allows fewer)")
       ->check(CLI::PositiveNumber);
+  cmd->add_option("--deck-name", args.deck_name,
+                  "The deck's path as results.json records it (default: DECK's), for a copy of "
+                  "the user's deck run in its place");
   cmd->add_flag("-q,--quiet", args.quiet,
                 "Print nothing on success (otherwise a short summary on standard output)");
   cmd->callback([&ctx] {

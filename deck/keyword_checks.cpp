@@ -44,10 +44,26 @@ double given_water(const RunPlan& plan, int i) {
   return plan.porosity == PorositySource::constant ? plan.porosity_value : plan.water(i);
 }
 
-// A phi_layer equal to the water proportion the run gives says nothing
-// wrong: it is not used, but draws no warning.
-bool silent(const RunPlan& plan, const DeckEntry& e, Unused why) {
-  return (why == Unused::water || why == Unused::constant) && e.value == given_water(plan, e.layer);
+// Values that are not used but say nothing wrong draw no warning: what the
+// model never consults and a thickness nothing follows (the converters
+// write them, so that a keyword deck converts to the legacy form and back
+// without loss), a phi_layer equal to the water proportion the run gives or
+// beside a porosity file (where both only label the .phiw tables), and a
+// layer's grain sizes equal to layer 1's, which serve every cell.
+bool silent(const Deck& d, const RunPlan& plan, const DeckEntry& e, Unused why) {
+  switch (why) {
+    case Unused::model:
+    case Unused::thickness:
+      return true;
+    case Unused::water:
+      return plan.porosity == PorositySource::file || e.value == given_water(plan, e.layer);
+    case Unused::constant:
+      return e.value == given_water(plan, e.layer);
+    case Unused::grain_size:
+      return e.value == (named(e, "rs1") ? d.rs1(1) : d.rs3(1));
+    default:
+      return false;
+  }
 }
 
 // Why the values of `why` shape nothing, as the end of a warning.
@@ -130,7 +146,7 @@ void keyword_warnings(const Deck& d, const RunPlan& plan, const DeckRecord& r, W
       DeckRecord group;
       for (int i = 0; i < r.n; ++i) {
         const DeckEntry& e = r.e[i];
-        if (e.layer == layer && why_unused(d, plan, e) == why && !silent(plan, e, why))
+        if (e.layer == layer && why_unused(d, plan, e) == why && !silent(d, plan, e, why))
           group.e[group.n++] = e;
       }
       if (group.n == 0) continue;

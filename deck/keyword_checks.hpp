@@ -23,8 +23,10 @@ namespace tp {
 void mark_keyword_use(const Deck& d, const RunPlan& plan, DeckRecord& r);
 
 // After mark_keyword_use: the range warnings of the used values, then one
-// warning per layer and reason for the values not used (not the sweep's; a
-// phi_layer only
+// warning per layer and reason for the values not used that say something
+// the run does not do (not the sweep's, not what the model never consults
+// nor a thickness nothing follows, which the converters write; layer 2's
+// grain sizes when they differ from layer 1's; a phi_layer only
 // when it differs from the water proportion the run gives its layer), and a
 // [run] water_proportion that differs from a constant porosity.
 void keyword_warnings(const Deck& d, const RunPlan& plan, const DeckRecord& r, Warnings& out);

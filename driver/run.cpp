@@ -297,21 +297,23 @@ void post_process_legacy_test(Run& run, Report report) {
 
 void write_modern_outputs(Run& run) {
   const int neq = unknowns(run.deck);
-  const RunView view{run.deck,
-                     run.record,
-                     run.sample,
-                     run.co,
-                     run.results,
-                     run.sys,
-                     run.omega,
-                     run.rob_med,
-                     neq,
-                     run.clock,
-                     run.warnings,
-                     run.options.deck_path.c_str(),
-                     run.use_mumps ? "mumps" : "own",
-                     run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr,
-                     run.plan.water(1)};
+  const RunView view{
+      run.deck,
+      run.record,
+      run.sample,
+      run.co,
+      run.results,
+      run.sys,
+      run.omega,
+      run.rob_med,
+      neq,
+      run.clock,
+      run.warnings,
+      run.options.deck_path.c_str(),
+      run.use_mumps ? "mumps" : "own",
+      run.options.deck_name.empty() ? run.options.deck_path.c_str() : run.options.deck_name.c_str(),
+      run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr,
+      run.plan.water(1)};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
   run.modern.elastic_form =
       run.plan.elastic_form == ElasticForm::plane_strain ? "plane_strain" : "two_dimensional";

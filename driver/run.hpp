@@ -33,6 +33,7 @@ namespace tp {
 struct RunOptions {
   bool modern = false;          // `run`: results.json and maps/ beside the legacy files
   std::string deck_path;        // the deck's file; empty when it comes on standard input
+  std::string deck_name;        // the deck as results.json names it; empty: deck_path
   std::string output_dir;       // where the result files go; empty: the working directory
   std::string solver_request;   // "own", "mumps", or empty: the deck, environment or grid decide
   std::string mumps_order;      // "amd", "metis", or empty

@@ -182,7 +182,7 @@ void write_run_outputs(const RunView& v, RunResults& r) {
   r.version = version_string();
   r.compiler = compiler_string();
   r.build_options = build_options_string();
-  r.deck_path = v.deck_path;
+  r.deck_path = v.deck_name;
   deck_hash(v.deck_path, r.deck_sha256);
   r.deck = &v.record;
   r.nx = v.deck.nx;

@@ -3,10 +3,11 @@
     import threephase as tp
     deck = tp.Deck.read("examples/permafrost/deck")
     deck.porosity = tp.porosity.fractal(deck.nx, deck.ny, mean=0.2, std=0.05,
-                                        correlation_length=3, hurst=0.5, realization=1)
+                                        correlation_length=3, hurst=0.5, seed=1)
     deck["model"] = 1
     result = tp.run(deck, "run/fractal", stiffness="full")
     result.velocity, result.q_inverse_times_1000   # the sample's C33
+    result.warnings                     # the program's (also as ThreephaseWarning)
     result.maps["real_stress_map"]      # (ny, nx), [k-1, j-1] is cell (j, k)
     curve = tp.run(deck, "run/curve", frequencies="1:10000:9")
     curve.curves.velocity["c33"]        # one entry per curve.curves.frequency_hz
@@ -22,13 +23,13 @@ import os as _os
 from . import figures, porosity
 from .convergence import StudyFailed, converge
 from .deck import Deck, DeckError
-from .results import Result, ResultError, ResultWarning, load
+from .results import Result, ResultError, ResultWarning, ThreephaseWarning, load
 from .runner import RunFailed, find_program, run
 from .sweep import join, read_table, sweep, write_csv
 
 __all__ = ["Deck", "DeckError", "Result", "ResultError", "ResultWarning", "RunFailed",
            "StudyFailed", "converge", "figures", "find_program", "join", "load", "porosity",
-           "read_table", "run", "sweep", "write_csv"]
+           "read_table", "run", "sweep", "ThreephaseWarning", "write_csv"]
 
 
 def _version():

@@ -108,6 +108,12 @@ def figure(table, stem, formats=("png", "pdf")):
     between successive levels on log axes with slopes 1 and 2 for reference;
     writes stem.png, stem.pdf; returns the paths."""
     from . import figures
+    return figures.save(study_figure(table), stem, formats)
+
+
+def study_figure(table):
+    """The figure of a study's table (see figure)."""
+    from . import figures
     plt = figures.pyplot()
     h = [lv["cell_size_m"] * 1000.0 for lv in _ran(table)]
     rows = {row["quantity"]: row for row in table["results"]}
@@ -123,10 +129,12 @@ def figure(table, stem, formats=("png", "pdf")):
             ax.axhline(x, color=colour, lw=0.9, ls=":", label="extrapolated")
             ax.axhspan(x - e, x + e, color=colour, alpha=0.12, lw=0)
         _cell_axis(ax, h)
+        # Values as they are, not as an offset from a number at the axis's top.
+        ax.ticklabel_format(axis="y", useOffset=False, style="plain")
         ax.set_title("%s\n%s" % (title, q["verdict"]), fontsize=10)
         ax.legend(loc="best", fontsize=8)
     _differences(fig.add_subplot(grid[:, 2]), h, rows)
-    return figures.save(fig, stem, formats)
+    return fig
 
 
 def _cell_axis(ax, h):
@@ -154,9 +162,14 @@ def _differences(ax, h, rows):
                     label="%s, %s" % (key, suffix.replace("_over_q", "/Q").replace("_", " ")))
     if len(h) >= 2:
         x0, x1 = h[1], h[-1]
-        for p in (1, 2):
+        # The two guides part from one point; each label sits on its own
+        # side of the end of its line, slope 1 above, slope 2 below, so they
+        # stay apart however close the ends are.
+        for p, (dy, va) in ((1, (4, "bottom")), (2, (-4, "top"))):
             ax.plot([x0, x1], [1e-2, 1e-2 * (x1 / x0) ** p], color="0.6", lw=0.8, ls="--")
-            ax.annotate("slope %d" % p, (x1, 1e-2 * (x1 / x0) ** p), fontsize=8, color="0.4")
+            ax.annotate("slope %d" % p, (x1, 1e-2 * (x1 / x0) ** p), xytext=(0, dy),
+                        textcoords="offset points", ha="right", va=va, fontsize=8,
+                        color="0.4")
     _cell_axis(ax, h)
     ax.set_yscale("log")
     ax.set_ylabel("Change from the coarser level, relative to the finest value")

@@ -12,14 +12,17 @@ layer (nmat layers). Three line forms are in use, and an edit respects each:
 The keyword deck is TOML: the head values as `name = value`, one
 `[[layer]]` table per layer with the 20 per-layer names, and a `[run]` table
 saying what the run uses (materials, water proportion of each layer,
-porosity, solver, output folder). Both forms read to the same names: head
+porosity, solver, output folder, rigid-plate tests, frequencies of a curve, elastic
+form). Both forms read to the same names: head
 names (`nx`, `freq`) and per-layer names with their layer (`ro1(2)`); the
 run plan is a set of attributes (`materials`, `water_proportion`,
-`porosity_source`, `solver`, `output`), fixed for a legacy deck by what the
+`porosity_source`, `solver`, `output`, `stiffness`, `frequencies`,
+`elastic_form`), fixed for a legacy deck by what the
 legacy run does. Both are written as the program's converter writes them.
 """
 
 import decimal
+import difflib
 import math
 import os
 import re
@@ -83,7 +86,22 @@ SIDE_FILES = ("elast_coef_sand", "b11_b22_b12_sand")
 
 
 class DeckError(Exception):
-    """A deck, a name or a value that cannot be placed or written."""
+    """A deck, a name or a value that cannot be placed or written. `path`
+    and `line` (1-based) say where in a deck file, when known: the message
+    then starts "PATH, line N: " as the program's own does; `key` is the
+    keyword deck's name the message is about, for finding its line."""
+
+    def __init__(self, message, path=None, line=None, key=None):
+        super().__init__(message)
+        self.message, self.path, self.line, self.key = message, path, line, key
+
+    def __str__(self):
+        where = ", ".join(w for w in (self.path, self.line and "line %d" % self.line) if w)
+        return "%s: %s" % (where, self.message) if where else self.message
+
+    def located(self, path, line=None):
+        """The same error placed in file `path` (at `line`, else its own)."""
+        return DeckError(self.message, path, line or self.line, self.key)
 
 
 def field_names(nmat=MAX_LAYERS):
@@ -239,7 +257,7 @@ class Deck:
     def __init__(self, text, form=None, source_dir=None):
         self.form = form or detect_form(text)
         self.source_dir = source_dir
-        self.porosity = None
+        self.porosity, self.path = None, None
         self.lines, self.where, self.values, self.plan = [], {}, {}, None
         if self.form == "legacy":
             self.lines = text.splitlines(keepends=True)
@@ -249,14 +267,23 @@ class Deck:
 
     @classmethod
     def read(cls, path):
-        """The deck in file `path`; its side files are looked for beside it."""
+        """The deck in file `path`; its side files are looked for beside it.
+        A deck that does not read raises DeckError naming the file and line."""
+        path = os.path.abspath(os.fspath(path))
         with open(path) as f:
-            return cls(f.read(), source_dir=os.path.dirname(os.path.abspath(path)))
+            text = f.read()
+        try:
+            deck = cls(text, source_dir=os.path.dirname(path))
+        except DeckError as e:
+            raise e.located(path) from None
+        deck.path = path
+        return deck
 
     def copy(self):
         """An independent deck with the same text, side files and porosity."""
         d = Deck(self.text(), form=self.form, source_dir=self.source_dir)
         d.porosity = None if self.porosity is None else self.porosity.copy()
+        d.path = self.path
         return d
 
     def as_keyword(self):
@@ -288,6 +315,10 @@ class Deck:
 
     def __setitem__(self, name, value):
         name = normalize_name(name)
+        if name in CHOICES and isinstance(value, str):  # deck.model = "fractal"
+            if value not in CHOICES[name]:
+                raise DeckError('%s is "%s" or "%s", not %r' % ((name,) + CHOICES[name] + (value,)))
+            value = CHOICES[name].index(value)
         if self.form == "keyword":
             self.values[name] = _coerce(name, value)
         else:
@@ -301,13 +332,38 @@ class Deck:
         return self[name]
 
     def __setattr__(self, name, value):
-        if name not in PLAN_ATTRIBUTES:
+        """deck.nx = 40 sets the deck's value (as deck["nx"] = 40 does), a
+        plan attribute the run plan; only the deck's own state and names
+        that are neither are plain attributes. A per-layer name without its
+        layer (deck.ro1 = ...) is refused: the layer is part of the name."""
+        if name in PLAN_ATTRIBUTES:
+            self._set_plan(name, value)
+        elif name in _STATE:
             object.__setattr__(self, name, value)
-            return
+        elif field_kind(name) is not None:
+            self[name] = value
+        elif name in dict(LAYER):
+            raise DeckError("%s is a per-layer value: set deck[\"%s(1)\"] or deck[\"%s(2)\"]"
+                            % (name, name, name))
+        else:
+            # A misspelt name would otherwise become an attribute the run
+            # never sees.
+            near = difflib.get_close_matches(name, [n for n, _ in HEAD] + list(PLAN_ATTRIBUTES),
+                                             n=1)
+            raise DeckError("a deck has no value or run-plan attribute named '%s'%s" % (
+                name, "; did you mean '%s'?" % near[0] if near else ""))
+
+    def _set_plan(self, name, value):
         if self.plan is None:
             raise DeckError("a legacy deck's run is fixed (material 1, water proportion 0.1); "
                             "set %s on deck.as_keyword()" % name)
         self.plan[PLAN_ATTRIBUTES[name]] = _plan_value(name, value, self.nmat)
+        if name == "water_proportion":
+            # phi_layer is each layer's water proportion too: kept equal to
+            # the plan's, the deck says one (the program warns of a
+            # phi_layer that [run] water_proportion overrides).
+            for i, w in enumerate(self.plan["water_proportion"], 1):
+                self.values["phi_layer(%d)" % i] = w
 
     def names(self):
         """The names the deck holds values for, in deck order."""
@@ -414,11 +470,18 @@ class Deck:
 
     def _line(self, name):
         if name not in self.where:
-            raise DeckError("the deck ends before the line of %s" % name)
+            raise DeckError("the deck ends before the line of %s" % name, self.path,
+                            len(self.lines) + 1)
         return self.lines[self.where[name]]
 
     def _legacy_value(self, name):
-        return parse_field(self._line(name), field_kind(name))
+        try:
+            return parse_field(self._line(name), field_kind(name))
+        except DeckError as e:
+            if e.line is not None:
+                raise
+            raise DeckError("%s: %s" % (name, e.message), self.path,
+                            self.where[name] + 1) from None
 
     def _legacy_set(self, name, value):
         kind = field_kind(name)
@@ -455,9 +518,13 @@ class Deck:
             return "Deck(%s, incomplete)" % self.form
 
 
+# The deck's own attributes, set as plain attributes.
+_STATE = {"form", "source_dir", "porosity", "lines", "where", "values", "plan", "path"}
 # Attribute name -> key of the run plan.
 PLAN_ATTRIBUTES = {"materials": "materials", "water_proportion": "water_proportion",
-                   "porosity_source": "porosity", "solver": "solver", "output": "output"}
+                   "porosity_source": "porosity", "solver": "solver", "output": "output",
+                   "stiffness": "stiffness", "frequencies": "frequencies",
+                   "elastic_form": "elastic_form"}
 
 
 def _plan_value(name, value, nmat):
@@ -472,7 +539,32 @@ def _plan_value(name, value, nmat):
         raise DeckError('materials must be "uniform" or "layered", not %r' % (value,))
     if name == "solver" and value not in SOLVERS:
         raise DeckError('solver must be "default", "own" or "mumps", not %r' % (value,))
+    if name == "stiffness" and value not in STIFFNESS:
+        raise DeckError('stiffness must be "vertical" or "full", not %r' % (value,))
+    if name == "elastic_form" and value not in ELASTIC_FORMS:
+        raise DeckError('elastic_form must be "two_dimensional" or "plane_strain", not %r'
+                        % (value,))
+    if name == "frequencies":
+        return _keyword_frequencies(value)
     return value
+
+
+def _keyword_frequencies(f):
+    """A curve's frequencies as [run] frequencies holds them: a list of
+    positive numbers (Hz), or {from, to, points} (logarithmic); None: none."""
+    if f is None:
+        return None
+    if isinstance(f, dict):
+        if set(f) != {"from", "to", "points"} or not all(_is_number(f[k]) for k in f) \
+                or not 0 < f["from"] <= f["to"] or int(f["points"]) != f["points"] \
+                or f["points"] < 1:
+            raise DeckError("keyword deck: frequencies must be { from = FMIN, to = FMAX, "
+                            "points = N } with 0 < FMIN <= FMAX and N >= 1")
+        return {"from": float(f["from"]), "to": float(f["to"]), "points": int(f["points"])}
+    if not isinstance(f, (list, tuple)) or not f or \
+            not all(_is_number(v) and v > 0 for v in f):
+        raise DeckError("keyword deck: frequencies must be a list of positive numbers (Hz)")
+    return [float(v) for v in f]
 
 
 def _split(name):
@@ -586,8 +678,11 @@ LAYER_NOTES = {
     "ak_s3": "grain bulk modulus of solid 3, Pa", "xmu_s3": "grain shear modulus of solid 3, Pa"}
 # The two head values that are a choice, by name or by number.
 CHOICES = {"key_model": ("permafrost", "shaley_sand"), "model": ("layered", "fractal")}
-RUN_KEYS = ("materials", "water_proportion", "porosity", "solver", "output")
+RUN_KEYS = ("materials", "water_proportion", "porosity", "solver", "output", "stiffness",
+            "frequencies", "elastic_form")
 SOLVERS = ("default", "own", "mumps")
+STIFFNESS = ("vertical", "full")
+ELASTIC_FORMS = ("two_dimensional", "plane_strain")
 
 
 def legacy_plan(values):
@@ -597,7 +692,8 @@ def legacy_plan(values):
     nmat = min(max(values.get("nmat", 1), 1), MAX_LAYERS)
     porosity = {"file": "porosity.frac"} if values.get("model") == 1 else 0.1
     return {"materials": "uniform", "water_proportion": [0.1] * nmat, "porosity": porosity,
-            "solver": "default", "output": None}
+            "solver": "default", "output": None, "stiffness": "vertical", "frequencies": None,
+            "elastic_form": "two_dimensional"}
 
 
 def _is_number(v):
@@ -612,9 +708,9 @@ def _kind_of(v):
 def _keyword_number(name, v, integer):
     if not _is_number(v) or (integer and not isinstance(v, int)):
         raise DeckError("keyword deck: %s must be %s, found %s"
-                        % (name, "an integer" if integer else "a number", _kind_of(v)))
+                        % (name, "an integer" if integer else "a number", _kind_of(v)), key=name)
     if not integer and not math.isfinite(v):
-        raise DeckError("keyword deck: %s = %r is not a finite number" % (name, v))
+        raise DeckError("keyword deck: %s = %r is not a finite number" % (name, v), key=name)
     return int(v) if integer else float(v)
 
 
@@ -634,7 +730,7 @@ def _keyword_head(data):
         if name in CHOICES and isinstance(v, str):
             if v not in CHOICES[name]:
                 raise DeckError('keyword deck: %s = "%s" is not "%s" or "%s"'
-                                % ((name, v) + CHOICES[name]))
+                                % ((name, v) + CHOICES[name]), key=name)
             values[name] = CHOICES[name].index(v)
         else:
             values[name] = _keyword_number(name, v, kind in ("free_int", "fixed5"))
@@ -687,7 +783,8 @@ def _keyword_layers(data, values, plan):
     for i, table in enumerate(layers, 1):
         for key in table:
             if key not in dict(LAYER):
-                raise DeckError("keyword deck: unknown key '%s' in [[layer]] %d" % (key, i))
+                raise DeckError("keyword deck: unknown key '%s' in [[layer]] %d" % (key, i),
+                                key="%s(%d)" % (key, i))
         for name, kind in LAYER:
             key = "%s(%d)" % (name, i)
             default = None if name in table else _layer_default(name, i, values, plan)
@@ -703,7 +800,7 @@ def _keyword_layers(data, values, plan):
 def _keyword_fraction(name, v):
     v = _keyword_number(name, v, False)
     if not 0.0 <= v <= 1.0:
-        raise DeckError("keyword deck: %s = %r is outside 0..1" % (name, v))
+        raise DeckError("keyword deck: %s = %r is outside 0..1" % (name, v), key=name)
     return v
 
 
@@ -714,12 +811,16 @@ def _keyword_run(data, nmat):
                         "water_proportion, porosity)")
     for key in run:
         if key not in RUN_KEYS:
-            raise DeckError("keyword deck: unknown key '%s' in [run]" % key)
+            raise DeckError("keyword deck: unknown key '%s' in [run]" % key, key="run." + key)
     for key in ("materials", "porosity"):
         if key not in run:
             raise DeckError("keyword deck: [run] has no '%s'" % key)
     plan = {"materials": run["materials"], "solver": run.get("solver", "default"),
-            "output": run.get("output")}
+            "output": run.get("output"), "stiffness": run.get("stiffness", "vertical"),
+            "elastic_form": run.get("elastic_form", "two_dimensional"),
+            "frequencies": _keyword_frequencies(run.get("frequencies"))}
+    for key in ("stiffness", "elastic_form"):
+        _plan_value(key, plan[key], nmat)
     if plan["materials"] not in ("uniform", "layered"):
         raise DeckError('keyword deck: materials must be "uniform" or "layered"')
     if plan["solver"] not in SOLVERS:
@@ -762,20 +863,45 @@ def read_keyword(text):
     try:
         data = tomllib.loads(text)
     except tomllib.TOMLDecodeError as e:
-        raise DeckError("keyword deck: %s" % e) from None
+        at = re.search(r"\(at line (\d+), column \d+\)", str(e))
+        raise DeckError("keyword deck: %s" % e, line=int(at.group(1)) if at else None) from None
     for key in data:
         if key not in dict(HEAD) and key not in ("layer", "run"):
-            raise DeckError("keyword deck: unknown key '%s'" % key)
-    values = _keyword_head(data)
-    # The plan first: it says which layer values the run uses.
-    plan = _keyword_run(data, values["nmat"])
-    _keyword_layers(data, values, plan)
-    if plan["water_proportion"] is None:
-        nmat = values["nmat"]
-        constant = not isinstance(plan["porosity"], (str, dict))
-        plan["water_proportion"] = ([plan["porosity"]] * nmat if constant else
-                                    [values["phi_layer(%d)" % i] for i in range(1, nmat + 1)])
-    return values, plan
+            raise DeckError("keyword deck: unknown key '%s'" % key, key=key)
+    try:
+        values = _keyword_head(data)
+        # The plan first: it says which layer values the run uses.
+        plan = _keyword_run(data, values["nmat"])
+        _keyword_layers(data, values, plan)
+        if plan["water_proportion"] is None:
+            nmat = values["nmat"]
+            constant = not isinstance(plan["porosity"], (str, dict))
+            plan["water_proportion"] = ([plan["porosity"]] * nmat if constant else
+                                        [values["phi_layer(%d)" % i] for i in range(1, nmat + 1)])
+        return values, plan
+    except DeckError as e:
+        raise DeckError(e.message, e.path, e.line or _key_line(text, e.key), e.key) from None
+
+
+def _key_line(text, key):
+    """The line (1-based) of a keyword deck that sets `key` ("nx", "ro1(2)",
+    "water_proportion(1)", "run.solver"); None when none does."""
+    if key is None:
+        return None
+    base, layer = _split(key.replace("run.", ""))
+    table = "run" if key.startswith("run.") or base in RUN_KEYS else \
+        ("layer", layer) if layer is not None and base in dict(LAYER) else None
+    here, layers = None, 0
+    for n, line in enumerate(text.splitlines(), 1):
+        s = line.strip()
+        if s.startswith("[[layer]]"):
+            layers += 1
+            here = ("layer", layers)
+        elif s.startswith("[run]"):
+            here = "run"
+        elif here == table and re.match(r"%s\s*=" % re.escape(base), s):
+            return n
+    return None
 
 
 def format_real(v):
@@ -873,6 +999,19 @@ def _run_table(out, nmat, plan):
     _keyword_line(out, 'solver = "%s"' % plan["solver"], '"own", "mumps" or "default"')
     if plan.get("output"):
         _keyword_line(out, "output = " + _toml_string(plan["output"]), "results folder")
+    if plan.get("stiffness", "vertical") != "vertical":
+        _keyword_line(out, 'stiffness = "%s"' % plan["stiffness"], "C11, C13, C33 and C55")
+    f = plan.get("frequencies")
+    if isinstance(f, dict):
+        _keyword_line(out, "frequencies = { from = %s, to = %s, points = %d }"
+                      % (format_real(f["from"]), format_real(f["to"]), f["points"]),
+                      "a curve, Hz, logarithmic")
+    elif f:
+        _keyword_line(out, "frequencies = [%s]" % ", ".join(map(format_real, f)),
+                      "a curve, Hz")
+    if plan.get("elastic_form", "two_dimensional") != "two_dimensional":
+        _keyword_line(out, 'elastic_form = "%s"' % plan["elastic_form"],
+                      "a slice of a three-dimensional rock")
 
 
 def keyword_text(values, plan=None):
@@ -954,4 +1093,6 @@ def plan_differences(values, plan):
         out.append("solver: the legacy run uses its own solver")
     if plan.get("output"):
         out.append("output: the legacy run writes into its working folder")
+    if plan.get("elastic_form", "two_dimensional") != "two_dimensional":
+        out.append('elastic_form = "plane_strain": the legacy run uses the two-dimensional form')
     return out

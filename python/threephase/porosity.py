@@ -9,6 +9,13 @@ sample; draw it with `origin="lower"`.
 porosity.frac: one value per line in the first 12 columns, x index
 fastest, always with a decimal point (a value without one would carry 4
 implied decimals).
+
+A run refuses a cell without water (porosity 0: the cell's coefficients
+divide by its water fraction) or without solid (porosity 1), so the
+generators of random and image fields keep every cell inside
+MIN_POROSITY..1 - MIN_POROSITY, moving the cells beyond onto the nearer
+bound and saying how many they moved. (In the permafrost model a cell's
+porosity must also stay below its layer's phi_a, which the deck holds.)
 """
 
 import warnings
@@ -19,6 +26,22 @@ from .deck import DeckError, parse_real
 
 FRAC_WIDTH = 12
 FRAC_IMPLIED = 4
+# The smallest porosity the generators give a cell (and 1 - it the
+# largest): one part in a thousand of water, which the run accepts and
+# porosity.frac's ten decimals hold exactly.
+MIN_POROSITY = 1e-3
+
+
+def keep_runnable(field, what):
+    """The field with every cell inside MIN_POROSITY..1 - MIN_POROSITY, and
+    the share of cells moved onto those bounds; a warning naming `what`
+    when some were."""
+    moved = float(np.mean((field < MIN_POROSITY) | (field > 1.0 - MIN_POROSITY)))
+    if moved > 0:
+        warnings.warn("%s: %.1f %% of the cells clipped into %g..%g (a run refuses a cell "
+                      "without water or without solid)"
+                      % (what, 100 * moved, MIN_POROSITY, 1 - MIN_POROSITY), stacklevel=3)
+    return np.clip(field, MIN_POROSITY, 1.0 - MIN_POROSITY), moved
 
 
 def uniform(nx, ny, value):
@@ -51,7 +74,7 @@ def by_layer(nx, ny, thickness, water):
 
 
 def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5,
-            realization=None, info=False):
+            seed=None, info=False, realization=None):
     """A von Karman self-affine random field by spectral synthesis.
 
     The power spectrum is P(k) ~ (1 + k^2 a^2)^-(hurst + 1) (2-D), with the
@@ -59,16 +82,23 @@ def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5,
     Beyond 1/a the spectrum falls as k^-(2 hurst + 2): hurst near 0 gives
     rough fields, near 1 smooth ones. The field is drawn on a grid twice the
     sample in each direction and cut, so it does not wrap around, then set
-    to exactly `mean` and `std` and clipped to 0..1. `realization` numbers
-    the draw of the random medium: the same number gives the same field,
-    None a new one each call. With info=True returns (field, clipped share
-    of cells); otherwise a clipped share above 0 is reported as a warning.
+    to exactly `mean` and `std`; cells beyond MIN_POROSITY..1 - MIN_POROSITY
+    (a run refuses porosity 0 and 1) are clipped onto those bounds, with a
+    warning giving their share. `seed` draws the random medium, as NumPy's
+    default_rng takes it: an integer (the same number gives the same field),
+    a numpy.random.Generator (drawn from), or None (a new field each call);
+    `realization` is another name for it. With info=True returns (field,
+    clipped share of cells), without the warning.
     """
+    if realization is not None:
+        if seed is not None:
+            raise ValueError("fractal: give seed or realization (its other name), not both")
+        seed = realization
     if nx < 1 or ny < 1:
         raise ValueError("fractal: nx and ny must be at least 1")
     if correlation_length <= 0 or std < 0 or not 0 < hurst <= 1:
         raise ValueError("fractal: need correlation_length > 0, std >= 0, 0 < hurst <= 1")
-    rng = np.random.default_rng(realization)
+    rng = np.random.default_rng(seed)
     mx, my = 2 * nx, 2 * ny
     kx = 2 * np.pi * np.fft.rfftfreq(mx)
     ky = 2 * np.pi * np.fft.fftfreq(my)
@@ -81,17 +111,14 @@ def fractal(nx, ny, mean=0.2, std=0.05, correlation_length=4.0, hurst=0.5,
     spread = g.std()
     g = g / spread if spread > 0 else g
     field = mean + std * g
-    clipped = float(np.mean((field < 0.0) | (field > 1.0)))
-    field = np.clip(field, 0.0, 1.0)
     if info:
-        return field, clipped
-    if clipped > 0:
-        warnings.warn("fractal porosity: %.1f %% of the cells clipped to 0..1" % (100 * clipped),
-                      stacklevel=2)
-    return field
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            return keep_runnable(field, "fractal porosity")
+    return keep_runnable(field, "fractal porosity")[0]
 
 
-def from_image(image, nx, ny, mapping="linear", low=0.0, high=0.4, threshold=0.5,
+def from_image(image, nx, ny, mapping="linear", low=MIN_POROSITY, high=0.4, threshold=0.5,
                pores="dark"):
     """A field from a grey-scale image (a CT slice): a PNG path (read with
     matplotlib) or a 2-D/3-D array, top row first as images are stored.
@@ -100,7 +127,10 @@ def from_image(image, nx, ny, mapping="linear", low=0.0, high=0.4, threshold=0.5
     the grey level g (0..1, pores dark unless pores="light") to
     low + (high - low) * pore_level; mapping="threshold" makes each pixel a
     pore (high) or grain (low) by comparing g with `threshold`, so a cell's
-    value weighs high and low by its share of pore pixels.
+    value weighs high and low by its share of pore pixels. A grain pixel
+    gets MIN_POROSITY by default, not 0, which a run refuses; cells outside
+    MIN_POROSITY..1 - MIN_POROSITY are clipped onto those bounds with a
+    warning.
     """
     grey = _grey_levels(image)
     pore_level = 1.0 - grey if pores == "dark" else grey
@@ -111,7 +141,7 @@ def from_image(image, nx, ny, mapping="linear", low=0.0, high=0.4, threshold=0.5
         raise ValueError("from_image: mapping is 'linear' or 'threshold'")
     pixels = low + (high - low) * pore_level
     # Image rows run top down; cell rows k run bottom up.
-    return _cell_means(pixels[::-1, :], nx, ny)
+    return keep_runnable(_cell_means(pixels[::-1, :], nx, ny), "porosity from the image")[0]
 
 
 def _grey_levels(image):

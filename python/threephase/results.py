@@ -53,8 +53,10 @@ LEGACY_MAP_MEANING = {
     "imag_strain1_map": ("vertical strain of solid 1, imaginary part", ""),
     "real_strain3_map": ("vertical strain of solid 3, real part", ""),
     "imag_strain3_map": ("vertical strain of solid 3, imaginary part", ""),
-    "real_stress_map": ("vertical stress, real part", "Pa"),
-    "imag_stress_map": ("vertical stress, imaginary part", "Pa"),
+    "real_stress_map": ("partial vertical stress of solid 1, real part", "Pa"),
+    "imag_stress_map": ("partial vertical stress of solid 1, imaginary part", "Pa"),
+    "real_total_stress_map": ("total vertical stress, real part", "Pa"),
+    "imag_total_stress_map": ("total vertical stress, imaginary part", "Pa"),
     "mod_pressure_p33_ice": ("fluid pressure, modulus", "Pa"),
     "mod_grad_pressure_p33_ice": ("fluid pressure gradient, size (interior cells)", "Pa/m"),
     "xmu1_gnu": ("shear modulus mu1", "Pa"),
@@ -92,6 +94,12 @@ REPORT_SCALARS = {
 REPORT_PAIRS = {"deltavol1": "deltavol1=", "deltavol3": "deltavol3=", "deltavol": "deltavol=",
                 "av_strain": "av_strain", "av_stress": "av_stress"}
 WAVES = ("vp1", "vp2", "vp3", "vs1", "vs2")
+
+
+class ThreephaseWarning(UserWarning):
+    """A warning of the program (a diffusion length the grid does not
+    resolve, a deck value it does not use), passed on to Python as it was
+    written in results.json (or on standard error of a failed run)."""
 
 
 class ResultWarning(UserWarning):
@@ -179,14 +187,26 @@ class Result:
     under the report's names, its c33 the legacy test's), `maps` (dict of
     (ny, nx) arrays) with `map_meaning` (name -> (quantity, unit)),
     `coefficients` (the first cell's, name -> (value, unit)), `porosity`
-    (the input field the run used), `faults` (what results.json says that a
-    passive sample cannot do), `status` ('ok' or 'failed'), `stop_code`,
-    `message`, `deck`, `path`."""
+    (the input field the run used, also maps["porosity"] when the run wrote
+    it), `faults` (what results.json says that a passive sample cannot do),
+    `warnings` (the program's warnings, as results.json lists them),
+    `elastic_form` (the coefficients' form, "two_dimensional" or
+    "plane_strain"), `reference` and `average_medium` (the closed-form fast P wave of the
+    reference cell and of the sample's average medium, each a Reference
+    whose label names it; None where the folder has none), `status` ('ok'
+    or 'failed'), `stop_code`, `message`, `deck`, `path`.
+
+    Every 1000/Q is 1000 Im C / Re C (Q = Re C / Im C), the plane waves'
+    too (q1000_vp1, q1000_anal); the legacy report's |Re z / Im z| of the
+    plane waves is kept only as legacy_q1000_vp1, ..., legacy_q1000_anal."""
 
     def __init__(self, path):
         self.path = path
-        self.numbers, self.maps, self.json = {}, {}, None
+        self.numbers, self.maps, self.json, self.warnings = {}, {}, None, []
+        self.reference, self.average_medium = None, None
         self.status, self.stop_code, self.message = "failed", None, ""
+        self.exit_status = None
+        self.elastic_form = "two_dimensional"  # the legacy run's, and older folders'
         self.deck, self.porosity, self.nx, self.ny = None, None, None, None
         self.effective, self.stiffness, self.legacy, self.bounds = {}, {}, {}, {}
         self.density, self.angles, self.curves = math.nan, None, None
@@ -242,8 +262,14 @@ class Result:
                     name.upper(), at if name == "c33" else "", m.velocity,
                     m.q_inverse_times_1000, _format_complex(m.modulus))
             lines.append(line)
+        for ref in (self.reference, self.average_medium):
+            if ref is not None:
+                lines.append("  %s: velocity %.6g m/s, 1000/Q %.6g" % (
+                    ref.label, ref.velocity, ref.q_inverse_times_1000))
         if self.curves is not None:
             lines.append("  " + repr(self.curves))
+        for warning in self.warnings:
+            lines.append("  warning: " + warning)
         for fault in self.faults:
             lines.append("  FAULT: " + fault)
         if self.legacy:
@@ -288,6 +314,10 @@ def load(run_dir):
             r.effective, r.density, r.angles = json_effective(r.json)
             r.stiffness = {n: m.modulus for n, m in r.effective.items()}
             r.curves, r.bounds = json_curves(r.json), json_bounds(r.json)
+            r.reference, r.average_medium = json_references(r.json)
+            r.warnings = [str(w) for w in r.json.get("warnings", [])]
+            r.elastic_form = r.json["first_cell_coefficients"].get("elastic_form",
+                                                                   "two_dimensional")
             r.map_meaning = {m["name"]: (m["quantity"], m["unit"])
                              for m in r.json["maps"]["files"] if "quantity" in m}
             r.coefficients = {n: (_real(c["value"]), c["unit"])
@@ -300,7 +330,7 @@ def load(run_dir):
         for fault in r.faults:
             warnings.warn(fault, ResultWarning, stacklevel=2)
         r.maps = json_maps(run_dir, r.json)
-        r.porosity = r.maps.pop("porosity", None)  # the input field, not a result
+        r.porosity = r.maps.get("porosity")
         if r.porosity is None:
             r.porosity = input_porosity(run_dir, r.deck)
         return r
@@ -313,8 +343,11 @@ def load(run_dir):
         # is the table's wave (same vp1 to the last bit), its 1000/Q is the
         # precise value.
         n = r.numbers
-        if "vp1" in n and n.get("vp1_anal") == n["vp1"] and "q1000_vp1" in n:
-            n["q1000_anal"] = n["q1000_vp1"]
+        if "vp1" in n and n.get("vp1_anal") == n["vp1"] and "legacy_q1000_vp1" in n:
+            n["legacy_q1000_anal"] = n["legacy_q1000_vp1"]
+        if "legacy_q1000_anal" in n:
+            n["q1000_anal"] = modern_q1000(n["legacy_q1000_anal"])
+    r.warnings = stderr_warnings(run_dir)
     r.legacy = {n: r.numbers[n] for n in LEGACY_MODULI if n in r.numbers}
     r.map_meaning = dict(LEGACY_MAP_MEANING)
     r.maps = read_maps(run_dir, r.nx, r.ny)
@@ -336,8 +369,10 @@ def _complex(pair):
 def json_numbers(j):
     """The numbers of results.json under the names the report's numbers
     have (vp_c33, q1000_mstar, c33, vp1, q1000_vp1, vp1_anal, ...). The
-    plane waves go by their legacy label with the legacy 1000/Q, as the
-    report and the .phiw tables give them."""
+    plane waves go by their legacy label; their 1000/Q (q1000_vp1, ...,
+    q1000_anal) is results.json's, Im M / Re M as for every modulus, and
+    the legacy report's |Re z / Im z| is kept as legacy_q1000_vp1, ...,
+    legacy_q1000_anal."""
     out = {"freq_hz": _real(j["case"]["frequency"]["value"]),
            "h": _real(j["grid"]["cell_size"]["value"]),
            "neq": j["system"]["unknowns"]}
@@ -350,9 +385,52 @@ def json_numbers(j):
     for wave in j["plane_waves"]["compressional"] + j["plane_waves"]["shear"]:
         label = wave["legacy_label"]
         out[label] = _real(wave["velocity_m_per_s"])
-        out["q1000_" + label] = _real(wave["legacy_1000_over_q_abs_re_over_im_slowness"])
-    out["vp1_anal"], out["q1000_anal"] = out.get("vp1", math.nan), out.get("q1000_vp1", math.nan)
+        out["q1000_" + label] = _real(wave["q_inverse_times_1000"])
+        out["legacy_q1000_" + label] = _real(wave["legacy_1000_over_q_abs_re_over_im_slowness"])
+    _closed_form_names(out)
     return out
+
+
+def _closed_form_names(out):
+    """The fast P wave of the reference cell under its table names."""
+    out["vp1_anal"] = out.get("vp1", math.nan)
+    out["q1000_anal"] = out.get("q1000_vp1", math.nan)
+    out["legacy_q1000_anal"] = out.get("legacy_q1000_vp1", math.nan)
+
+
+def modern_q1000(legacy_q1000):
+    """1000/Q = 1000 Im M / Re M of a plane wave from the legacy report's
+    1000 |Im z / Re z| (z = a - i b its complex slowness, M ~ 1/z^2): with
+    t = b / a, Im M / Re M = 2 t / (1 - t^2), about twice the legacy value
+    at low loss. NaN where t >= 1 (a wave that does not propagate)."""
+    t = legacy_q1000 / 1000.0
+    return 1000.0 * 2.0 * t / (1.0 - t * t) if t < 1.0 else math.nan
+
+
+# What the closed-form reference of a run is, for labels: the waves of one
+# cell's coefficients, and those of the whole sample's average medium.
+# `cell` is (j, k) of the one cell, None for the average medium.
+Reference = collections.namedtuple("Reference", "label velocity q_inverse_times_1000 cell")
+
+
+def json_references(j):
+    """The closed-form references of results.json: the fast P wave of the
+    cell named by plane_waves.cell, and of the average medium
+    (plane_waves_average_medium) when the folder has it, else None."""
+    pw = j["plane_waves"]
+    fast = pw["compressional"][0]
+    cell = pw.get("cell")
+    name = "cell (%d, %d)" % tuple(cell) if cell else "one cell"
+    one = Reference("closed form, fast P wave of %s" % name, _real(fast["velocity_m_per_s"]),
+                    _real(fast["q_inverse_times_1000"]), tuple(cell) if cell else None)
+    avg = j.get("plane_waves_average_medium")
+    whole = None
+    if avg and avg.get("compressional"):
+        first = avg["compressional"][0]
+        whole = Reference("closed form, fast P wave of the average medium",
+                          _real(first["velocity_m_per_s"]),
+                          _real(first["q_inverse_times_1000"]), None)
+    return one, whole
 
 
 def json_effective(j):
@@ -416,13 +494,22 @@ def json_bounds(j):
 
 
 def gains(effective, curves):
-    """What a passive sample cannot do: a modulus with Im C < 0 beyond
-    rounding (under exp(+i omega t) that is energy given, a negative Q)."""
+    """What a passive sample cannot do: a diagonal modulus (C11, C33, C55)
+    with Im C < 0 beyond rounding (under exp(+i omega t) that is energy
+    given, a negative Q), or an imaginary part of the stiffness that is not
+    positive semi-definite, (Im C13)^2 > Im C11 Im C33. C13 couples two
+    strains, so its imaginary part alone may have either sign."""
     out = []
     for name, m in effective.items():
-        if m.modulus.imag < -ROUNDING * abs(m.modulus):
+        if name != "c13" and m.modulus.imag < -ROUNDING * abs(m.modulus):
             out.append("effective %s has Im C = %.6g Pa < 0 (Q = %.6g): a passive sample "
                        "cannot give energy" % (name, m.modulus.imag, m.q))
+    if all(n in effective for n in ("c11", "c13", "c33")):
+        c11, c13, c33 = (effective[n].modulus for n in ("c11", "c13", "c33"))
+        if c13.imag ** 2 - c11.imag * c33.imag > ROUNDING * abs(c11) * abs(c33):
+            out.append("effective (Im C13)^2 = %.6g Pa2 exceeds Im C11 Im C33 = %.6g Pa2: a "
+                       "passive sample cannot give energy" % (c13.imag ** 2,
+                                                              c11.imag * c33.imag))
     if curves is not None:
         for name in curves.names:
             c = curves.modulus[name]
@@ -442,6 +529,14 @@ def json_maps(run_dir, j):
         if os.path.isfile(path):
             maps[m["name"]] = read_npy(path)
     return maps
+
+
+def stderr_warnings(run_dir):
+    """The program's warnings on the standard error a run folder kept
+    (stderr.txt), without their "threephase: warning: " head."""
+    head = "threephase: warning: "
+    return [ln[len(head):].strip() for ln in read_text(os.path.join(run_dir, "stderr.txt"))
+            .splitlines() if ln.startswith(head)]
 
 
 def read_text(path):
@@ -471,9 +566,10 @@ def _read_status(r):
         if not isinstance(s, dict):
             raise ResultError(path, "not the status of a run (no object)")
         r.status, r.stop_code, r.message = s.get("status"), s.get("stop_code"), s.get("message", "")
+        r.exit_status = s.get("exit_status")
         return
     if os.path.isfile(os.path.join(r.path, "results.json")):
-        r.status, r.stop_code = "ok", NORMAL_END
+        r.status, r.stop_code, r.exit_status = "ok", NORMAL_END, 0
         return
     stop = re.findall(r"^STOP (-?\d+)\s*$", read_text(os.path.join(r.path, "stderr.txt")), re.M)
     r.stop_code = int(stop[-1]) if stop else None
@@ -507,7 +603,8 @@ def report_numbers(report):
         if m:
             out[w] = float(m.group(1))
             out["alpha_" + w] = float(m.group(2))
-            out["q1000_" + w] = float(m.group(3))
+            out["legacy_q1000_" + w] = float(m.group(3))
+            out["q1000_" + w] = modern_q1000(out["legacy_q1000_" + w])
     return out
 
 
@@ -532,7 +629,7 @@ def table_numbers(run_dir):
         out["vp1_anal"] = pair[1]
     pair = _table_fields(first("1000_over_q_anal.phiw"))
     if pair:
-        out["freq_hz"], out["q1000_anal"] = pair
+        out["freq_hz"], out["legacy_q1000_anal"] = pair
     lines = read_text(os.path.join(run_dir, "mstar3_solid3")).splitlines()
     if len(lines) >= 2:
         items = lines[1].split()

@@ -19,10 +19,11 @@ import sys
 import tempfile
 import threading
 import time
+import warnings
 
 from . import porosity as _porosity
 from .deck import SIDE_FILES, Deck, DeckError, _definition
-from .results import NORMAL_END, STATUS_FILE, load, read_text
+from .results import NORMAL_END, STATUS_FILE, ThreephaseWarning, load, read_text
 
 # What each stop code of the program means, for messages and tables: the
 # repository's list deck/stop_codes.json when it is there, else today's codes.
@@ -53,14 +54,31 @@ else:
         STOP_MEANING[2000 + _n] = "non-positive plane-wave velocity %s" % _w
 
 
+# What the exit statuses of `threephase run` say, for messages: only status
+# 4 ends on a stop code of the computation.
+EXIT_MEANING = {1: "the program failed", 2: "bad input", 3: "beyond the memory limit",
+                5: "the results could not be written"}
+
+
 class RunFailed(Exception):
-    """A run that did not end normally; `result` holds its stop code,
-    message and the folder it was kept in."""
+    """A run that did not end normally; `result` holds its exit status,
+    stop code, message and the folder it was kept in."""
 
     def __init__(self, result):
-        super().__init__("run failed with stop code %s: %s (kept in %s)" % (
-            result.stop_code, result.message, result.path))
+        super().__init__("run failed, %s: %s (kept in %s)" % (
+            failure_kind(result), result.message, result.path))
         self.result = result
+
+
+def failure_kind(result):
+    """How a failed run ended, in words: "bad input" for exit status 2, a
+    stop code of the computation by its number, a signal by its number."""
+    status = result.exit_status
+    if status is not None and status < 0:
+        return "killed by signal %d" % -status
+    if status in EXIT_MEANING:
+        return EXIT_MEANING[status]
+    return "stop code %s" % result.stop_code
 
 
 def repo_dir():
@@ -205,7 +223,7 @@ class Children:
 
 
 def execute(program, folder, out_dir, solver=None, failed_dir=None, children=None,
-            options=()):
+            options=(), deck_name=None):
     """Run the deck of the input folder `folder` with `threephase run` and
     return the Result of the folder kept. The results go to a hidden folder
     beside out_dir; on success the deck (and porosity.frac, stderr.txt) and
@@ -214,13 +232,16 @@ def execute(program, folder, out_dir, solver=None, failed_dir=None, children=Non
     place of failed_dir (default out_dir + ".failed"). `children`: the
     Children of a sweep, whose stop ends this run with Interrupted and
     leaves out_dir as it was. `options`: more options of `threephase run`
-    (run_options)."""
+    (run_options). `deck_name`: the deck's path as results.json records it
+    (default: the deck kept in out_dir, the copy that ran)."""
     start = time.monotonic()
     children = children or Children()
     result_dir = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".result-",
                                   dir=os.path.dirname(out_dir))
     try:
-        command = [program, "run", deck_file(folder), "-o", result_dir, "--quiet"]
+        deck = deck_file(folder)
+        command = [program, "run", deck, "-o", result_dir, "--quiet", "--deck-name",
+                   deck_name or os.path.join(out_dir, os.path.basename(deck))]
         command += ["--solver", solver] if solver else []
         command += list(options)
         with open(os.path.join(folder, "stdout.txt"), "w") as stdout, \
@@ -326,12 +347,34 @@ def run(deck, out_dir, check=True, program=None, solver=None, frequencies=None, 
     os.makedirs(parent, exist_ok=True)
     inputs = tempfile.mkdtemp(prefix="." + os.path.basename(out_dir) + ".input-", dir=parent)
     stage(deck, inputs)
-    result = execute(program, inputs, out_dir, solver, options=options)
+    result = execute(program, inputs, out_dir, solver, options=options,
+                     deck_name=user_deck(deck, inputs))
+    pass_on_warnings(result)
     if not result.ok and check:
         raise RunFailed(result)
     if result.ok and result.curves is not None:
         draw_curves(result)
     return result
+
+
+def user_deck(deck, folder):
+    """The user's deck file when the deck staged in `folder` is that file
+    unchanged, else None (the copy kept with the results is then the deck
+    that ran)."""
+    path = getattr(deck, "path", None)
+    staged = deck_file(folder)
+    if path and staged and read_text(path) == read_text(staged):
+        return path
+    return None
+
+
+def pass_on_warnings(result, where=None, depth=1):
+    """The program's warnings of a run as Python warnings (ThreephaseWarning),
+    prefixed with `where` (a sweep's run name) when given, placed at the
+    user's call `depth` frames above the caller."""
+    for text in result.warnings:
+        warnings.warn("%s%s" % (where + ": " if where else "", text), ThreephaseWarning,
+                      stacklevel=2 + depth)
 
 
 def draw_curves(result):

@@ -36,18 +36,26 @@ import time
 import numpy as np
 
 from . import porosity as _porosity
-from .deck import DeckError, normalize_name
+from .deck import Deck, DeckError, normalize_name
 from .results import ResultError, load
-from .runner import (STOP_MEANING, Children, Interrupted, as_deck, draw_curves, execute,
-                     find_program, run_options, stage)
+from .runner import (STOP_MEANING, Children, Interrupted, as_deck, deck_file, draw_curves,
+                     execute, failure_kind, find_program, pass_on_warnings, run_options, stage,
+                     user_deck)
 
-# The sample's C33 (rigid-plate test) first, then the legacy test's c33 and
-# mstar under their report names, then the closed-form fast P wave.
-RESULT_COLUMNS = ["freq_hz", "c33_velocity_m_per_s", "c33_1000_over_q", "vp_c33", "q1000_c33",
-                  "vp_mstar", "q1000_mstar", "vp1_anal", "q1000_anal"]
-LEGACY_COLUMNS = RESULT_COLUMNS[3:]
+# The sample's C33 (rigid-plate test) first with the diffusion length in
+# cells, then the legacy test's c33 and mstar under their report names, then
+# the closed-form fast P wave of the reference cell and of the sample's
+# average medium. Every 1000/Q is 1000 Im / Re of the modulus, results.json's.
+RESULT_COLUMNS = ["freq_hz", "c33_velocity_m_per_s", "c33_1000_over_q",
+                  "diffusion_cells_across", "vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar",
+                  "cell_vp1_velocity_m_per_s", "cell_vp1_1000_over_q",
+                  "average_medium_vp1_velocity_m_per_s", "average_medium_vp1_1000_over_q"]
+LEGACY_COLUMNS = ["vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar"]
+REFERENCE_COLUMNS = RESULT_COLUMNS[8:]
 CURVE_RUN = "curve"
-TAIL_COLUMNS = ["status", "stop_code", "message"]
+# resolved: whether the grid resolves the diffusion length (false for a
+# failed run); closed_form_cell: the cell (j, k) of the cell_vp1 columns.
+TAIL_COLUMNS = ["resolved", "closed_form_cell", "status", "stop_code", "message"]
 # Fields a sweep can vary beyond the deck's own: the mean of the porosity
 # field, and the water proportion of every layer.
 SAMPLE_FIELDS = ("porosity", "water_proportion")
@@ -89,7 +97,8 @@ def with_value(deck, field, value):
     """A copy of `deck` with `field` set to `value`.
 
     porosity: the deck's porosity field moved to mean `value` (its
-    fluctuations kept, clipped to 0..1), run from porosity.frac.
+    fluctuations kept, clipped into what a run accepts), run from
+    porosity.frac.
     water_proportion: phi_layer of every layer. A keyword deck keeps its form
     and its run plan, which the run honours: the water proportion of every
     layer becomes the value, and so does a constant porosity. A legacy
@@ -100,7 +109,8 @@ def with_value(deck, field, value):
     d = deck.copy()
     if field == "porosity":
         base = base_porosity(deck)
-        d.porosity = np.clip(base + (float(value) - base.mean()), 0.0, 1.0)
+        d.porosity = _porosity.keep_runnable(base + (float(value) - base.mean()),
+                                             "porosity sweep at mean %s" % value)[0]
         d["model"] = 1
         if d.form == "keyword":
             d.porosity_source = {"file": "porosity.frac"}
@@ -197,18 +207,21 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
     rows = [None] * len(runs)
     children = Children()
 
+    done = [None] * len(runs)
+
     def work(n):
         name, value, d = runs[n]
         try:
             result = _run_or_keep(program, d, os.path.join(out_dir, name), force, children)
         except Interrupted:
             return
-        rows[n] = _row(name, field_name, value, d, result)
+        rows[n], done[n] = _row(name, field_name, value, d, result), result
         if not result.ok:
-            meaning = STOP_MEANING.get(result.stop_code, "")
+            kind = failure_kind(result)
+            meaning = STOP_MEANING.get(result.stop_code, "") if kind.startswith("stop") else ""
             message = result.message or "no message"
-            bar.note("%s (%s = %s): failed, stop code %s%s: %s" % (
-                name, field_name or "freq", value if field_name else d.freq, result.stop_code,
+            bar.note("%s (%s = %s): failed, %s%s: %s" % (
+                name, field_name or "freq", value if field_name else d.freq, kind,
                 " (%s)" % meaning if meaning and meaning != message else "", message))
         bar.step()
 
@@ -231,6 +244,8 @@ def sweep(deck, out_dir, frequencies=None, field=None, values=None, jobs=None, p
                     if finished else "no table", out_dir))
         raise
     pool.shutdown()
+    for (name, _, _), result in zip(runs, done):
+        pass_on_warnings(result, name)
     table = to_table(rows, field_name)
     write_csv(table, os.path.join(out_dir, "sweep.csv"))
     return table
@@ -257,9 +272,11 @@ def _curve_sweep(program, deck, out_dir, freqs, jobs, force):
     if result is None:
         with _terminate_as_interrupt():
             result = execute(program, inputs, run_dir, failed_dir=run_dir,
-                             options=run_options(freqs, None, jobs))
+                             options=run_options(freqs, None, jobs),
+                             deck_name=user_deck(deck, inputs))
         if result.ok and result.curves is not None:
             draw_curves(result)
+    pass_on_warnings(result, CURVE_RUN, depth=2)
     table = to_table(curve_rows(result, freqs), None)
     write_csv(table, os.path.join(out_dir, "sweep.csv"))
     return table
@@ -278,20 +295,48 @@ def curve_rows(result, freqs):
     for i, f in enumerate(c.frequency_hz if c is not None else freqs):
         row = {"run": "%s_%03d" % (CURVE_RUN, i + 1), "freq_hz": float(f),
                "status": result.status, "message": result.message or "",
-               "stop_code": result.stop_code if result.stop_code is not None else -1}
+               "stop_code": result.stop_code if result.stop_code is not None else -1,
+               "resolved": False, "closed_form_cell": ""}
         for name in RESULT_COLUMNS[1:]:
             row[name] = math.nan
         if c is not None:
             row["c33_velocity_m_per_s"] = float(c.velocity["c33"][i])
             row["c33_1000_over_q"] = float(c.q_inverse_times_1000["c33"][i])
+            row["diffusion_cells_across"] = float(c.cells_across[i])
+            row["resolved"] = bool(c.resolved[i])
             if not c.resolved[i]:
                 row["message"] = "diffusion length not resolved: %.3g cells across" % (
                     c.cells_across[i])
             if math.isclose(f, result.numbers.get("freq_hz", math.nan), rel_tol=1e-9):
                 for name in LEGACY_COLUMNS:
                     row[name] = _number(result.numbers.get(name))
+                row.update(_references(result))
         rows.append(row)
     return rows
+
+
+def _references(result):
+    """The closed-form columns of a run: the fast P wave of the reference
+    cell (named in closed_form_cell) and of the average medium; empty for a
+    failed run."""
+    out = {}
+    cell_ref, medium = (result.reference, result.average_medium) if result.ok else (None, None)
+    for prefix, ref in (("cell", cell_ref), ("average_medium", medium)):
+        out[prefix + "_vp1_velocity_m_per_s"] = ref.velocity if ref else math.nan
+        out[prefix + "_vp1_1000_over_q"] = ref.q_inverse_times_1000 if ref else math.nan
+    cell = cell_ref.cell if cell_ref else None
+    out["closed_form_cell"] = "(%d, %d)" % tuple(cell) if cell else ""
+    return out
+
+
+def _diffusion(result):
+    """The diffusion length in cells of a run and whether the grid resolves
+    it (results.json's diffusion block; NaN and False without one)."""
+    d = (result.json or {}).get("diffusion") if result.ok else None
+    if not d:
+        return math.nan, False
+    cells = d.get("cells_across")
+    return (math.nan if cells is None else float(cells)), bool(d.get("resolved"))
 
 
 def _number(v):
@@ -322,6 +367,20 @@ class _terminate_as_interrupt:
 # What an interrupted sweep can leave beside its runs: input folders, the
 # hidden result and staging folders of a run, an earlier folder put aside.
 _LEFTOVER = re.compile(r"\.+(run_\d+|curve)\..*|run_\d+\.(staging|input)-.*")
+
+
+def sweep_deck(out_dir):
+    """The deck of a sweep's first run (its curve run, else run_001, ...),
+    for describing the sample; None when no run folder holds one."""
+    runs = sorted(e for e in os.listdir(out_dir) if e == CURVE_RUN or re.fullmatch(r"run_\d+", e))
+    for name in runs:
+        path = deck_file(os.path.join(out_dir, name))
+        if path:
+            try:
+                return Deck.read(path)
+            except DeckError:
+                continue
+    return None
 
 
 def _prepare(out_dir):
@@ -393,6 +452,8 @@ def _row(name, field, value, deck, result):
         row[c] = _number(result.numbers.get(c)) if result.ok else math.nan
     row["c33_velocity_m_per_s"] = result.velocity if result.ok else math.nan
     row["c33_1000_over_q"] = result.q_inverse_times_1000 if result.ok else math.nan
+    row["diffusion_cells_across"], row["resolved"] = _diffusion(result)
+    row.update(_references(result))
     return row
 
 
@@ -406,7 +467,8 @@ def to_table(rows, field):
     width = max([len(r["message"]) for r in rows] + [1])
     dtype = [("run", "U16")] + ([(field, "f8")] if field else []) + \
         [(c, "f8") for c in RESULT_COLUMNS] + \
-        [("status", "U8"), ("stop_code", "i8"), ("message", "U%d" % width)]
+        [("resolved", "?"), ("closed_form_cell", "U16"), ("status", "U8"), ("stop_code", "i8"),
+         ("message", "U%d" % width)]
     return np.array([tuple(r[c] for c in columns(field)) for r in rows], dtype=dtype)
 
 
@@ -422,6 +484,8 @@ def write_csv(table, path):
 
 
 def _cell(v):
+    if isinstance(v, (bool, np.bool_)):
+        return "true" if v else "false"
     if isinstance(v, (float, np.floating)):
         return "" if math.isnan(v) else repr(float(v))
     return str(v)
@@ -440,7 +504,10 @@ def read_table(path):
     parsed = []
     for r in rows:
         p = {"run": r["run"], "status": r.get("status", ""), "message": r.get("message", ""),
-             "stop_code": _int(r.get("stop_code", ""))}
+             "stop_code": _int(r.get("stop_code", "")),
+             # A table older than the column makes no claim: resolved.
+             "resolved": r.get("resolved", "true") == "true",
+             "closed_form_cell": r.get("closed_form_cell", "")}
         for c in RESULT_COLUMNS + ([field] if field else []):
             p[c] = float(r[c]) if r.get(c, "") != "" else math.nan
         parsed.append(p)

@@ -202,6 +202,20 @@ TEST(Run, ResultsJsonCarriesTheReportsNumbersAndTheLegacyFilesUnchanged) {
   }
 }
 
+TEST(Run, DeckNameReplacesTheRecordedPathOfACopyButNotItsHash) {
+  // A copy run in place of the user's deck records the user's name; the
+  // hash stays that of the deck that ran.
+  const std::string dir = case_dir("permafrost", {{5, "4"}, {6, "4"}});
+  ASSERT_EQ(run_with_args(dir, "run deck -o plain --quiet").status, 0);
+  const RunResult r = run_with_args(dir, "run deck -o named --quiet --deck-name /home/user/deck");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Json plain = Json::parse(read_file(dir + "/plain/results.json"))["deck"];
+  const Json named = Json::parse(read_file(dir + "/named/results.json"))["deck"];
+  EXPECT_EQ(named["path"], "/home/user/deck");
+  EXPECT_EQ(plain["path"], (fs::path(dir) / "deck").lexically_normal().string());
+  EXPECT_EQ(named["sha256"], plain["sha256"]);
+}
+
 TEST(Run, PlaneWavesOrderedBySpeedWithStandardAndLegacyQ) {
   const std::string dir =
       case_dir("permafrost", {{1, "1000.0"}, {16, "0.10003             phi_a(1)"}});

@@ -28,8 +28,8 @@ TEST(ElasticForm, PlaneStrainAddsAThirdOfC55ToEveryPWaveModulus) {
   copy_example("shaley_sand", dir);  // one material, one porosity: homogeneous
   const std::string curve = " -q --stiffness full --frequencies 100,1e4";
   ASSERT_EQ(run_with_args(dir, "run deck.toml -o flat" + curve).status, 0);
-  ASSERT_EQ(run_with_args(dir, "run deck.toml -o strain --elastic-form plane_strain" + curve).status,
-            0);
+  ASSERT_EQ(
+      run_with_args(dir, "run deck.toml -o strain --elastic-form plane_strain" + curve).status, 0);
   const Json a = Json::parse(read_file(dir + "/flat/results.json"));
   const Json b = Json::parse(read_file(dir + "/strain/results.json"));
   EXPECT_EQ(a["effective"]["elastic_form"], "two_dimensional");

@@ -187,5 +187,46 @@ class KeywordDeck(unittest.TestCase):
             with self.assertRaisesRegex(DeckError, message, msg=message):
                 Deck(text)
 
+
+class Attributes(unittest.TestCase):
+    def test_attribute_assignment_of_a_deck_value_changes_the_deck_that_runs(self):
+        # A shadow attribute would read back 40 while the run used the old value.
+        for deck in (support.small_deck(), support.small_deck().as_keyword()):
+            deck.nx, deck.freq = 40, 1000.0
+            again = Deck(deck.text())
+            self.assertEqual((again["nx"], again["freq"]), (40, 1000.0), deck.form)
+            self.assertNotIn("nx", vars(deck))
+            with self.assertRaisesRegex(DeckError, "did you mean 'nx'"):
+                deck.nxx = 40
+            with self.assertRaisesRegex(DeckError, r'per-layer.*ro1\(1\)'):
+                deck.ro1 = 2650.0
+            with self.assertRaisesRegex(DeckError, "integer"):
+                deck.ny = 4.5
+            deck.model = "fractal"  # a choice by its name, as the keyword form writes it
+            self.assertEqual(Deck(deck.text())["model"], 1)
+
+
+class Locations(unittest.TestCase):
+    def test_deck_errors_name_the_file_and_line(self):
+        base = support.scratch(self)
+        legacy = os.path.join(base, "deck")
+        lines = support.read(os.path.join(support.EXAMPLES, "permafrost", "deck")).splitlines()
+        lines[4] = "4O                  nx"  # a letter O for a zero
+        with open(legacy, "w") as f:
+            f.write("\n".join(lines) + "\n")
+        with self.assertRaisesRegex(DeckError, "^%s, line 5: nx: '4O'" % re.escape(legacy)):
+            Deck.read(legacy).nx
+        text = support.read(os.path.join(support.EXAMPLES, "permafrost", "deck.toml"))
+        for bad, line in (("ro3 = 920.0", 'ro3 = "920"'), ("nx = 20", "nx = 20 20")):
+            path = os.path.join(base, "deck.toml")
+            with open(path, "w") as f:
+                f.write(text.replace(bad, line, 1))
+            n = 1 + text[:text.index(bad)].count("\n")
+            with self.assertRaises(DeckError) as caught:
+                Deck.read(path)
+            self.assertTrue(str(caught.exception).startswith("%s, line %d: " % (path, n)),
+                            str(caught.exception))
+
+
 if __name__ == "__main__":
     unittest.main()

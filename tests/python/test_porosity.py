@@ -62,6 +62,31 @@ class Fractal(unittest.TestCase):
         self.assertIn("clipped", str(caught[0].message))
 
 
+class Runnable(unittest.TestCase):
+    def test_generated_fields_keep_every_cell_inside_what_a_run_accepts(self):
+        # A cell of porosity 0 (no water) or 1 (no solid) stops the run.
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            f = porosity.fractal(30, 30, mean=0.05, std=0.05, seed=1)
+            image = porosity.from_image(np.ones((8, 8)), 4, 4, low=0.0)  # all grain
+        self.assertEqual(f.min(), porosity.MIN_POROSITY)
+        self.assertTrue(np.all(image == porosity.MIN_POROSITY))
+        self.assertEqual(len(caught), 2)
+        self.assertIn("clipped into 0.001..0.999", str(caught[0].message))
+        self.assertEqual(porosity.from_image(np.ones((8, 8)), 4, 4).min(), porosity.MIN_POROSITY)
+
+    def test_seed_takes_an_integer_or_a_generator_and_realization_is_its_other_name(self):
+        a = porosity.fractal(12, 8, seed=5)
+        self.assertTrue(np.array_equal(a, porosity.fractal(12, 8, realization=5)))
+        drawn = porosity.fractal(12, 8, seed=np.random.default_rng(5))
+        self.assertTrue(np.array_equal(a, drawn))
+        rng = np.random.default_rng(9)  # a generator is drawn from: two calls, two fields
+        self.assertFalse(np.array_equal(porosity.fractal(12, 8, seed=rng),
+                                        porosity.fractal(12, 8, seed=rng)))
+        with self.assertRaises(ValueError):
+            porosity.fractal(12, 8, seed=1, realization=1)
+
+
 class FracFile(unittest.TestCase):
     def test_written_field_reads_back_cell_by_cell_with_x_fastest(self):
         path = os.path.join(support.scratch(self), "porosity.frac")

@@ -1,13 +1,17 @@
 """Runs through the package: maps oriented as the sample is, SI numbers,
-a failed run that leaves earlier results alone."""
+a failed run that leaves earlier results alone, what a run says to the
+notebook."""
 
 import os
 import re
+import shutil
 import unittest
+import warnings
 
 import numpy as np
 
 import support
+import test_stiffness
 import threephase
 from threephase import porosity, results
 from threephase.results import json_numbers
@@ -87,7 +91,8 @@ class ResultsJson(unittest.TestCase):
         report = results.report_numbers(support.read(os.path.join(r.path, "report.txt")))
         report.update(results.table_numbers(r.path))
         for name in ("vp_c33", "q1000_c33", "vp_mstar", "q1000_mstar", "c33", "mstar", "vp1",
-                     "vp3", "vs2", "q1000_vp2", "neq", "vp1_anal", "q1000_anal", "freq_hz"):
+                     "vp3", "vs2", "legacy_q1000_vp2", "q1000_vp1", "neq", "vp1_anal",
+                     "legacy_q1000_anal", "freq_hz"):
             self.assertAlmostEqual(abs(r.numbers[name] - report[name]) / abs(report[name]),
                                    0.0, places=4, msg=name)
         self.assertEqual(r.vp_c33, r.numbers["vp_c33"])
@@ -103,6 +108,81 @@ class ResultsJson(unittest.TestCase):
         os.remove(os.path.join(out, "status.json"))
         again = threephase.load(out)
         self.assertEqual((again.status, again.stop_code), ("ok", 40))
+
+
+class WhatARunSays(unittest.TestCase):
+    """What a run tells the notebook: the program's warnings, one Q
+    definition, the closed-form references by name, how a run failed and
+    which deck it ran."""
+
+    def test_program_warnings_reach_python_and_result_warnings(self):
+        # A 4 by 4 grid never resolves the diffusion length: the program warns.
+        out = os.path.join(support.scratch(self), "run")
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            r = threephase.run(support.small_deck(n_freq=1), out)
+        self.assertTrue(any("diffusion length" in w for w in r.warnings), r.warnings)
+        self.assertEqual(r.warnings, r.json["warnings"])
+        self.assertEqual([str(w.message) for w in caught
+                          if w.category is threephase.ThreephaseWarning], r.warnings)
+
+    def test_plane_wave_q_is_the_moduli_definition_and_the_legacy_one_says_so(self):
+        r = threephase.run(support.small_deck(nx=3, ny=5, n_freq=1),
+                           os.path.join(support.scratch(self), "run"))
+        fast = r.json["plane_waves"]["compressional"][0]
+        n = r.numbers
+        self.assertEqual(n["q1000_vp1"], fast["q_inverse_times_1000"])
+        self.assertEqual(n["q1000_anal"], fast["q_inverse_times_1000"])
+        self.assertEqual(n["legacy_q1000_vp1"],
+                         fast["legacy_1000_over_q_abs_re_over_im_slowness"])
+        # A legacy folder's report gives the legacy value; read back, it is
+        # turned into the same definition.
+        report = results.report_numbers(support.read(os.path.join(r.path, "report.txt")))
+        self.assertAlmostEqual(report["q1000_vp1"] / n["q1000_vp1"], 1.0, places=4)
+        self.assertAlmostEqual(report["legacy_q1000_vp1"] / n["legacy_q1000_vp1"], 1.0, places=5)
+        self.assertEqual((r.reference.velocity, r.reference.q_inverse_times_1000),
+                         (fast["velocity_m_per_s"], fast["q_inverse_times_1000"]))
+        self.assertIn("cell (%d, %d)" % tuple(r.json["plane_waves"]["cell"]), r.reference.label)
+
+    def test_average_medium_reference_is_named_and_an_older_folder_has_none(self):
+        j = test_stiffness.fixture()
+        self.assertIsNone(threephase.load(test_stiffness.folder_with(self, j)).average_medium)
+        j["plane_waves"]["cell"] = [5, 3]
+        j["plane_waves_average_medium"] = {
+            "averaging": "volume average of the cells' coefficients",
+            "compressional": [{"rank": 1, "legacy_label": "vp1", "velocity_m_per_s": 2600.0,
+                               "q_inverse_times_1000": 0.5}], "shear": []}
+        r = threephase.load(test_stiffness.folder_with(self, j))
+        self.assertEqual((r.average_medium.velocity, r.average_medium.q_inverse_times_1000),
+                         (2600.0, 0.5))
+        summary = r.summary()
+        self.assertIn("closed form, fast P wave of cell (5, 3): velocity 4037.04", summary)
+        self.assertIn("closed form, fast P wave of the average medium: velocity 2600", summary)
+
+    def test_a_run_refused_for_its_input_says_bad_input_not_a_stop_code(self):
+        deck = support.small_deck(n_freq=1)
+        deck.ny = 0
+        with self.assertRaises(threephase.RunFailed) as caught:
+            threephase.run(deck, os.path.join(support.scratch(self), "run"))
+        self.assertEqual(caught.exception.result.exit_status, 2)
+        self.assertRegex(str(caught.exception), "^run failed, bad input: ")
+
+    def test_results_json_names_the_users_deck_not_a_deleted_copy(self):
+        base = support.scratch(self)
+        case = os.path.join(base, "case")
+        shutil.copytree(os.path.join(support.EXAMPLES, "permafrost"), case)
+        deck = support.small_deck(n_freq=1)
+        deck.write(os.path.join(case, "deck"))
+        path = os.path.join(case, "deck")
+        r = threephase.run(path, os.path.join(base, "as_given"))
+        self.assertEqual(r.json["deck"]["path"], path)
+        # A deck changed in Python is not the file: the copy kept with the
+        # results is the deck that ran.
+        changed = threephase.Deck.read(path)
+        changed.nx = 3
+        r = threephase.run(changed, os.path.join(base, "changed"))
+        self.assertEqual(r.json["deck"]["path"], os.path.join(r.path, "deck"))
+        self.assertEqual(threephase.Deck.read(r.json["deck"]["path"]).nx, 3)
 
 
 class KeywordRuns(unittest.TestCase):
@@ -134,6 +214,27 @@ class KeywordRuns(unittest.TestCase):
         # Rows repeat with period nl(1) + nl(2) = 3: two of layer 1, one of layer 2.
         self.assertEqual(result.porosity[:, 0].tolist(), [0.1, 0.1, 0.25, 0.1, 0.1, 0.25])
         self.assertEqual(result.maps["matnum_p33"][:, 0].tolist(), [1, 1, 2, 1, 1, 2])
+
+
+    def test_the_rest_of_the_run_table_survives_the_deck_and_reaches_the_run(self):
+        # stiffness, frequencies and elastic_form set on a Deck are written
+        # into the keyword deck that runs and read back from its text.
+        deck = support.small_deck(nx=3, ny=4, n_freq=1, example="shaley_sand").as_keyword()
+        deck.stiffness, deck.elastic_form = "full", "plane_strain"
+        deck.frequencies = {"from": 10, "to": 1000, "points": 3}
+        again = threephase.Deck(deck.text())
+        for name in ("stiffness", "elastic_form", "frequencies"):
+            self.assertEqual(getattr(again, name), getattr(deck, name), name)
+        with self.assertRaises(threephase.DeckError):
+            deck.elastic_form = "three_dimensional"
+        strain = threephase.run(deck, os.path.join(support.scratch(self), "strain"))
+        self.assertEqual(strain.elastic_form, "plane_strain")
+        self.assertEqual(len(strain.curves), 3)
+        self.assertIn("c55", strain.effective)
+        deck.elastic_form = "two_dimensional"
+        flat = threephase.run(deck, os.path.join(support.scratch(self), "flat"))
+        self.assertEqual(flat.elastic_form, "two_dimensional")
+        self.assertGreater(strain.stiffness["c33"].real, 1.05 * flat.stiffness["c33"].real)
 
 
 class Staging(unittest.TestCase):

@@ -107,6 +107,19 @@ class SampleAnswer(unittest.TestCase):
         self.assertEqual(len(r.faults), 1)
         self.assertIn("c33 has Im C < 0 at 1000 Hz", r.faults[0])
 
+    def test_a_negative_im_c13_alone_is_no_fault_but_a_non_definite_loss_is(self):
+        # C13 couples two strains: the loss is the matrix's, not its sign.
+        j = fixture()
+        j["effective"]["stiffness"]["c13"]["modulus_pa"][1] = -5.0e7
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            self.assertEqual(threephase.load(folder_with(self, j)).faults, [])
+        j["effective"]["stiffness"]["c13"]["modulus_pa"][1] = -6.0e8  # 3.6e17 > 2.96e17
+        with self.assertWarns(threephase.results.ResultWarning):
+            r = threephase.load(folder_with(self, j))
+        self.assertEqual(len(r.faults), 1)
+        self.assertIn("(Im C13)^2", r.faults[0])
+
 
 class HomogeneousSample(unittest.TestCase):
     def test_c33_of_a_homogeneous_sample_is_its_fast_p_wave_and_isotropic(self):
@@ -125,7 +138,7 @@ class HomogeneousSample(unittest.TestCase):
                                delta=1e-6 * fast)
         self.assertEqual(figures.map_title("real_stress_map", r.map_meaning,
                                            r.maps["real_stress_map"]),
-                         ("Vertical stress, real part (Pa)", "Pa"))
+                         ("Partial vertical stress of solid 1, real part (Pa)", "Pa"))
         self.assertEqual(figures.map_title("xmu1_gnu", r.map_meaning, r.maps["xmu1_gnu"]),
                          ("mu1 (GPa)", "GPa"))
 
@@ -172,6 +185,7 @@ class CurveRuns(unittest.TestCase):
         self.assertEqual(table["vp_c33"][1], legacy)
         self.assertEqual([m.startswith("diffusion length not resolved")
                           for m in table["message"]], [False, False, True, True])
+        self.assertEqual(table["resolved"].tolist(), [True, True, False, False])
         again = threephase.read_table(os.path.join(out, "sweep.csv"))
         self.assertEqual(again["c33_velocity_m_per_s"].tolist(), c33["velocity_m_per_s"])
         # The same sweep again keeps the finished run.

@@ -8,6 +8,7 @@ import subprocess
 import sys
 import time
 import unittest
+import warnings
 
 import numpy as np
 
@@ -228,6 +229,42 @@ class FieldSweeps(unittest.TestCase):
         used = threephase.load(os.path.join(out, "run_001")).porosity
         np.testing.assert_allclose(used - used.mean(), deck.porosity - deck.porosity.mean(),
                                    atol=1e-9)
+
+
+class Resolution(unittest.TestCase):
+    def test_each_row_says_whether_it_resolves_the_diffusion_length_and_warns_by_run(self):
+        # A 3 mm sample: 110 cells across the diffusion length at 1 Hz, 1.1
+        # at 10 kHz.
+        deck = support.small_deck()
+        deck["domain_size"] = 0.003
+        out = os.path.join(support.scratch(self), "sweep")
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            table = threephase.sweep(deck, out, frequencies=[1.0, 10000.0], one_run=False,
+                                     progress=False)
+        self.assertEqual(table["resolved"].tolist(), [True, False])
+        for row in table:
+            diffusion = threephase.load(os.path.join(out, row["run"])).json["diffusion"]
+            self.assertEqual(row["diffusion_cells_across"], diffusion["cells_across"])
+        again = threephase.read_table(os.path.join(out, "sweep.csv"))
+        self.assertEqual(again["resolved"].tolist(), [True, False])
+        said = [str(w.message) for w in caught if w.category is threephase.ThreephaseWarning]
+        self.assertTrue(any(m.startswith("run_002: the fluid-pressure diffusion length")
+                            for m in said), said)
+        self.assertFalse(any(m.startswith("run_001: ") and "diffusion" in m for m in said))
+
+    def test_tools_sweep_takes_a_deck_file(self):
+        base = support.scratch(self)
+        deck = os.path.join(base, "mine.deck")
+        support.small_deck(n_freq=1).write(deck)
+        for name in threephase.deck.SIDE_FILES:
+            shutil.copy(os.path.join(support.EXAMPLES, "permafrost", name), base)
+        out = os.path.join(base, "out")
+        done = subprocess.run([sys.executable, os.path.join(support.REPO, "tools", "sweep"),
+                               deck, out, "--frequencies", "100", "--separate-runs", "-j", "1"],
+                              capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(len(threephase.read_table(os.path.join(out, "sweep.csv"))), 1)
 
 
 if __name__ == "__main__":
