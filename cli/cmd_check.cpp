@@ -13,6 +13,7 @@
 #include "deck/deck_checks.hpp"
 #include "deck/deck_fields.hpp"
 #include "deck/deck_file.hpp"
+#include "deck/keyword_checks.hpp"
 #include "deck/keyword_deck.hpp"
 #include "driver/memory_check.hpp"
 #include "driver/solve_mumps.hpp"
@@ -35,12 +36,8 @@ void print_values(const DeckRecord& r, DeckForm form) {
     } else {
       std::snprintf(how, sizeof how, "%s \"%s\"", e.fixed ? "fixed field" : "free form", e.text);
     }
-    if (form == DeckForm::keyword) {
-      std::printf("  %-12s = %-24.15G %-6s  %s\n", e.name, e.value, e.unit, how);
-    } else {
-      std::printf("  line %3d  %-12s = %-24.15G %-6s  %s%s\n", e.line, e.name, e.value, e.unit, how,
-                  e.used ? "" : "  [not used by the run]");
-    }
+    std::printf("  line %3d  %-12s = %-24.15G %-6s  %s%s\n", e.line, e.name, e.value, e.unit, how,
+                e.used ? "" : "  [not used by the run]");
   }
 }
 
@@ -79,19 +76,20 @@ void print_run_use(const Deck& d, const RunPlan& plan, bool mumps) {
 }
 
 // Reads the deck of either form from `text` into deck, plan and record, with
-// the warnings of a legacy deck; false (message printed) for a keyword deck
+// the warnings of its values; false (message printed) for a keyword deck
 // that does not read. A legacy deck that does not read ends the process
 // with status 2 through its reader.
 bool read_checked_deck(const std::string& path, const std::string& text, DeckForm form, Deck& deck,
                        RunPlan& plan, DeckRecord& record, Warnings& warnings) {
   if (form == DeckForm::keyword) {
     DeckError err;
-    if (read_keyword_deck(text, deck, plan, err) != 0) {
+    if (read_keyword_deck(text, deck, plan, err, &record) != 0) {
       std::fprintf(stderr, "threephase: %s: %s\n", error_place(path.c_str(), err).c_str(),
                    err.what.c_str());
       return false;
     }
-    record_deck_values(deck, record);
+    mark_keyword_use(deck, plan, record);
+    keyword_warnings(deck, plan, record, warnings);
     return true;
   }
   // The reader echoes the deck as the report does: not wanted here.

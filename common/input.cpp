@@ -33,6 +33,32 @@ void set_input_dir(const char* dir) {
   std::snprintf(input_dir, sizeof input_dir, "%s", dir != nullptr ? dir : "");
 }
 
+bool input_file_missing(const char* name, char* folder, int cap) {
+  char path[2048];
+  const bool inside = input_dir[0] != '\0' && name[0] != '/';
+  std::snprintf(path, sizeof path, "%s%s%s", inside ? input_dir : "", inside ? "/" : "", name);
+  struct stat st {};
+  if (::stat(path, &st) == 0 || errno != ENOENT) return false;
+  // The folder: the input folder (or that of an absolute name), made
+  // absolute from the working directory.
+  char dir[1024];
+  if (name[0] == '/') {
+    std::snprintf(dir, sizeof dir, "%s", name);
+    if (char* slash = std::strrchr(dir, '/')) slash[slash == dir ? 1 : 0] = '\0';
+  } else {
+    std::snprintf(dir, sizeof dir, "%s", input_dir[0] != '\0' ? input_dir : ".");
+  }
+  char cwd[1024];
+  if (dir[0] == '/' || ::getcwd(cwd, sizeof cwd) == nullptr) {
+    std::snprintf(folder, static_cast<std::size_t>(cap), "%s", dir);
+  } else if (std::strcmp(dir, ".") == 0) {
+    std::snprintf(folder, static_cast<std::size_t>(cap), "%s", cwd);
+  } else {
+    std::snprintf(folder, static_cast<std::size_t>(cap), "%s/%s", cwd, dir);
+  }
+  return true;
+}
+
 namespace {
 
 // What a file that is not a regular file is, for its refusal.
@@ -338,6 +364,20 @@ int read_free_int(LineSource& s, const char* what) {
   next_value_line(s, what);
   int v = 0;
   if (!parse_free_int(s.line, v)) not_a_number(s, "an integer", what);
+  return v;
+}
+
+int item_end(const char* line) {
+  int n = 0;
+  while (is_blank(line[n])) ++n;
+  while (line[n] != '\0' && !is_blank(line[n])) ++n;
+  return n;
+}
+
+double read_item_real(LineSource& s, int d, const char* what) {
+  if (!next_line(s)) ended_early(s, what);
+  double v = 0.0;
+  if (!parse_fixed_real(s.line, item_end(s.line), d, v)) not_a_number(s, "a real number", what);
   return v;
 }
 

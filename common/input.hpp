@@ -30,6 +30,11 @@ constexpr long long kGenerousLineBytes = 1024;
 // working directory.
 void set_input_dir(const char* dir);
 
+// True when the side file `name` does not exist where open_file_source
+// would look for it; `folder` is then the folder searched, as an absolute
+// path, for the message that says so.
+bool input_file_missing(const char* name, char* folder, int cap);
+
 // The text held in memory as a source named `name` (which must outlive it);
 // close it with close_source.
 void open_text_source(LineSource& s, const char* text, std::size_t size, const char* name);
@@ -72,6 +77,13 @@ double read_free_real(LineSource& s, const char* what);
 int read_free_int(LineSource& s, const char* what);
 int read_fixed_int(LineSource& s, int w, const char* what);
 double read_fixed_real(LineSource& s, int w, int d, const char* what);
+// The fixed form widened to the whole first item of the next line, however
+// many columns it takes (d implied decimals when it has no decimal point).
+double read_item_real(LineSource& s, int d, const char* what);
+
+// The column just past the first item of `line` (blanks before it skipped);
+// a fixed field of w columns cuts a value when this lies beyond w.
+int item_end(const char* line);
 
 // End the run with a message about the current line of `s`.
 [[noreturn]] void source_error(const LineSource& s, const char* what);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/input.hpp"
 
@@ -68,13 +69,34 @@ namespace {
 bool run_uses(const DeckRecord& r, const DeckEntry& e) {
   if (e.layer == 0) return true;
   if (e.layer != 1 || named(e, "nl") || named(e, "phi_layer")) return false;
-  const bool ice = key_model_of(r) == 0;
-  if (named(e, "capa_1_0") || named(e, "capa_3_0") || named(e, "phi_a")) return ice;
-  if (named(e, "rs1") || named(e, "rs3") || named(e, "s3")) return !ice;
-  return true;
+  return model_consults(e.name, key_model_of(r), e.layer);
 }
 
 }  // namespace
+
+bool model_consults(const char* name, int key_model, int layer) {
+  char base[24];
+  std::snprintf(base, sizeof base, "%s", name);
+  if (char* paren = std::strchr(base, '(')) *paren = '\0';
+  const bool ice = key_model == 0;
+  // The permafrost model fills the pores beyond the water with ice up to
+  // phi_a and scales the reference permeabilities; the shaley-sand model
+  // takes a share s3 of the solid as shale and the Kozeny permeabilities of
+  // grains rs1, rs3 (those of layer 1 for every cell).
+  for (const char* ice_only : {"phi_a", "capa_1_0", "capa_3_0"}) {
+    if (std::strcmp(base, ice_only) == 0) return ice;
+  }
+  if (std::strcmp(base, "s3") == 0) return !ice;
+  if (std::strcmp(base, "rs1") == 0 || std::strcmp(base, "rs3") == 0) return !ice && layer == 1;
+  return true;
+}
+
+void range_warnings(const DeckRecord& r, Warnings& out) {
+  for (int i = 0; i < r.n; ++i) {
+    const DeckEntry& e = r.e[i];
+    if (!e.implied && e.used) warn_range(e, out);
+  }
+}
 
 void mark_used_values(DeckRecord& r) {
   for (int i = 0; i < r.n; ++i) r.e[i].used = run_uses(r, r.e[i]);
@@ -85,10 +107,7 @@ void deck_warnings(const DeckRecord& r, Warnings& out) {
     const DeckEntry& e = r.e[i];
     if (e.implied) warn_implied(e, out);
   }
-  for (int i = 0; i < r.n; ++i) {
-    const DeckEntry& e = r.e[i];
-    if (!e.implied && e.used) warn_range(e, out);
-  }
+  range_warnings(r, out);
   for (int i = 0; i < r.n; ++i) {
     const DeckEntry& e = r.e[i];
     if (named(e, "phi_layer") && e.layer == 1 && e.value != kRunWaterProportion) {

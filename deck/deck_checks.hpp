@@ -19,6 +19,16 @@ constexpr double kRunWaterProportion = 0.1;
 //    material 1.
 void deck_warnings(const DeckRecord& r, Warnings& out);  // after mark_used_values
 
+// Warns of every used value of r that lies far outside the physical range
+// of its quantity, naming its line and key (both deck forms).
+void range_warnings(const DeckRecord& r, Warnings& out);
+
+// True when the rock-physics model key_model consults the per-layer value
+// `name` ("rs1" or "rs1(2)") of layer `layer`: phi_a and the reference
+// permeabilities only the permafrost model, s3 only the shaley-sand model,
+// and the grain sizes rs1, rs3 only the shaley-sand model's layer 1.
+bool model_consults(const char* name, int key_model, int layer);
+
 // Sets e.used for every entry: the head values, and layer 1's values that
 // the model consults (not phi_layer: every cell gets the water proportion
 // kRunWaterProportion; nor the layer thicknesses: every cell is material 1).

@@ -133,11 +133,10 @@ DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, Ru
     return DeckForm::legacy;
   }
   DeckError err;
-  if (read_keyword_deck(text, d, plan, err) != 0) {
+  if (read_keyword_deck(text, d, plan, err, record) != 0) {
     input_error(error_place(name, err).c_str(), err.what.c_str());
   }
   echo_deck(d);
-  if (record != nullptr) record_deck_values(d, *record);
   return DeckForm::keyword;
 }
 
@@ -153,17 +152,16 @@ void read_named_deck(const char* path, std::string& text) {
   if (read_deck_file(path, text, why) != 0) input_error(path, why.c_str());
 }
 
-void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan) {
+void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan, Warnings& out) {
   if (!plan.lambda_warning_only) return;
   const char* names[] = {"lambda1", "lambda3"};
   const double values[] = {co.lambda1(1, 1), co.lambda3(1, 1)};
   for (int i = 0; i < 2; ++i) {
     if (values[i] > 0.0) continue;
-    std::fprintf(stderr,
-                 "threephase: warning: cell (1, 1): %s = %.6g Pa is not positive; the strain "
-                 "energy is positive definite (lambda of the plane form is K - mu), so the "
-                 "run goes on\n",
-                 names[i], values[i]);
+    add_warning(out,
+                "cell (1, 1): %s = %.6g Pa is not positive; the strain energy is positive "
+                "definite (lambda of the plane form is K - mu), so the run goes on",
+                names[i], values[i]);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/warnings.hpp"
 #include "deck/deck_record.hpp"
 #include "deck/keyword_deck.hpp"
 
@@ -46,7 +47,8 @@ int read_deck_text(const std::string& text, Deck& d, RunPlan& plan, DeckError& e
 // d and plan, and echoes it on standard output as the legacy reader does.
 // Bad input ends the run with a message naming the source and line (and, in
 // a keyword deck, the key). With a record, a legacy deck's values are noted
-// in it as they are read, a keyword deck's once read. Returns the form.
+// in it as they are read, those a keyword deck gives once read, each with
+// its line. Returns the form.
 DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, RunPlan& plan,
                           DeckRecord* record = nullptr);
 
@@ -56,9 +58,9 @@ DeckForm read_deck_source(const std::string& text, const char* name, Deck& d, Ru
 void read_stdin_text(std::string& text);
 void read_named_deck(const char* path, std::string& text);
 
-// Warns on standard error of a first cell whose lambda1 or lambda3 is not
+// Adds to `out` a warning of a first cell whose lambda1 or lambda3 is not
 // positive, which a keyword deck's plan lets through.
-void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan);
+void warn_first_cell_lambda(const Coefficients& co, const RunPlan& plan, Warnings& out);
 
 // What `threephase convert` does: the deck of the other form of the file
 // `path` into out (to the legacy form when to_legacy, else to the keyword

@@ -2,12 +2,16 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <limits>
+#include <vector>
 
 #include "common/stop.hpp"
+#include "deck/deck_checks.hpp"
 #include "deck/deck_fields.hpp"
 #include "deck/frequencies.hpp"
 
@@ -135,18 +139,58 @@ int read_choice(const toml::node& n, const std::string& key, const char* name0, 
       key + " must be \"" + name0 + "\", \"" + name1 + "\", 0 or 1, found " + type_name(n));
 }
 
-// Refuses any key of `t` that is not among the `n` known names.
+// The number of single-letter insertions, deletions and substitutions that
+// turn a into b.
+int edit_distance(std::string_view a, std::string_view b) {
+  std::vector<int> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = static_cast<int>(j);
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    int diagonal = row[0];
+    row[0] = static_cast<int>(i);
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const int above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1] ? 1 : 0)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "; did you mean 'ro1'?" for the known name closest to a misspelt key,
+// when it lies within a third of the key's length (one edit at least);
+// else nothing.
+std::string closest_hint(std::string_view key, const char* const* known, int n) {
+  const int reach = std::max(1, static_cast<int>(key.size()) / 3);
+  int best = reach + 1;
+  const char* closest = nullptr;
+  for (int i = 0; i < n; ++i) {
+    const int d = edit_distance(key, known[i]);
+    if (d < best) best = d, closest = known[i];
+  }
+  return closest != nullptr ? std::string("; did you mean '") + closest + "'?" : "";
+}
+
+// Refuses any key of `t` that is not among the `n` known names, with the
+// closest known name.
 int refuse_unknown(const toml::table& t, const char* const* known, int n, const std::string& in,
                    DeckError& err) {
   for (const auto& [k, node] : t) {
     bool found = false;
     for (int i = 0; i < n && !found; ++i) found = k.str() == known[i];
     if (!found) {
-      return refuse(err, line_of(node), std::string(k.str()),
-                    "unknown key '" + std::string(k.str()) + "'" + in);
+      return refuse(
+          err, line_of(node), std::string(k.str()),
+          "unknown key '" + std::string(k.str()) + "'" + in + closest_hint(k.str(), known, n));
     }
   }
   return 0;
+}
+
+// The line of key `name` of table t, or that of the table's header when the
+// key was left out.
+int line_in(const toml::table& t, const char* name) {
+  const toml::node* n = t.get(name);
+  return n != nullptr ? line_of(*n) : line_of(t);
 }
 
 // The node of a required key, or a refusal naming the line `where` (the
@@ -167,9 +211,26 @@ int head_end_line(const toml::table& root, int last_line) {
   return line;
 }
 
+// Head values a deck may leave out: the end and the points of the legacy
+// sweep, which a run of one frequency does not use, and the layer count,
+// which the [[layer]] tables give.
+bool head_optional(const char* name) {
+  return std::strcmp(name, "freq_max") == 0 || std::strcmp(name, "n_freq") == 0 ||
+         std::strcmp(name, "nmat") == 0;
+}
+
+// The number of [[layer]] tables (0 when there are none or layer is not an
+// array of tables: read_layers says why).
+int layer_tables(const toml::table& root) {
+  const toml::node* node = root.get("layer");
+  const toml::array* layers = node != nullptr ? node->as_array() : nullptr;
+  return layers != nullptr && layers->is_array_of_tables() ? static_cast<int>(layers->size()) : 0;
+}
+
 int read_head(const toml::table& root, int head_line, Deck& d, DeckError& err) {
   for (const HeadField& f : kHeadFields) {
     const toml::node* n = nullptr;
+    if (root.get(f.name) == nullptr && head_optional(f.name)) continue;
     if (int rc = require_key(root, f.name, head_line, "the deck", f.meaning, n, err)) return rc;
     int rc = 0;
     if (f.choice0 != nullptr) {
@@ -181,12 +242,26 @@ int read_head(const toml::table& root, int head_line, Deck& d, DeckError& err) {
     }
     if (rc != 0) return rc;
   }
+  // What the values left out take: a sweep of one point at freq, and as
+  // many layers as the deck has tables (at most kMaxLayers).
+  if (root.get("n_freq") == nullptr) d.n_freq = 1;
+  if (root.get("freq_max") == nullptr) d.freq_max = d.freq;
+  if (root.get("nmat") == nullptr) {
+    d.nmat = layer_tables(root);
+    if (d.nmat > kMaxLayers) {
+      return refuse(err, line_of(*root.get("layer")), "layer",
+                    "the deck has " + std::to_string(d.nmat) + " [[layer]] tables; at most " +
+                        std::to_string(kMaxLayers));
+    }
+  }
   return 0;
 }
 
-// Checks the head values against their ranges, naming the line of each.
+// Checks the head values the deck gives against their ranges, naming the
+// line of each.
 int check_head(const toml::table& root, const Deck& d, DeckError& err) {
   for (const HeadField& f : kHeadFields) {
+    if (root.get(f.name) == nullptr) continue;
     std::string what;
     if (!head_value_allowed(f, d, what))
       return refuse(err, line_of(*root.get(f.name)), f.name, what);
@@ -194,7 +269,29 @@ int check_head(const toml::table& root, const Deck& d, DeckError& err) {
   return 0;
 }
 
-int read_layer(const toml::table& t, int i, Deck& d, DeckError& err) {
+// A layer value the run does not use may be left out: a value the model
+// does not consult, the thickness when neither the materials nor the
+// porosity follow the layers, and phi_layer when [run] water_proportion or
+// a constant porosity gives the layer its water.
+bool layer_value_optional(const char* name, int i, const Deck& d, const RunPlan& plan) {
+  if (std::strcmp(name, "nl") == 0) {
+    return plan.materials == Materials::uniform && plan.porosity != PorositySource::by_layer;
+  }
+  if (std::strcmp(name, "phi_layer") == 0)
+    return plan.water_line != 0 || plan.porosity == PorositySource::constant;
+  return !model_consults(name, d.key_model, i);
+}
+
+// What a layer value left out takes: phi_layer the water proportion the run
+// gives the layer (so that the ice model's check of the room for ice holds
+// that), the others 0, which their rules admit where the model does not
+// consult them.
+double layer_default(const char* name, int i, const RunPlan& plan) {
+  if (std::strcmp(name, "phi_layer") != 0) return 0.0;
+  return plan.porosity == PorositySource::constant ? plan.porosity_value : plan.water(i);
+}
+
+int read_layer(const toml::table& t, int i, Deck& d, const RunPlan& plan, DeckError& err) {
   const std::string in = " in [[layer]] " + std::to_string(i);
   const int header = line_of(t);
   const char* names[kLayerFieldCount + 1];
@@ -204,17 +301,28 @@ int read_layer(const toml::table& t, int i, Deck& d, DeckError& err) {
 
   const std::string where = "[[layer]] " + std::to_string(i);
   const toml::node* n = nullptr;
-  if (int rc = require_key(t, "nl", header, where, "thickness of the layer in cells", n, err)) {
-    return rc;
-  }
-  const std::string nl_key = layer_key("nl", i);
-  if (int rc = read_int(*n, nl_key, d.nl(i), err)) return rc;
-  std::string what;
-  if (!layer_value_allowed("nl", d.nl(i), i, d, what)) {
-    return refuse(err, line_of(*n), nl_key, what);
+  if (t.get("nl") == nullptr && layer_value_optional("nl", i, d, plan)) {
+    d.nl(i) = 1;
+  } else {
+    if (int rc = require_key(t, "nl", header, where, "thickness of the layer in cells", n, err)) {
+      return rc;
+    }
+    const std::string nl_key = layer_key("nl", i);
+    if (int rc = read_int(*n, nl_key, d.nl(i), err)) return rc;
+    std::string what;
+    if (!layer_value_allowed("nl", d.nl(i), i, d, what)) {
+      return refuse(err, line_of(*n), nl_key, what);
+    }
   }
   for (const LayerField& f : kLayerFields) {
-    if (int rc = require_key(t, f.name, header, where, f.meaning, n, err)) return rc;
+    if (t.get(f.name) == nullptr && layer_value_optional(f.name, i, d, plan)) {
+      (d.*f.table)(i) = layer_default(f.name, i, plan);
+      continue;
+    }
+    const bool water = std::strcmp(f.name, "phi_layer") == 0;
+    const char* meaning =
+        water ? "water proportion of the layer; or give [run] water_proportion" : f.meaning;
+    if (int rc = require_key(t, f.name, header, where, meaning, n, err)) return rc;
     if (int rc = read_real(*n, layer_key(f.name, i), (d.*f.table)(i), err)) return rc;
   }
   return 0;
@@ -250,13 +358,13 @@ int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
   for (const LayerField& f : kLayerFields) {
     std::string what;
     if (!layer_value_allowed(f.name, (d.*f.table)(i), i, d, what)) {
-      return refuse(err, line_of(*t.get(f.name)), layer_key(f.name, i), what);
+      return refuse(err, line_in(t, f.name), layer_key(f.name, i), what);
     }
   }
   if (int rc = check_shale_share(t, i, d, err)) return rc;
   if (d.key_model == 0 && !(d.phi_layer(i) < d.phi_a(i))) {
     const std::string key = layer_key("phi_layer", i);
-    return refuse(err, line_of(*t.get("phi_layer")), key,
+    return refuse(err, line_in(t, "phi_layer"), key,
                   key + " = " + format_real(d.phi_layer(i)) + " is not below " +
                       layer_key("phi_a", i) + " = " + format_real(d.phi_a(i)) +
                       " (permafrost model: the pores not filled with water hold the ice)");
@@ -264,7 +372,8 @@ int check_layer(const toml::table& t, int i, const Deck& d, DeckError& err) {
   return 0;
 }
 
-int read_layers(const toml::table& root, int head_line, Deck& d, DeckError& err) {
+int read_layers(const toml::table& root, int head_line, Deck& d, const RunPlan& plan,
+                DeckError& err) {
   const toml::node* node = root.get("layer");
   if (node == nullptr) {
     return refuse(err, head_line, "layer",
@@ -277,14 +386,14 @@ int read_layers(const toml::table& root, int head_line, Deck& d, DeckError& err)
   }
   const int count = static_cast<int>(layers->size());
   if (count != d.nmat) {
-    const int line = line_of(*root.get("nmat"));
+    const int line = line_in(root, "nmat");
     return refuse(err, line, "nmat",
                   "nmat = " + std::to_string(d.nmat) + " but the deck has " +
                       std::to_string(count) + " [[layer]] " + (count == 1 ? "entry" : "entries"));
   }
   for (int i = 1; i <= count; ++i) {
     const toml::table& t = *(*layers)[static_cast<std::size_t>(i - 1)].as_table();
-    if (int rc = read_layer(t, i, d, err)) return rc;
+    if (int rc = read_layer(t, i, d, plan, err)) return rc;
   }
   if (d.nmat == 1) d.nl(2) = 0;
   for (int i = 1; i <= count; ++i) {
@@ -414,11 +523,10 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
   if (int rc = read_name(*n, "materials", materials, 2, index, err)) return rc;
   plan.materials = index == 0 ? Materials::uniform : Materials::layered;
 
-  if (int rc = require_key(*run, "water_proportion", header, "[run]", "a number, or one per layer",
-                           n, err)) {
-    return rc;
+  if ((n = run->get("water_proportion")) != nullptr) {
+    if (int rc = read_water(*n, d, plan, err)) return rc;
+    plan.water_line = line_of(*n);
   }
-  if (int rc = read_water(*n, d, plan, err)) return rc;
 
   if (int rc = require_key(*run, "porosity", header, "[run]",
                            "a number, \"by_layer\" or { file = \"PATH\" }", n, err)) {
@@ -453,6 +561,37 @@ int read_run(const toml::table& root, int head_line, const Deck& d, RunPlan& pla
     plan.output = s->get();
   }
   return 0;
+}
+
+// Without [run] water_proportion, each layer's water proportion is the
+// constant porosity, or its phi_layer.
+void settle_water(const Deck& d, RunPlan& plan) {
+  if (plan.water_line != 0) return;
+  for (int i = 1; i <= d.nmat; ++i) {
+    plan.water(i) =
+        plan.porosity == PorositySource::constant ? plan.porosity_value : d.phi_layer(i);
+  }
+}
+
+// Notes in r the values the deck gives, each with its line; the values
+// left out, which took their defaults, are not noted.
+void note_given_values(const toml::table& root, const Deck& d, DeckRecord& r) {
+  DeckRecord all;
+  record_deck_values(d, all);
+  const toml::array& layers = *root.get("layer")->as_array();
+  r.n = 0;
+  for (int i = 0; i < all.n; ++i) {
+    DeckEntry e = all.e[i];
+    char base[sizeof e.name];
+    std::snprintf(base, sizeof base, "%s", e.name);
+    if (char* paren = std::strchr(base, '(')) *paren = '\0';
+    const toml::table& t =
+        e.layer == 0 ? root : *layers[static_cast<std::size_t>(e.layer - 1)].as_table();
+    const toml::node* n = t.get(base);
+    if (n == nullptr) continue;
+    e.line = line_of(*n);
+    r.e[r.n++] = e;
+  }
 }
 
 int count_lines(std::string_view text) {
@@ -504,10 +643,12 @@ DeckForm deck_form(std::string_view text) {
   return DeckForm::legacy;
 }
 
-int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& err) {
+int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& err,
+                      DeckRecord* record) {
   d = Deck{};
   plan = RunPlan{};
   plan.lambda_warning_only = true;
+  plan.keyword = true;
   toml::table root;
   if (text.substr(0, 3) == kByteOrderMark) text.remove_prefix(3);
   try {
@@ -523,9 +664,13 @@ int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& 
   if (int rc = refuse_unknown(root, known, kHeadFieldCount + 2, "", err)) return rc;
   if (int rc = read_head(root, head_line, d, err)) return rc;
   if (int rc = check_head(root, d, err)) return rc;
-  if (int rc = read_layers(root, head_line, d, err)) return rc;
+  // The plan first: it says which layer values the run uses, and so which
+  // a deck may leave out.
   if (int rc = read_run(root, head_line, d, plan, err)) return rc;
+  if (int rc = read_layers(root, head_line, d, plan, err)) return rc;
+  settle_water(d, plan);
   d.h = d.domain_size / d.ny;
+  if (record != nullptr) note_given_values(root, d, *record);
   return 0;
 }
 

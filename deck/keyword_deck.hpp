@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/structures.hpp"
+#include "deck/deck_record.hpp"
 
 namespace tp {
 
@@ -50,6 +51,14 @@ struct RunPlan {
   // Read from a keyword deck: a first cell with lambda1 or lambda3 <= 0 is a
   // warning when its strain energy is positive definite, not a stop.
   bool lambda_warning_only = false;
+  // Read from a keyword deck: the reference files may be absent (the run
+  // then takes their built-in values), and the porosity file's values are
+  // read whole, however far past column 12 they run.
+  bool keyword = false;
+  // The line of [run] water_proportion; 0 when the deck does not give it
+  // (each layer's water proportion is then its phi_layer, or the constant
+  // porosity).
+  int water_line = 0;
 };
 
 // The plan the legacy run follows whatever its deck says: material 1 in every
@@ -82,10 +91,21 @@ DeckForm deck_form(std::string_view text);
 
 // Reads the keyword deck `text` (named `name` in messages) into d and plan,
 // with every value checked as the legacy reader checks it, and h =
-// domain_size / ny. Returns 0, or kInputErrorStatus with err filled (unknown,
-// missing, repeated or mistyped key, a value out of range, a layer count that
-// disagrees, text that is not TOML). d and plan are unspecified on failure.
-int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& err);
+// domain_size / ny. Returns 0, or kInputErrorStatus with err filled (unknown
+// key, with the closest known one; missing, repeated or mistyped key, a
+// value out of range, a layer count that disagrees, text that is not TOML).
+// d and plan are unspecified on failure. With a record, every value the
+// deck gives is noted in it with its line.
+//
+// Optional keys, which take a value that shapes nothing: freq_max (freq)
+// and n_freq (1); nmat (the count of [[layer]] tables); a layer's values
+// its model does not consult (0); nl (1) unless the materials are layered
+// or the porosity is by layer; phi_layer (the water proportion of its
+// layer) when [run] water_proportion is given or the porosity is a
+// constant; [run] water_proportion (each layer's phi_layer, or the constant
+// porosity).
+int read_keyword_deck(std::string_view text, Deck& d, RunPlan& plan, DeckError& err,
+                      DeckRecord* record = nullptr);
 
 // "NAME, line N" (or NAME alone for line 0): the place part of a message.
 std::string error_place(const char* name, const DeckError& err);

@@ -8,6 +8,7 @@
 #include "common/stop.hpp"
 #include "deck/deck_checks.hpp"
 #include "deck/deck_file.hpp"
+#include "deck/keyword_checks.hpp"
 #include "driver/curves.hpp"
 #include "driver/finite_checks.hpp"
 #include "driver/memory_check.hpp"
@@ -40,12 +41,16 @@ void read_run_deck(Run& run, const std::string& text, const char* source) {
   // material 1 in every cell and water proportion 0.1 in every layer,
   // whatever its phi_layer and layer-2 values say; a keyword deck states it.
   run.form = read_deck_source(text, source, run.deck, run.plan, &run.record);
-  // Warnings of a legacy deck's values on standard error, never in the
-  // report. A keyword deck has neither implied decimals nor values its run
-  // ignores: its [run] table says what the run uses.
+  // Warnings of the deck's values on standard error, never in the report:
+  // values far outside their physical range, and values the run does not
+  // use (a legacy deck's by its fixed plan, a keyword deck's by its [run]
+  // table and model).
   if (run.form == DeckForm::legacy) {
     mark_used_values(run.record);
     deck_warnings(run.record, run.warnings);
+  } else {
+    mark_keyword_use(run.deck, run.plan, run.record);
+    keyword_warnings(run.deck, run.plan, run.record, run.warnings);
   }
   if (run.options.print_warnings) print_warnings(run.warnings);
   if (run.plan.full_stiffness) run.options.full_stiffness = true;
@@ -91,6 +96,12 @@ void coefficients_at(Run& run, double omega, Report report) {
   porosity_pass(d, run.plan, run.sample);
   const bool full = report == Report::full;
   elastic_coefficients(d, run.plan, run.sample, run.refs, omega, full, run.co, run.maps);
+  if (full) {
+    // Printed as it arises and kept for results.json, as every warning.
+    const int first = run.warnings.n;
+    warn_first_cell_lambda(run.co, run.plan, run.warnings);
+    print_warnings(run.warnings, first);
+  }
   mass_coefficients(d, run.sample, run.refs, full, run.co, run.fr, run.maps);
   run.clock.mark("coefficients");
 
@@ -301,7 +312,8 @@ void write_modern_outputs(Run& run) {
       run.options.deck_path.c_str(),
       run.use_mumps ? "mumps" : "own",
       run.options.deck_name.empty() ? run.options.deck_path.c_str() : run.options.deck_name.c_str(),
-      run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr};
+      run.plate_stress.rows() > 0 ? &run.plate_stress : nullptr,
+      run.plan.water(1)};
   capture_effective(run.stiffness, run.density, run.options.full_stiffness, run.modern);
   run.modern.elastic_form =
       run.plan.elastic_form == ElasticForm::plane_strain ? "plane_strain" : "two_dimensional";

@@ -49,11 +49,56 @@ constexpr int kFrictionReferences = 4;
 const char* const kFrictionWhat[kFrictionReferences] = {"the leading value", "the reference b11",
                                                         "the reference b22", "the reference b12"};
 
-// Reads the n values of the reference file `name`, one per line in free form.
-void read_reference_file(const char* name, const char* const* what, int n, double* v) {
+// The reference values of a known sand the report echoes beside the first
+// cell's coefficients, for comparison only: no result depends on them. A
+// keyword deck's run without the files takes these, the values of the
+// files of the bundled examples.
+constexpr double kBuiltinElastic[kElasticReferences] = {0.1,   1.8e10, 6.0e9, 0.0,    9.0e9,
+                                                        3.0e9, 5.0e9,  1.0e9, 2.0e10, 0.5e9};
+constexpr double kBuiltinFriction[kFrictionReferences] = {0.1, 1.0e8, 2.0e10, -1.0e9};
+
+// A reference file: its name, the name of each value, their count, the
+// built-in values and what the file holds, for the message of a missing one.
+struct ReferenceFile {
+  const char* name;
+  const char* const* what;
+  int n;
+  const double* builtin;
+  const char* holds;
+};
+
+const ReferenceFile kElasticFile{
+    "elast_coef_sand", kElasticWhat, kElasticReferences, kBuiltinElastic,
+    "the reference elastic values of a known sand (ten numbers, one a line: a leading value, "
+    "then mu1, mu3, mu13, lambda1, lambda3, b1, b2, m, d3), which the report echoes for "
+    "comparison"};
+const ReferenceFile kFrictionFile{
+    "b11_b22_b12_sand", kFrictionWhat, kFrictionReferences, kBuiltinFriction,
+    "the reference friction values of a known sand (four numbers, one a line: a leading value, "
+    "then b11, b22, b12), which the report echoes for comparison"};
+
+// Reads the values of the reference file f, one per line in free form, into
+// v. A missing file gives the built-in values when `optional` (a keyword
+// deck), else ends the run naming the folder searched and what the file
+// holds.
+void read_reference_file(const ReferenceFile& f, bool optional, double* v) {
+  char folder[1024];
+  if (input_file_missing(f.name, folder, sizeof folder)) {
+    if (optional) {
+      for (int i = 0; i < f.n; ++i) v[i] = f.builtin[i];
+      return;
+    }
+    char what[1600];
+    std::snprintf(what, sizeof what,
+                  "cannot open the file for reading: the folder %s, where the run reads its "
+                  "side files, has no such file; it holds %s; copy it from an example "
+                  "(examples/permafrost)",
+                  folder, f.holds);
+    input_error(f.name, what);
+  }
   LineSource src;
-  open_file_source(src, name);
-  for (int i = 0; i < n; ++i) v[i] = read_free_real(src, what[i]);
+  open_file_source(src, f.name);
+  for (int i = 0; i < f.n; ++i) v[i] = read_free_real(src, f.what[i]);
   std::fclose(src.f);
 }
 
@@ -137,19 +182,24 @@ void size_workspace(const Deck& d, Array1<cplx>& workspace) {
   }
 }
 
-void read_elastic_references(ReferenceValues& refs) {
-  read_reference_file("elast_coef_sand", kElasticWhat, kElasticReferences, refs.elastic);
+void read_elastic_references(ReferenceValues& refs, bool optional) {
+  read_reference_file(kElasticFile, optional, refs.elastic);
 }
 
-void read_friction_references(ReferenceValues& refs) {
-  read_reference_file("b11_b22_b12_sand", kFrictionWhat, kFrictionReferences, refs.friction);
+void read_friction_references(ReferenceValues& refs, bool optional) {
+  read_reference_file(kFrictionFile, optional, refs.friction);
 }
 
 void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs) {
-  read_elastic_references(refs);
-  read_friction_references(refs);
+  // The reference values shape no result: a keyword deck may do without
+  // their files; the legacy run keeps needing them.
+  read_elastic_references(refs, plan.keyword);
+  read_friction_references(refs, plan.keyword);
   if (plan.porosity == PorositySource::file) {
-    porosity_from_file(plan.porosity_file.c_str(), s.grid.nx, s.grid.ny, s.phi);
+    // A keyword deck's run reads each value whole, as NumPy writes it.
+    const PorosityColumns columns =
+        plan.keyword ? PorosityColumns::whole_item : PorosityColumns::first_12;
+    porosity_from_file(plan.porosity_file.c_str(), s.grid.nx, s.grid.ny, s.phi, columns);
   }
 }
 
@@ -224,7 +274,6 @@ void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
   write_coefficient_maps(CoefficientKind::elastic, s.grid, co, cells, maps);
   if (fail) stop_at_cell(fail);
   if (const CellFailure bad = non_finite_coefficient(s.grid, co)) stop_at_cell(bad);
-  warn_first_cell_lambda(co, plan);
 }
 
 void mass_coefficients(const Deck& d, const Sample& s, const ReferenceValues& refs, bool report,

@@ -39,14 +39,18 @@ void size_tables(const Deck& d, Sample& s, Coefficients& co, System& sys, Result
 void size_workspace(const Deck& d, Array1<cplx>& workspace);
 
 // The reference values of "elast_coef_sand" and of "b11_b22_b12_sand"; a
-// missing, short or garbled file ends the run with a message naming it.
-void read_elastic_references(ReferenceValues& refs);
-void read_friction_references(ReferenceValues& refs);
+// short or garbled file ends the run with a message naming it, a missing
+// one too (naming the folder searched and what the file holds) unless
+// `optional`, when the built-in values (those of the bundled examples)
+// stand in.
+void read_elastic_references(ReferenceValues& refs, bool optional = false);
+void read_friction_references(ReferenceValues& refs, bool optional = false);
 
 // Reads the side files before anything is computed: the two reference files
-// into refs and, when the plan takes the porosity from a file (the fractal
-// model; "porosity.frac" for a legacy deck), that file into s.phi. A
-// missing, short or garbled file ends the run with a message naming it.
+// into refs (optional for a keyword deck's plan) and, when the plan takes
+// the porosity from a file (the fractal model; "porosity.frac" for a legacy
+// deck), that file into s.phi. A missing, short or garbled file ends the run
+// with a message naming it.
 void read_side_files(const RunPlan& plan, Sample& s, ReferenceValues& refs);
 
 // Prints the layer geometry (when write), gives every cell its material as the plan says
@@ -67,8 +71,8 @@ void porosity_pass(const Deck& d, const RunPlan& plan, Sample& s);
 // negative-lambda1 warnings and the nine elastic maps (the cells done, when
 // a cell fails); without, nothing is printed or written. Prints the message
 // and stops at a cell that fails. A plan of a keyword deck lets a first cell
-// with lambda1 or lambda3 <= 0 through with a warning on standard error when
-// its strain energy is positive. A stage of more than two seconds shows its
+// with lambda1 or lambda3 <= 0 through when its strain energy is positive
+// (the caller warns of it: warn_first_cell_lambda). A stage of more than two seconds shows its
 // progress when standard error is a terminal (as does the next).
 void elastic_coefficients(const Deck& d, const RunPlan& plan, const Sample& s,
                           const ReferenceValues& refs, const double& omega, bool report,

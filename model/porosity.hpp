@@ -16,14 +16,23 @@ void porosity(const Deck& d, Sample& s);
 // the file and line. Other models read nothing.
 void read_porosity_file(const Deck& d, Sample& s);
 
+// Where a porosity file's value lies on its line: in the first 12 columns
+// (e12.4, the legacy form: a wider value is cut), or the whole first item,
+// however wide (a keyword deck's run: NumPy's savetxt writes 24 columns).
+enum class PorosityColumns { first_12, whole_item };
+
 // Reads the porosity field of the nx by ny grid from the file at `path`, in
 // the form of "porosity.frac"; a missing, short or bad file ends the run with
 // a message naming it and the line.
-void porosity_from_file(const char* path, const int& nx, const int& ny, RealField& phi);
+void porosity_from_file(const char* path, const int& nx, const int& ny, RealField& phi,
+                        PorosityColumns columns = PorosityColumns::first_12);
 
 // Reads the next nx*ny lines of `frac` into phi(j, k), x index fastest, each
-// from its first 12 columns (e12.4). Ends the run, naming the source and
-// line, when the source ends early or a line is not a number in 0..1.
-void read_porosity_field(LineSource& frac, const int& nx, const int& ny, RealField& phi);
+// from its columns (4 implied decimals for digits without a point). Ends the
+// run, naming the source and line, when the source ends early or a line is
+// not a number in 0..1; when the value ran past the 12 columns read, the
+// message says so.
+void read_porosity_field(LineSource& frac, const int& nx, const int& ny, RealField& phi,
+                         PorosityColumns columns = PorosityColumns::first_12);
 
 }  // namespace tp

@@ -190,7 +190,7 @@ void write_run_outputs(const RunView& v, RunResults& r) {
   r.cell_size = v.deck.h;
   r.frequency = v.deck.freq;
   r.omega = v.omega;
-  r.water_proportion = v.deck.phi_layer(1);
+  r.water_proportion = v.water_proportion;
   r.average_density = v.rob_med;
   r.mstar = modulus(v.results.mstar, v.results.w_mstar);
   r.c33 = modulus(v.results.c33, v.results.w_c33);

@@ -28,6 +28,7 @@ struct RunView {
   const char* solver;     // the sparse solver that ran: "own" or "mumps"
   const char* deck_name;  // the deck as results.json names it: the user's, when deck_path is a copy
   const CellField<cplx>* plate_stress;  // the vertical plate test's total stress, or null
+  double water_proportion;              // layer 1's as the run's plan gives it (the .phiw tables')
 };
 
 // Keeps in r the first cell's coefficients, the five plane waves of the

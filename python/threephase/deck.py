@@ -360,6 +360,12 @@ class Deck:
             raise DeckError("a legacy deck's run is fixed (material 1, water proportion 0.1); "
                             "set %s on deck.as_keyword()" % name)
         self.plan[PLAN_ATTRIBUTES[name]] = _plan_value(name, value, self.nmat)
+        if name == "water_proportion":
+            # phi_layer is each layer's water proportion too: kept equal to
+            # the plan's, the deck says one (the program warns of a
+            # phi_layer that [run] water_proportion overrides).
+            for i, w in enumerate(self.plan["water_proportion"], 1):
+                self.values["phi_layer(%d)" % i] = w
 
     def names(self):
         """The names the deck holds values for, in deck order."""
@@ -710,9 +716,16 @@ def _keyword_number(name, v, integer):
     return int(v) if integer else float(v)
 
 
+# Head values a keyword deck may leave out, as the program reads it: the
+# deck's own sweep (a run computes freq alone) and the layer count.
+OPTIONAL_HEAD = ("freq_max", "n_freq", "nmat")
+
+
 def _keyword_head(data):
     values = {}
     for name, kind in HEAD:
+        if name not in data and name in OPTIONAL_HEAD:
+            continue
         if name not in data:
             raise DeckError("keyword deck: the deck has no '%s' (%s)" % (name, HEAD_NOTES[name]))
         v = data[name]
@@ -723,10 +736,43 @@ def _keyword_head(data):
             values[name] = CHOICES[name].index(v)
         else:
             values[name] = _keyword_number(name, v, kind in ("free_int", "fixed5"))
+    values.setdefault("freq_max", values["freq"])
+    values.setdefault("n_freq", 1)
+    layers = data.get("layer")
+    values.setdefault("nmat", len(layers) if isinstance(layers, list) else 0)
     return values
 
 
-def _keyword_layers(data, values):
+def _model_consults(name, key_model, layer):
+    """Whether the model key_model (0 permafrost, 1 shaley sand) consults the
+    per-layer value `name` of layer `layer`: phi_a and the reference
+    permeabilities only the permafrost model, s3 only the shaley-sand model,
+    the grain sizes only its layer 1."""
+    if name in ("phi_a", "capa_1_0", "capa_3_0"):
+        return key_model == 0
+    if name == "s3":
+        return key_model == 1
+    if name in ("rs1", "rs3"):
+        return key_model == 1 and layer == 1
+    return True
+
+
+def _layer_default(name, i, values, plan):
+    """The value a layer key left out takes, as the program reads it, or
+    None when the run needs the key: 0 for what the model does not consult,
+    1 cell for a thickness nothing follows, and for phi_layer the water
+    proportion [run] or a constant porosity gives the layer."""
+    constant = not isinstance(plan["porosity"], (str, dict))
+    if name == "nl":
+        return 1 if plan["materials"] == "uniform" and plan["porosity"] != "by_layer" else None
+    if name == "phi_layer":
+        if plan["water_proportion"] is not None:
+            return plan["water_proportion"][i - 1]
+        return plan["porosity"] if constant else None
+    return None if _model_consults(name, values["key_model"], i) else 0.0
+
+
+def _keyword_layers(data, values, plan):
     layers = data.get("layer")
     if not (isinstance(layers, list) and layers and all(isinstance(t, dict) for t in layers)):
         raise DeckError("keyword deck: layer must be an array of tables: write each layer "
@@ -742,10 +788,14 @@ def _keyword_layers(data, values):
                 raise DeckError("keyword deck: unknown key '%s' in [[layer]] %d" % (key, i),
                                 key="%s(%d)" % (key, i))
         for name, kind in LAYER:
+            key = "%s(%d)" % (name, i)
+            default = None if name in table else _layer_default(name, i, values, plan)
+            if default is not None:
+                values[key] = default
+                continue
             if name not in table:
                 raise DeckError("keyword deck: [[layer]] %d has no '%s' (%s)"
                                 % (i, name, LAYER_NOTES[name]))
-            key = "%s(%d)" % (name, i)
             values[key] = _keyword_number(key, table[name], kind == "free_int")
 
 
@@ -764,7 +814,7 @@ def _keyword_run(data, nmat):
     for key in run:
         if key not in RUN_KEYS:
             raise DeckError("keyword deck: unknown key '%s' in [run]" % key, key="run." + key)
-    for key in RUN_KEYS[:3]:
+    for key in ("materials", "porosity"):
         if key not in run:
             raise DeckError("keyword deck: [run] has no '%s'" % key)
     plan = {"materials": run["materials"], "solver": run.get("solver", "default"),
@@ -779,8 +829,10 @@ def _keyword_run(data, nmat):
         raise DeckError('keyword deck: solver must be "default", "own" or "mumps"')
     if plan["output"] is not None and not (isinstance(plan["output"], str) and plan["output"]):
         raise DeckError("keyword deck: output must name a folder (a string)")
-    water = run["water_proportion"]
-    if isinstance(water, list):
+    water = run.get("water_proportion")
+    if water is None:
+        plan["water_proportion"] = None  # each layer's phi_layer, or the constant porosity
+    elif isinstance(water, list):
         if len(water) != nmat:
             raise DeckError("keyword deck: water_proportion has %d values for nmat = %d layers"
                             % (len(water), nmat))
@@ -820,8 +872,15 @@ def read_keyword(text):
             raise DeckError("keyword deck: unknown key '%s'" % key, key=key)
     try:
         values = _keyword_head(data)
-        _keyword_layers(data, values)
-        return values, _keyword_run(data, values["nmat"])
+        # The plan first: it says which layer values the run uses.
+        plan = _keyword_run(data, values["nmat"])
+        _keyword_layers(data, values, plan)
+        if plan["water_proportion"] is None:
+            nmat = values["nmat"]
+            constant = not isinstance(plan["porosity"], (str, dict))
+            plan["water_proportion"] = ([plan["porosity"]] * nmat if constant else
+                                        [values["phi_layer(%d)" % i] for i in range(1, nmat + 1)])
+        return values, plan
     except DeckError as e:
         raise DeckError(e.message, e.path, e.line or _key_line(text, e.key), e.key) from None
 

@@ -58,8 +58,10 @@ TEST(KeywordCheck, PrintsTheLayeredPlanTheRunWillFollow) {
   EXPECT_NE(r.out.find("the water proportion of its layer"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(": 0.1 0.25"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("the own sparse solver"), std::string::npos) << r.out;
-  // A legacy deck's complaints (implied decimals, ignored layer 2) do not apply.
-  EXPECT_NE(r.out.find("\n0 warnings"), std::string::npos) << r.out;
+  // A legacy deck's complaints (implied decimals, ignored layer 2) do not
+  // apply: the layered plan uses layer 2.
+  EXPECT_EQ(r.out.find("implied decimals"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("the values of [[layer]] 2"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(a.work + "/vp_eq.phiw")) << "check writes no result file";
 }
 
@@ -125,4 +127,32 @@ TEST(KeywordRun, ResultsJsonCarriesTheKeywordDecksValuesWithUnits) {
   EXPECT_EQ(values["nx"]["value"].get<double>(), 20.0);
   EXPECT_EQ(values["akf(2)"]["text"], "2.25e9");
   EXPECT_FALSE(values["ro1(1)"]["implied_decimals"].get<bool>());
+}
+
+// Every warning a run prints (of the deck, of the coefficients, of the
+// grid) is counted by its summary and listed in results.json: a clean sand
+// warns of its first cell's lambda1 beside the deck's unused values (a
+// phi_layer the constant porosity overrides) and the diffusion length.
+// results.json's water proportion is the one the run used, not phi_layer.
+TEST(KeywordRunCommand, SummaryCountsEveryWarningPrintedAndResultsJsonListsEachOne) {
+  std::string deck = with_value(keyword_example("shaley_sand"), "s3", "0.004");
+  deck = with_value(deck, "phi_layer", "0.2");
+  deck = with_value(deck, "nx", "4");
+  deck = with_value(deck, "ny", "4");
+  const DeckAway a = deck_away("shaley_sand", deck, "kw_warning_count");
+  const RunResult r = run_with_args(a.work, "run " + a.deck + " -o " + a.top + "/out");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> printed;
+  for (const std::string& line : split_lines(r.err)) {
+    const std::string prefix = "threephase: warning: ";
+    if (line.rfind(prefix, 0) == 0) printed.push_back(line.substr(prefix.size()));
+  }
+  ASSERT_GE(printed.size(), 3u) << r.err;
+  EXPECT_NE(r.out.find("  " + std::to_string(printed.size()) + " warning(s)"), std::string::npos)
+      << r.out << r.err;
+  const nlohmann::json listed = results_of(a.top + "/out")["warnings"];
+  EXPECT_EQ(listed, nlohmann::json(printed));
+  EXPECT_NE(r.err.find("cell (1, 1): lambda1 ="), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("phi_layer(1) = 0.2 is not used"), std::string::npos) << r.err;
+  EXPECT_EQ(results_of(a.top + "/out")["case"]["water_proportion"]["value"], 0.1);
 }

@@ -118,6 +118,25 @@ class KeywordDeck(unittest.TestCase):
             warned = [ln.split(": ", 3)[-1] for ln in out.stderr.splitlines()]
             self.assertEqual(warned, deck.plan_differences(), path)
 
+    def test_a_deck_without_the_values_its_run_does_not_use_reads_as_the_program_reads_it(self):
+        # The sweep, the layer count, the water proportion beside a constant
+        # porosity, and per layer what the permafrost model does not consult,
+        # the thickness and phi_layer: the program's convert writes the
+        # values it reads for them.
+        program = threephase.find_program(build_if_missing=False)
+        left_out = ("freq_max", "n_freq", "nmat", "water_proportion", "s3", "rs1", "rs3", "nl",
+                    "phi_layer")
+        text = support.read(os.path.join(support.EXAMPLES, "permafrost", "deck.toml"))
+        lean = "\n".join(ln for ln in text.splitlines()
+                         if ln.split(" = ")[0] not in left_out) + "\n"
+        path = os.path.join(support.scratch(self), "lean.toml")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(lean)
+        out = subprocess.run([program, "convert", path], capture_output=True, text=True)
+        if out.returncode != 0 or not out.stdout.startswith("# threephase keyword deck"):
+            self.skipTest("this build of the program reads no lean keyword deck")
+        self.assertEqual(Deck.read(path).keyword_text(), out.stdout)
+
     def test_reals_are_written_in_the_programs_shortest_exact_forms(self):
         # (value, keyword text, legacy 20-column text or None when none fits)
         cases = [(2.25e9, "2.25e9", "2.25e9"), (1e5, "1.0e5", "1.0e5"),
