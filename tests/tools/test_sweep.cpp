@@ -15,16 +15,6 @@
 using namespace tp::testing;
 namespace fs = std::filesystem;
 
-namespace {
-
-// The table form keeps 5 significant digits.
-void expect_five_digits(const std::string& csv, const std::string& table) {
-  const double a = std::stod(csv), b = std::stod(table);
-  EXPECT_NEAR(a, b, 1e-4 * std::fabs(b)) << csv << " vs " << table;
-}
-
-}  // namespace
-
 TEST(Sweep, OneRowPerFrequencyHoldingWhatTheSingleRunPrints) {
   const std::string cs = small_case("sweep_case");
   const std::string out = fresh_dir("sweep_out") + "/out";
