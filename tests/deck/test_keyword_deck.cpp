@@ -231,12 +231,14 @@ TEST(Convert, ToLegacyNamesWhatTheLegacyRunWouldIgnore) {
   std::string text = with_value(keyword_example("permafrost"), "materials", "\"layered\"");
   text = with_value(text, "water_proportion", "[0.1, 0.2]");
   text = with_value(text, "porosity", "\"by_layer\"");
+  text.insert(text.find("[run]\n") + 6, "elastic_form = \"plane_strain\"\n");
   const Read layered = read_keyword(text);
   ASSERT_EQ(layered.status, 0) << layered.err.what;
   const auto diff = plan_differences(layered.deck, layered.plan);
-  ASSERT_EQ(diff.size(), 3u);
+  ASSERT_EQ(diff.size(), 4u);
   EXPECT_NE(diff[0].find("material 1"), std::string::npos) << diff[0];
   EXPECT_NE(diff[1].find("water_proportion(2) = 0.2"), std::string::npos) << diff[1];
+  EXPECT_NE(diff[3].find("two-dimensional form"), std::string::npos) << diff[3];
 }
 
 TEST(Convert, CommandWritesTheFileAndRefusesWhatItCannotWrite) {
