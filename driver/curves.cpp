@@ -249,6 +249,7 @@ void mumps_bounds(Run& run, Curve& curve) {
   for (const Limit limit : {Limit::relaxed, Limit::unrelaxed})
     curve_bound(run, limit, w, solver, run.plate_sys, run.plate_loads, curve);
 }
+
 // The points of the curve this rank computes, of those not known already:
 // each to the rank with the least work so far, counted in factorizations,
 // where rank 0 starts with the four of its legacy test, its first plate

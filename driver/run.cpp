@@ -132,7 +132,8 @@ void run_plane_waves(Run& run, Report report) {
   warn_p_labels(labels, run.deck.nx * run.deck.ny, run.warnings);
   print_warnings(run.warnings, first_late);
   if (run.options.modern) {
-    capture_closed_form(run.sample, run.co, run.omega, run.modern);
+    if (!capture_closed_form(run.sample, run.co, run.omega, run.modern))
+      input_error("the grid", "the averaged coefficients do not fit in the memory available");
     capture_diffusion(run.diffusion, run.modern);
   }
   run.clock.mark("plane_waves");

@@ -166,16 +166,16 @@ void capture_diffusion(const DiffusionScale& s, RunResults& r) {
                                 s.resolved, s.nx_needed, s.ny_needed, s.beyond};
 }
 
-void capture_closed_form(const Sample& s, const Coefficients& co, double omega, RunResults& r) {
+bool capture_closed_form(const Sample& s, const Coefficients& co, double omega, RunResults& r) {
   r.n_first_cell = first_cell(co, r.first_cell);
   // The report's cell (nx/2, ny/2), kept inside the grid.
   r.wave_cell_j = s.grid.nx / 2 > 0 ? s.grid.nx / 2 : 1;
   r.wave_cell_k = s.grid.ny / 2 > 0 ? s.grid.ny / 2 : 1;
   plane_waves(co, omega, r.wave_cell_j, r.wave_cell_k, r.p, r.s);
   Coefficients average;
-  if (!average_coefficients(s.grid, co, average))
-    input_error("the grid", "the averaged coefficients do not fit in the memory available");
+  if (!average_coefficients(s.grid, co, average)) return false;
   plane_waves(average, omega, 1, 1, r.average_p, r.average_s);
+  return true;
 }
 
 void write_run_outputs(const RunView& v, RunResults& r) {

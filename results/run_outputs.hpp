@@ -33,8 +33,9 @@ struct RunView {
 
 // Keeps in r the first cell's coefficients, the five plane waves of the
 // report's cell, and those of the coefficients averaged over the cells of
-// the sample s, from the coefficients of the run's frequency.
-void capture_closed_form(const Sample& s, const Coefficients& co, double omega, RunResults& r);
+// the sample s, from the coefficients of the run's frequency. false when
+// the memory of the averaged medium is not there.
+bool capture_closed_form(const Sample& s, const Coefficients& co, double omega, RunResults& r);
 
 // Keeps in r the sample's stiffness from the plate tests (C11, C55 and the
 // waves at every angle when full) with its wave properties at density rho.
